@@ -1,0 +1,44 @@
+#include "App.h"
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+namespace fw {
+
+namespace {
+CWinApp* g_app = nullptr;
+}
+
+CWinApp::CWinApp() { g_app = this; }
+
+CWinApp::~CWinApp()
+{
+    if (g_app == this)
+        g_app = nullptr;
+}
+
+CWinApp* CWinApp::Current() { return g_app; }
+
+HINSTANCE ModuleInstance() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
+
+std::string ModuleName()
+{
+    char path[MAX_PATH] = "";
+    const DWORD length = GetModuleFileNameA(ModuleInstance(), path, sizeof path);
+    std::string name(path, length < sizeof path ? length : 0);
+    const std::size_t slash = name.find_last_of("\\/");
+    if (slash != std::string::npos)
+        name.erase(0, slash + 1);
+    const std::size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos)
+        name.erase(dot);
+    return name;
+}
+
+std::string LoadResourceString(UINT id)
+{
+    char text[256] = "";
+    const int length = LoadStringA(ModuleInstance(), id, text, sizeof text);
+    return std::string(text, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+}  // namespace fw

@@ -1,0 +1,82 @@
+#pragma once
+// Dialogs made from the module's dialog templates, modal or modeless. The
+// dialog procedure only dispatches: a derived dialog overrides the handlers
+// it needs and lists its fields once in DoDataExchange.
+#include <windows.h>
+
+#include <vector>
+
+namespace fw {
+
+class CControl;
+class CDataExchange;
+
+class CDialog {
+public:
+    explicit CDialog(UINT templateId, HWND parent = nullptr);
+    virtual ~CDialog();
+    CDialog(const CDialog&) = delete;
+    CDialog& operator=(const CDialog&) = delete;
+
+    // Runs the dialog modally; the value given to EndDialog, or -1 when the
+    // dialog could not be created.
+    INT_PTR DoModal();
+
+    // Creates the dialog modeless; false when it could not be created.
+    bool Create();
+    void DestroyWindow();
+
+    HWND GetSafeHwnd() const { return m_hWnd; }
+    HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
+    void EndDialog(INT_PTR result);
+
+    // Moves the fields into the controls (false) or the controls into the
+    // fields (true). False when an entry was refused: its message has been
+    // shown, the focus is in the refused field and the fields are unchanged
+    // from that field on.
+    bool UpdateData(bool saveAndValidate = true);
+
+    void AddReflection(CControl& control);
+    void RemoveReflection(CControl& control);
+
+protected:
+    virtual void DoDataExchange(CDataExchange& /*dx*/) {}
+
+    // Default: the fields are shown; true lets the system set the focus.
+    virtual BOOL OnInitDialog();
+    // Default: the controls are read and, when they pass, the dialog ends with IDOK.
+    virtual void OnOK();
+    // Default: the dialog ends with IDCANCEL.
+    virtual void OnCancel();
+    // A command from a button, menu or accelerator that no control handled;
+    // true when handled. Default: IDOK and IDCANCEL.
+    virtual bool OnCommand(WORD id, WORD code, HWND control);
+    // True when handled; otherwise the system's default handling runs.
+    virtual bool OnSysCommand(UINT /*id*/, LPARAM /*lParam*/) { return false; }
+    // Any other message; set handled and return the result to give.
+    virtual INT_PTR OnMessage(UINT /*message*/, WPARAM /*wParam*/, LPARAM /*lParam*/, bool& handled)
+    {
+        handled = false;
+        return 0;
+    }
+
+    // Appends a separator and the text of the string resource as the system
+    // menu command 0x10, when the string exists and is not empty.
+    void AppendAboutMenuEntry(UINT stringId);
+    static constexpr UINT kAboutCommand = 0x10;
+    void SetIcon(HICON icon);
+
+    HWND m_hWnd = nullptr;
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+    bool ReflectCommand(HWND control, WORD code);
+
+    UINT m_templateId;
+    HWND m_parent;
+    bool m_modal = false;
+    std::vector<CControl*> m_reflections;
+};
+
+}  // namespace fw
