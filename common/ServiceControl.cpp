@@ -86,9 +86,11 @@ bool IsDriverInstalled() { return FindDriverService(kServiceVariant.installed); 
 
 bool VDXDriverStarted() { return FindDriverService(kServiceVariant.started); }
 
-int RemoveService(SC_HANDLE manager, const char* name)
+int RemoveService(SC_HANDLE manager, const char* name, bool* opened)
 {
     const fw::UniqueScHandle service(OpenServiceA(manager, name, SERVICE_ALL_ACCESS));
+    if (opened)
+        *opened = static_cast<bool>(service);
     if (!service) {
         fw::AppMessageBox("failure: OpenService");
         return 0;

@@ -38,8 +38,9 @@ bool FindDriverService(const ServiceQuery& query);
 int CreateKernelService(SC_HANDLE manager, const char* name, const char* imagePath, DWORD startType);
 
 // Deletes the service (the applet stops it first); nonzero when the deletion
-// succeeded. Failures are shown.
-int RemoveService(SC_HANDLE manager, const char* name);
+// succeeded. Failures are shown. opened, when given, tells whether the
+// service could be opened at all.
+int RemoveService(SC_HANDLE manager, const char* name, bool* opened = nullptr);
 
 // The text shown for a failed registration.
 const char* ServiceErrorText(DWORD code);

@@ -1,0 +1,40 @@
+// The applet module's one export: the Control Panel calls it for every
+// message and it dispatches to the current applet.
+#include <windows.h>
+#include <cpl.h>
+
+#include "AppletApp.h"
+
+namespace {
+qb480::CAppletApp g_theApp;
+}
+
+extern "C" __declspec(dllexport) LONG APIENTRY CPlApplet(HWND hwndCPl, UINT uMsg, LPARAM lParam1, LPARAM lParam2)
+{
+    qb480::CApplet* applet = qb480::CApplet::Current();
+    switch (uMsg) {
+    case CPL_INIT:
+        return applet->OnInit();
+    case CPL_GETCOUNT:
+        return applet->OnGetCount();
+    case CPL_INQUIRE:
+        return 0;  // the caller's CPLINFO is left as it is; CPL_NEWINQUIRE answers
+    case CPL_SELECT:
+        return applet->OnSelect(lParam1, lParam2);
+    case CPL_DBLCLK:
+        return applet->OnDblclk(hwndCPl, lParam1, lParam2);
+    case CPL_STOP:
+        return applet->OnStop(lParam1, lParam2);
+    case CPL_EXIT:
+        return applet->OnExit();
+    case CPL_NEWINQUIRE:
+        return applet->OnNewInquire(lParam1, reinterpret_cast<NEWCPLINFOA*>(lParam2));
+    case CPL_STARTWPARMSA:
+    case CPL_STARTWPARMSW:
+        // "Not started": a Control Panel opened with our file name then
+        // falls back to CPL_DBLCLK, which opens the dialog.
+        return 0;
+    default:
+        return 1;
+    }
+}

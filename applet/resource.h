@@ -1,0 +1,51 @@
+#pragma once
+// Resource and control identifiers of qb480.cpl.
+
+#define IDD_ABOUTBOX 100
+#define IDS_ABOUTBOX 101
+#define IDI_BOARD 129
+#define IDD_BOARD_SETTINGS 130
+#define IDD_CONFIG 131
+#define IDD_PORT_NUMBERING 138
+#define IDD_ADVANCED 141
+
+// Main configuration dialog
+#define IDC_CONFIGURE 1015
+#define IDC_REMOVE_DRIVER 1018
+#define IDC_DRIVER_VERSION_LABEL 1019
+#define IDC_FIRMWARE_VERSION_LABEL 1020
+#define IDC_DRIVER_VERSION 1021
+#define IDC_FIRMWARE_VERSION 1022
+#define IDC_PORT_NAME_PREFIX 1040
+#define IDC_PORT_NAME_PREFIX_LABEL 1041
+#define IDC_PORT_NUMBERING 1045
+#define IDC_ADVANCED 1047
+
+// Board settings dialog
+#define IDC_MEMORY_LABEL 1000
+#define IDC_PORT_LABEL 1001
+#define IDC_IRQ_LABEL 1002
+#define IDC_MEMORY 1003
+#define IDC_PORT 1004
+#define IDC_IRQ 1005
+
+// Port numbering dialog
+#define IDC_FIRST_PORT 1003
+#define IDC_START_FROM 1046
+
+// Advanced options dialog
+#define IDC_RX_TIMEOUT 1003
+#define IDC_RX_THRESHOLD 1004
+#define IDC_TX_LOAD 1005
+#define IDC_EXIT 1036
+#define IDC_APPLY 1048
+#define IDC_RX_TIMEOUT_LABEL 1050
+#define IDC_RX_THRESHOLD_LABEL 1051
+#define IDC_TX_LOAD_LABEL 1052
+#define IDC_MULTIDROP 13
+#define IDC_HALF_DUPLEX 14
+#define IDC_PORT_LIST 0
+
+// About box
+#define IDC_ABOUT_VERSION 1100
+#define IDC_ABOUT_NOTICE 1101

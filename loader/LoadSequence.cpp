@@ -1,0 +1,127 @@
+#include "LoadSequence.h"
+
+#include <windows.h>
+#include <commdlg.h>
+
+#include <string>
+
+#include "BoardParamsDlg.h"
+#include "FirmwareNames.h"
+#include "HexConvert.h"
+#include "LoaderDialogs.h"
+#include "LoaderService.h"
+#include "MessageBox.h"
+#include "ParamNames.h"
+#include "ServiceControl.h"
+#include "UniqueHandle.h"
+
+namespace qb480 {
+
+namespace {
+
+// The picked path; empty when the operator cancelled.
+std::string PickFirmwareFile()
+{
+    char path[MAX_PATH] = "";
+    OPENFILENAMEA dialog = {};
+    dialog.lStructSize = sizeof dialog;
+    dialog.lpstrFile = path;
+    dialog.nMaxFile = sizeof path;
+    GetOpenFileNameA(&dialog);
+    return path;
+}
+
+std::string SystemDirectory()
+{
+    char directory[MAX_PATH] = "";
+    GetSystemDirectoryA(directory, sizeof directory);
+    return directory;
+}
+
+// The folder of qb480load.exe: the helper driver lies beside the program,
+// never in whatever folder the firmware file was picked from.
+bool ProgramFolder(std::string& folder)
+{
+    char path[MAX_PATH] = "";
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    if (length == 0 || length >= sizeof path)
+        return false;
+    folder = FolderOf(path);
+    return !folder.empty();
+}
+
+// Board values from the driver's key when the driver is installed and
+// stopped, else from the operator. False when the driver is running.
+bool ProvideBoardParameters()
+{
+    if (!IsDriverInstalled()) {
+        CBoardParamsDlg parameters;
+        parameters.DoModal();  // after Cancel the helper key keeps what it holds
+        return true;
+    }
+    if (VDXDriverStarted()) {
+        fw::AppMessageBox("The vdxqb480 driver is active. Please stop it and restart the firmware loader");
+        return false;
+    }
+    const std::uint32_t port = ReadDriverParameter(kValuePort);
+    const std::uint32_t memorySegment = ReadDriverParameter(kValueMemSeg);
+    WriteBoardParameters(memorySegment, port);
+    return true;
+}
+
+// Starts the registered helper service, which performs the download, with
+// the progress window shown meanwhile; then stops and deletes it.
+void DownloadThroughHelper(SC_HANDLE manager)
+{
+    const fw::UniqueScHandle service(OpenServiceA(manager, kLoaderServiceName, SERVICE_ALL_ACCESS));
+    CLoadingDlg progress;
+    if (!progress.Create())
+        fw::AppMessageBox("Could not create modeless dialogue");
+    ShowWindow(progress.GetSafeHwnd(), SW_SHOWNORMAL);
+    const BOOL started = StartServiceA(service.get(), 0, nullptr);
+    ShowWindow(progress.GetSafeHwnd(), SW_HIDE);
+    if (started) {
+        SERVICE_STATUS status;
+        ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+        fw::AppMessageBox("The firmware was successfully loaded into the card");
+    } else {
+        fw::AppMessageBox("There was an error. Check the system's error log");
+    }
+    DeleteService(service.get());
+}
+
+void LoadFirmware()
+{
+    const FirmwareNames names = NamesForPickedFile(PickFirmwareFile());
+    const std::string imagePath = SystemDirectory() + "\\drivers\\" + names.imageName;
+    if (ConvertHexToBinary(names.hexPath.c_str(), imagePath.c_str()) != 0) {
+        fw::AppMessageBox("Error converting the firmware hex file to binary");
+        return;
+    }
+    if (!ProvideBoardParameters())
+        return;
+    WriteFirmwareFile(names.imageName);
+
+    std::string programFolder;
+    if (!ProgramFolder(programFolder)) {
+        fw::AppMessageBox("Could not detect current path");
+        return;
+    }
+    const std::string helperPath = programFolder + "\\loader.sys";
+    const fw::UniqueScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    if (!CreateKernelService(manager.get(), kLoaderServiceName, helperPath.c_str(), SERVICE_DEMAND_START)) {
+        fw::AppMessageBox("Couldn't install the loader service: installation aborted");
+        return;
+    }
+    DownloadThroughHelper(manager.get());
+}
+
+}  // namespace
+
+void RunLoadSequence(CLoaderDlg& dialog)
+{
+    LoadFirmware();
+    dialog.End();
+}
+
+}  // namespace qb480

@@ -1,0 +1,39 @@
+#pragma once
+// The loader's dialogs besides the board parameters.
+#include "Dialog.h"
+#include "resource.h"
+
+namespace qb480 {
+
+// Asks to confirm; OK runs the load sequence once, then the program ends.
+class CLoaderDlg : public fw::CDialog {
+public:
+    explicit CLoaderDlg(HWND parent = nullptr);
+
+    HICON m_hIcon;
+
+    // Ends the dialog (and the program) after the load sequence.
+    void End() { EndDialog(IDOK); }
+
+protected:
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    bool OnSysCommand(UINT id, LPARAM lParam) override;
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
+
+private:
+    bool PaintMinimised();
+};
+
+// Shown while the helper service's start downloads the firmware.
+class CLoadingDlg : public fw::CDialog {
+public:
+    CLoadingDlg() : CDialog(IDD_LOADING) {}
+};
+
+class CAboutDlg : public fw::CDialog {
+public:
+    CAboutDlg() : CDialog(IDD_ABOUTBOX) {}
+};
+
+}  // namespace qb480
