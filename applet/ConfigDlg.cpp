@@ -5,12 +5,14 @@
 #include <vector>
 
 #include "AboutDlg.h"
+#include "AdvancedDlg.h"
 #include "App.h"
 #include "BoardSettingsDlg.h"
 #include "DataExchange.h"
 #include "Install.h"
 #include "MessageBox.h"
 #include "ParamNames.h"
+#include "PortNumberingDlg.h"
 #include "PrefixText.h"
 #include "Registry.h"
 #include "RemoveDriver.h"
@@ -181,8 +183,16 @@ void CConfigDlg::OnRemoveDriver()
     CDialog::OnOK();  // ends without storing the prefix
 }
 
-void CConfigDlg::OnPortNumbering() {}
+void CConfigDlg::OnPortNumbering()
+{
+    CPortNumberingDlg numbering;
+    numbering.DoModal();
+}
 
-void CConfigDlg::OnAdvanced() {}
+void CConfigDlg::OnAdvanced()
+{
+    CAdvancedDlg advanced;
+    advanced.DoModal();
+}
 
 }  // namespace qb480

@@ -1,0 +1,34 @@
+#pragma once
+// The per-port special-modes word and the board's port names.
+#include <cstdint>
+#include <string>
+
+namespace qb480 {
+
+// Bit 0 multidrop, bit 1 half duplex, byte 1 Tx Load, byte 2 Rx Threshold,
+// byte 3 Rx Timeout; bits 2 to 7 are always 0.
+struct SpecialModes {
+    bool multidrop = false;
+    bool halfDuplex = false;
+    std::uint8_t txLoad = 12;
+    std::uint8_t rxThreshold = 0;
+    std::uint8_t rxTimeout = 1;
+};
+
+inline constexpr std::uint32_t kDefaultSpecialModes = 0x01000C00;
+
+std::uint32_t PackSpecialModes(const SpecialModes& modes);
+SpecialModes UnpackSpecialModes(std::uint32_t word);
+
+// The name of a port: the prefix and the number in decimal ("COM10").
+std::string PortName(const std::string& prefix, std::uint32_t number);
+
+// No board has more ports than this; a larger count in the registry is not
+// a driver's, and listing billions of ports would hang the dialog.
+inline constexpr std::uint32_t kMaxPorts = 256;
+
+// How many of the reported ports the dialog lists: at most kMaxPorts, and
+// none whose number would pass 4294967295.
+std::uint32_t ListablePorts(std::uint32_t count, std::uint32_t first);
+
+}  // namespace qb480
