@@ -62,6 +62,14 @@ TEST(HexImageGeometric, AtLeastDoublesSoLargeImagesAreCopiedRarely)
     EXPECT_EQ(Growths(far, {{0x100000, 16}}), (std::vector<std::size_t>{0x101000}));
 }
 
+TEST(HexImageGeometric, StopsAtTheLimit)
+{
+    CHexImage image(CHexImage::Growth::Geometric);
+    EXPECT_EQ(Growths(image, {{0x02000000, 16}, {CHexImage::kMaxSize - 16, 16}}),
+              (std::vector<std::size_t>{0x02001000, CHexImage::kMaxSize}));
+    EXPECT_EQ(image.Size(), CHexImage::kMaxSize);
+}
+
 TEST(HexImage, BytesNoRecordWroteAreZero)
 {
     for (CHexImage::Growth growth : {CHexImage::Growth::Steps, CHexImage::Growth::Geometric}) {
