@@ -1,0 +1,160 @@
+// The registry access kinds against Wine's real registry.
+#include "Registry.h"
+
+#include <gtest/gtest.h>
+
+#include "ImportFaults.h"
+#include "Scm.h"
+
+namespace {
+
+constexpr char kKey[] = "SOFTWARE\\QB480Test\\Registry";
+constexpr char kMissingKey[] = "SOFTWARE\\QB480Test\\Registry\\Missing";
+
+bool KeyExists(const char* path)
+{
+    HKEY key = nullptr;
+    const bool exists = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) == ERROR_SUCCESS;
+    if (exists)
+        RegCloseKey(key);
+    return exists;
+}
+
+void SetRaw(const char* name, DWORD type, const std::string& bytes)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), 0);
+    ASSERT_EQ(RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                             static_cast<DWORD>(bytes.size())),
+              0);
+    RegCloseKey(key);
+}
+
+// The stored type and bytes of a value.
+std::pair<DWORD, std::string> Raw(const char* name)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return {0, "<no key>"};
+    DWORD type = 0;
+    char data[512];
+    DWORD size = sizeof data;
+    const LONG result = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS ? std::make_pair(type, std::string(data, size)) : std::make_pair(DWORD{0}, std::string("<none>"));
+}
+
+class Registry : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(harness::ResetBaseline()); }
+    void TearDown() override { harness::ResetBaseline(); }
+};
+
+}  // namespace
+
+using namespace std::string_literals;
+
+TEST_F(Registry, CreateKindsMakeMissingKeysAndOpenKindsDoNot)
+{
+    EXPECT_FALSE(qb480::OpenKeyForQuery(kKey));
+    EXPECT_FALSE(KeyExists(kKey));
+    EXPECT_TRUE(qb480::CreateKeyForReadWrite(kKey));
+    EXPECT_TRUE(KeyExists(kKey));
+    EXPECT_TRUE(qb480::OpenKeyForQuery(kKey));
+    EXPECT_TRUE(qb480::CreateKeyForReading(kMissingKey));
+    EXPECT_TRUE(KeyExists(kMissingKey));
+}
+
+TEST_F(Registry, EachKindHasOnlyItsAccess)
+{
+    SetRaw("Value", REG_DWORD, "\x07\0\0\0"s);
+    {
+        // Write access alone cannot read back.
+        const auto writer = qb480::CreateKeyForWriting(kKey);
+        ASSERT_TRUE(writer);
+        EXPECT_TRUE(qb480::WriteDword(writer.get(), "Written", 9));
+        EXPECT_FALSE(qb480::ReadDword(writer.get(), "Value"));
+    }
+    {
+        // Read access cannot write.
+        const auto reader = qb480::CreateKeyForReading(kKey);
+        EXPECT_EQ(qb480::ReadDword(reader.get(), "Value"), 7u);
+        EXPECT_FALSE(qb480::WriteDword(reader.get(), "Other", 1));
+        const auto query = qb480::OpenKeyForQuery(kKey);
+        EXPECT_EQ(qb480::ReadDword(query.get(), "Written"), 9u);
+        EXPECT_FALSE(qb480::WriteDword(query.get(), "Other", 1));
+    }
+    {
+        // The create-and-read kind may read and set.
+        const auto both = qb480::CreateKeyForReadWrite(kKey);
+        EXPECT_EQ(qb480::ReadDword(both.get(), "Value"), 7u);
+        EXPECT_TRUE(qb480::WriteDword(both.get(), "Other", 1));
+    }
+    EXPECT_EQ(Raw("Other"), std::make_pair(DWORD{REG_DWORD}, "\x01\0\0\0"s));
+}
+
+TEST_F(Registry, DwordReaderTakesFourBytesOfAnyTypeAndNothingLonger)
+{
+    SetRaw("Eight", REG_QWORD, "\x01\x02\x03\x04\x05\x06\x07\x08"s);
+    SetRaw("Binary", REG_BINARY, "\x00\x00\x0D\x00"s);
+    SetRaw("Two", REG_BINARY, "\x34\x12"s);
+    const auto key = qb480::OpenKeyForQuery(kKey);
+    EXPECT_FALSE(qb480::ReadDword(key.get(), "Eight"));
+    EXPECT_EQ(qb480::ReadDword(key.get(), "Binary"), 0xD0000u);
+    EXPECT_EQ(qb480::ReadDword(key.get(), "Two"), 0x1234u);
+    EXPECT_FALSE(qb480::ReadDword(key.get(), "Missing"));
+    EXPECT_FALSE(qb480::ReadDword(nullptr, "Binary"));
+}
+
+TEST_F(Registry, TextReaderStopsAtTheFirstZeroAndRefusesWhatDoesNotFit)
+{
+    SetRaw("Eleven", REG_SZ, "ABCDEFGHIJK\0"s);
+    SetRaw("Twelve", REG_SZ, "ABCDEFGHIJKL\0"s);
+    SetRaw("Inner", REG_BINARY, "AB\0CD\0"s);
+    SetRaw("Unterminated", REG_BINARY, "COM"s);
+    const auto key = qb480::OpenKeyForQuery(kKey);
+    EXPECT_EQ(qb480::ReadText(key.get(), "Eleven", 12), "ABCDEFGHIJK");
+    EXPECT_FALSE(qb480::ReadText(key.get(), "Twelve", 12));
+    EXPECT_EQ(qb480::ReadText(key.get(), "Twelve", 100), "ABCDEFGHIJKL");
+    EXPECT_EQ(qb480::ReadText(key.get(), "Inner", 12), "AB");
+    EXPECT_EQ(qb480::ReadText(key.get(), "Unterminated", 12), "COM");
+    EXPECT_FALSE(qb480::ReadText(key.get(), "Missing", 12));
+}
+
+TEST_F(Registry, WritersStoreExactBytes)
+{
+    {
+        const auto key = qb480::CreateKeyForWriting(kKey);
+        EXPECT_TRUE(qb480::WriteText(key.get(), "Text", "COM"));
+        EXPECT_TRUE(qb480::WriteText(key.get(), "Empty", ""));
+        EXPECT_TRUE(qb480::WriteDword(key.get(), "Number", 0x0A080403));
+        EXPECT_TRUE(qb480::WriteBytes(key.get(), "List", REG_MULTI_SZ, "a\0b\0\0"s));
+        EXPECT_TRUE(qb480::DeleteValue(key.get(), "Number"));
+        EXPECT_FALSE(qb480::DeleteValue(key.get(), "Number"));
+    }
+    EXPECT_EQ(Raw("Text"), std::make_pair(DWORD{REG_SZ}, "COM\0"s));
+    EXPECT_EQ(Raw("Empty"), std::make_pair(DWORD{REG_SZ}, "\0"s));
+    EXPECT_EQ(Raw("Number").second, "<none>");
+    EXPECT_EQ(Raw("List"), std::make_pair(DWORD{REG_MULTI_SZ}, "a\0b\0\0"s));
+}
+
+TEST_F(Registry, FailedCreateOrSetStoresNothing)
+{
+    {
+        harness::CImportFaults faults(GetModuleHandleA(nullptr));
+        ASSERT_TRUE(faults.Inject("RegCreateKeyExA", ERROR_ACCESS_DENIED));
+        const auto key = qb480::CreateKeyForWriting(kKey);
+        EXPECT_FALSE(key);
+        EXPECT_FALSE(qb480::WriteDword(key.get(), "Number", 1));
+    }
+    EXPECT_FALSE(KeyExists(kKey));
+    {
+        const auto key = qb480::CreateKeyForWriting(kKey);
+        harness::CImportFaults faults(GetModuleHandleA(nullptr));
+        ASSERT_TRUE(faults.Inject("RegSetValueExA", ERROR_ACCESS_DENIED));
+        EXPECT_FALSE(qb480::WriteText(key.get(), "Text", "COM"));
+        EXPECT_FALSE(qb480::WriteDword(key.get(), "Number", 1));
+    }
+    EXPECT_EQ(Raw("Text").second, "<none>");
+    EXPECT_EQ(Raw("Number").second, "<none>");
+}
