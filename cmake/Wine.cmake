@@ -21,7 +21,11 @@ add_custom_command(OUTPUT "${QB480_WINEPREFIX_STAMP}"
   VERBATIM)
 add_custom_target(wineprefix DEPENDS "${QB480_WINEPREFIX_STAMP}")
 
-add_test(NAME wine_start COMMAND "${QB480_WINE_DIR}/winefixture.sh" start "${QB480_WINEPREFIX}")
+# keepdesktop.exe (tests/harness) holds Wine's desktop process for the run;
+# it is built with the prefix, before any test program.
+add_dependencies(wineprefix keepdesktop)
+add_test(NAME wine_start
+  COMMAND "${QB480_WINE_DIR}/winefixture.sh" start "${QB480_WINEPREFIX}" "$<TARGET_FILE:keepdesktop>")
 add_test(NAME wine_stop COMMAND "${QB480_WINE_DIR}/winefixture.sh" stop "${QB480_WINEPREFIX}")
 set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP WINE RESOURCE_LOCK wineprefix)
 set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP WINE RESOURCE_LOCK wineprefix)

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# ctest fixture around the Wine tests: winefixture.sh start|stop PREFIX
+# ctest fixture around the Wine tests: winefixture.sh start|stop PREFIX [KEEPER]
 # start: one persistent wineserver for the whole run, so that each test costs
 # a tenth of a second instead of a cold Wine start (3 s). Everything is
 # detached from ctest's pipes, or ctest would wait for the server to exit.
-# stop: ends the server and every Wine process of the prefix.
+# KEEPER (start): keepdesktop.exe, run detached for the whole run so that
+# Wine's desktop process does not end and restart between GUI tests.
+# stop: ends the server and every Wine process of the prefix, the keeper too.
 set -u
 action=$1
+keeper=${3:-}
 export WINEPREFIX=$2 WINEDEBUG=-all
 unset DISPLAY WAYLAND_DISPLAY
 
@@ -16,6 +19,13 @@ start)
     # An orphaned server (a killed run) ends 5 minutes after its last client.
     setsid wineserver -p300 </dev/null >/dev/null 2>&1
     setsid wine wineboot </dev/null >/dev/null 2>&1
+    if [ -n "$keeper" ]; then
+        if [ -f "$keeper" ]; then
+            setsid wine "$keeper" </dev/null >/dev/null 2>&1 &
+        else
+            echo "winefixture: $keeper is not built; GUI tests may be slower" >&2
+        fi
+    fi
     ;;
 stop)
     wineserver -k >/dev/null 2>&1

@@ -1,0 +1,17 @@
+#pragma once
+// The caller's file and line, taken as a defaulted last parameter so that a
+// helper's failure points at the test line that called it.
+#include <string>
+
+namespace harness {
+
+struct CallSite {
+    CallSite(const char* file = __builtin_FILE(), int line = __builtin_LINE()) : file(file), line(line) {}
+    const char* file;
+    int line;
+};
+
+// Records a non-fatal GoogleTest failure at the caller's line.
+void Fail(const CallSite& where, const std::string& message);
+
+}  // namespace harness

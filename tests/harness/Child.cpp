@@ -1,0 +1,137 @@
+#include "Child.h"
+
+#include "HarnessFiles.h"
+#include "Remote.h"
+#include "TestKeys.h"
+
+#include <algorithm>
+
+namespace harness {
+namespace {
+
+constexpr int kKillWaitMs = 5000;
+
+std::string Failed(const char* step)
+{
+    return std::string(step) + " failed with " + std::to_string(GetLastError());
+}
+
+bool KillOnClose(HANDLE job)
+{
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    return SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) != 0;
+}
+
+bool WriteFaultPlan(const std::vector<std::pair<std::string, DWORD>>& faults, DWORD enumFillers)
+{
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kFaultsKey);
+    CRegKey key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kFaultsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr))
+        return false;
+    auto setDword = [&](const std::string& name, DWORD value) {
+        return RegSetValueExA(key.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                              sizeof value) == ERROR_SUCCESS;
+    };
+    for (const auto& [function, error] : faults)
+        if (!setDword(function, error))
+            return false;
+    return enumFillers == 0 || setDword(kFillersValue, enumFillers);
+}
+
+std::vector<std::string> PatchedFunctions()
+{
+    char data[1024] = {};
+    DWORD size = sizeof data - 2;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, kFaultsKey, kPatchedValue, RRF_RT_REG_MULTI_SZ, nullptr, data, &size))
+        return {};
+    std::vector<std::string> names;
+    for (const char* name = data; *name; name += names.back().size() + 1)
+        names.emplace_back(name);
+    return names;
+}
+
+}  // namespace
+
+CChild::CChild(const std::string& commandLine, const std::string& currentDirectory)
+{
+    m_job.reset(CreateJobObjectA(nullptr, nullptr));
+    if (!m_job || !KillOnClose(m_job.get())) {
+        m_startError = Failed("creating the job");
+        return;
+    }
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started = {};
+    std::string mutableLine = commandLine;
+    if (!CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                        currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &startup, &started)) {
+        m_startError = Failed(("starting " + commandLine).c_str());
+        return;
+    }
+    CHandle process(started.hProcess);
+    CHandle thread(started.hThread);
+    if (!AssignProcessToJobObject(m_job.get(), process.get())) {
+        m_startError = Failed("putting the process into the job");
+        TerminateProcess(process.get(), 1);
+        return;
+    }
+    ResumeThread(thread.get());
+    m_process = std::move(process);
+    m_pid = started.dwProcessId;
+}
+
+CChild::~CChild()
+{
+    // Closing the job ends the process: JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE.
+    m_job.reset();
+    if (m_process)
+        WaitForSingleObject(m_process.get(), kKillWaitMs);
+}
+
+std::optional<DWORD> CChild::Wait(int timeoutMs) const
+{
+    DWORD code = 0;
+    if (!m_process || WaitForSingleObject(m_process.get(), timeoutMs) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(m_process.get(), &code))
+        return std::nullopt;
+    return code;
+}
+
+void CChild::Kill()
+{
+    if (m_job)
+        TerminateJobObject(m_job.get(), 1);
+    if (m_process)
+        WaitForSingleObject(m_process.get(), kKillWaitMs);
+}
+
+bool InjectLibrary(CChild& child, const std::string& dllPath)
+{
+    return child.Started() && LoadLibraryInProcess(child.process(), dllPath);
+}
+
+bool InjectFaults(CChild& child, const std::vector<std::pair<std::string, DWORD>>& faults, DWORD enumFillers,
+                  CallSite where)
+{
+    if (!WriteFaultPlan(faults, enumFillers)) {
+        Fail(where, "could not write the fault plan under HKLM\\" + std::string(kFaultsKey));
+        return false;
+    }
+    if (!InjectLibrary(child, HarnessBinary("iathook.dll"))) {
+        Fail(where, "could not load iathook.dll into process " + std::to_string(child.pid()) + ": error " +
+                        std::to_string(GetLastError()));
+        return false;
+    }
+    const std::vector<std::string> patched = PatchedFunctions();
+    bool all = true;
+    for (const auto& fault : faults) {
+        if (std::find(patched.begin(), patched.end(), fault.first) == patched.end()) {
+            Fail(where, "iathook.dll did not patch " + fault.first + " (not imported by the program?)");
+            all = false;
+        }
+    }
+    return all;
+}
+
+}  // namespace harness

@@ -1,0 +1,62 @@
+#pragma once
+// A program under test started in a job that kills it when the job handle
+// closes, so that no modal dialog outlives a failed test.
+#include "CallSite.h"
+#include "Handles.h"
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace harness {
+
+class CChild {
+public:
+    // Starts commandLine (the program first, quoted when it holds blanks)
+    // suspended, puts it into a KILL_ON_JOB_CLOSE job, then lets it run.
+    // currentDirectory empty: this process's.
+    CChild(const std::string& commandLine, const std::string& currentDirectory = std::string());
+    // Closes the job, which kills what is left of the process, and waits
+    // for its end.
+    ~CChild();
+    CChild(CChild&&) noexcept = default;
+    CChild& operator=(CChild&&) noexcept = default;
+    CChild(const CChild&) = delete;
+    CChild& operator=(const CChild&) = delete;
+
+    bool Started() const { return static_cast<bool>(m_process); }
+    // Why the start failed: the step and its error.
+    const std::string& StartError() const { return m_startError; }
+
+    DWORD pid() const { return m_pid; }
+    HANDLE process() const { return m_process.get(); }
+    HANDLE job() const { return m_job.get(); }
+    // The exit code, or nothing when it still runs after timeoutMs.
+    std::optional<DWORD> Wait(int timeoutMs) const;
+    // Ends the process (exit code 1) and waits until it is gone.
+    void Kill();
+
+private:
+    CHandle m_job;
+    CHandle m_process;
+    DWORD m_pid = 0;
+    std::string m_startError;
+};
+
+// Loads dllPath into the child (VirtualAllocEx, WriteProcessMemory,
+// CreateRemoteThread on LoadLibraryA) and waits until its DllMain has run.
+// False with the error in GetLastError when it failed.
+bool InjectLibrary(CChild& child, const std::string& dllPath);
+
+// Makes the child's exe fail the given imports (pairs of a name from
+// FaultFunctions() and an error, see CImportFaults::Inject): writes the plan
+// under HKLM\SOFTWARE\QB480Test\Faults, injects iathook.dll and checks
+// that every function was patched. enumFillers: see EnumServicesPlan.
+// Reports a failure at the caller's line and returns false otherwise.
+bool InjectFaults(CChild& child, const std::vector<std::pair<std::string, DWORD>>& faults, DWORD enumFillers = 0,
+                  CallSite where = {});
+
+}  // namespace harness

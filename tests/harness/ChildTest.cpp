@@ -1,0 +1,78 @@
+// CChild: started in the given folder, inside a job that ends it.
+#include "Child.h"
+#include "HarnessFiles.h"
+#include "Robot.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+using namespace harness;
+
+namespace {
+
+std::string RobotDialogCommand()
+{
+    return "\"" + HarnessBinary("robotdialog.exe") + "\"";
+}
+
+bool Ended(DWORD pid)
+{
+    CHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
+    return !process || WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0;
+}
+
+}  // namespace
+
+TEST(Child, RunsInAKillOnCloseJobAndDiesWithTheObject)
+{
+    DWORD pid = 0;
+    {
+        CChild child(RobotDialogCommand());
+        ASSERT_TRUE(child.Started()) << child.StartError();
+        pid = child.pid();
+        ASSERT_TRUE(WaitForDialog("Robot Test", pid));
+        BOOL inJob = FALSE;
+        ASSERT_TRUE(IsProcessInJob(child.process(), child.job(), &inJob));
+        EXPECT_TRUE(inJob);
+        EXPECT_FALSE(Ended(pid));
+    }
+    EXPECT_TRUE(Ended(pid));
+}
+
+TEST(Child, WaitGivesTheExitCodeOnlyOnceTheProgramEnded)
+{
+    CChild child(RobotDialogCommand());
+    ASSERT_TRUE(child.Started()) << child.StartError();
+    const HWND dlg = WaitForDialog("Robot Test", child.pid());
+    ASSERT_TRUE(dlg);
+    EXPECT_EQ(child.Wait(100), std::nullopt);
+    PressEscape(dlg);
+    EXPECT_EQ(child.Wait(kRobotTimeoutMs), DWORD{IDCANCEL});
+}
+
+TEST(Child, StartsInTheGivenFolder)
+{
+    const auto folder = std::filesystem::temp_directory_path() / ("qb480-child-" + std::to_string(GetCurrentProcessId()));
+    std::filesystem::create_directories(folder);
+    {
+        CChild child("cmd.exe /c cd > cwd.txt", folder.string());
+        ASSERT_TRUE(child.Started()) << child.StartError();
+        EXPECT_EQ(child.Wait(kRobotTimeoutMs), DWORD{0});
+    }
+    std::string written;
+    std::getline(std::ifstream(folder / "cwd.txt"), written);
+    std::filesystem::remove_all(folder);
+    if (!written.empty() && written.back() == '\r')
+        written.pop_back();
+    EXPECT_EQ(lstrcmpiA(written.c_str(), folder.string().c_str()), 0) << written << " vs " << folder.string();
+}
+
+TEST(Child, StartFailureSaysWhy)
+{
+    CChild child("\"" + HarnessBinary("no-such-program.exe") + "\"");
+    EXPECT_FALSE(child.Started());
+    EXPECT_NE(child.StartError().find("no-such-program.exe\" failed with 2"), std::string::npos) << child.StartError();
+    EXPECT_EQ(child.Wait(0), std::nullopt);
+}

@@ -1,0 +1,45 @@
+#include "HarnessFiles.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+namespace harness {
+namespace {
+
+using WineDosName = WCHAR*(CDECL*)(const char*);
+
+// Wine's own conversion knows the prefix's drive mappings; Z: is the usual
+// mapping of "/" when it is missing.
+std::string WineDosFileName(const std::string& unixPath)
+{
+    const auto convert = reinterpret_cast<WineDosName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_dos_file_name")));
+    if (convert) {
+        if (WCHAR* wide = convert(unixPath.c_str())) {
+            char narrow[MAX_PATH * 4] = {};
+            WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr);
+            HeapFree(GetProcessHeap(), 0, wide);
+            return narrow;
+        }
+    }
+    std::string path = "Z:" + unixPath;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+}  // namespace
+
+std::string WindowsPath(const std::string& path)
+{
+    if (path.empty() || path[0] != '/')
+        return path;
+    return WineDosFileName(path);
+}
+
+std::string HarnessBinary(const std::string& name)
+{
+    return WindowsPath(QB480_HARNESS_BIN_DIR) + "\\" + name;
+}
+
+}  // namespace harness

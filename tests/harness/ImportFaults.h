@@ -1,0 +1,45 @@
+#pragma once
+// Ready-made failing replacements for the imports whose failures the
+// deliverables must report, patched into one module's import table.
+#include "ImportHook.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace harness {
+
+// The functions Inject() accepts: RegSetValueExA, RegCreateKeyExA,
+// CreateServiceA, StartServiceA, EnumServicesStatusA.
+const std::vector<std::string>& FaultFunctions();
+
+// Restores every slot it patched on destruction (move-only).
+class CImportFaults {
+public:
+    explicit CImportFaults(HMODULE module) : m_module(module) {}
+    ~CImportFaults();
+    CImportFaults(CImportFaults&&) = default;
+    CImportFaults& operator=(CImportFaults&&) = default;
+    CImportFaults(const CImportFaults&) = delete;
+    CImportFaults& operator=(const CImportFaults&) = delete;
+
+    // From now on the module's calls of function fail with error: the
+    // registry functions return it and write nothing; CreateServiceA and
+    // StartServiceA return NULL/FALSE with it as the last error;
+    // EnumServicesStatusA fails with it and no entries, except that 234
+    // (ERROR_MORE_DATA) installs the Windows-like emulation instead, which
+    // fails only when the entries do not fit (see EnumEmulation.h).
+    // False when function is not one of FaultFunctions() or the module does
+    // not import it.
+    bool Inject(const std::string& function, DWORD error);
+    // The functions patched so far.
+    const std::vector<std::string>& Injected() const { return m_injected; }
+
+private:
+    HMODULE m_module;
+    std::vector<CImportHook> m_hooks;
+    std::vector<std::string> m_injected;
+};
+
+}  // namespace harness
