@@ -47,7 +47,7 @@ void CDataExchange::Text(int id, std::uint32_t& value)
     if (Skip())
         return;
     if (!m_bSaveAndValidate) {
-        SetControlText(id, std::to_string(value));
+        SetControlText(id, DecimalText(value));
         return;
     }
     const auto number = ParseUnsignedEntry(ControlText(id, kNumberEntryLength));
@@ -61,7 +61,7 @@ void CDataExchange::Text(int id, std::uint8_t& value)
     if (Skip())
         return;
     if (!m_bSaveAndValidate) {
-        SetControlText(id, std::to_string(value));
+        SetControlText(id, DecimalText(value));
         return;
     }
     const auto number = ParseUnsignedEntry(ControlText(id, kNumberEntryLength));

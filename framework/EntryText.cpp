@@ -41,11 +41,32 @@ std::optional<std::uint32_t> ParseUnsignedEntry(const std::string& entry)
     return static_cast<std::uint32_t>(value > UINT32_MAX ? UINT32_MAX : value);
 }
 
+namespace {
+
+std::string DigitsOf(std::uint32_t value, std::uint32_t base)
+{
+    static const char kDigits[] = "0123456789ABCDEF";
+    char text[16];
+    char* end = text + sizeof text;
+    char* at = end;
+    do {
+        *--at = kDigits[value % base];
+        value /= base;
+    } while (value != 0);
+    return std::string(at, end);
+}
+
+}  // namespace
+
+std::string DecimalText(std::uint32_t value) { return DigitsOf(value, 10); }
+
+std::string HexText(std::uint32_t value) { return DigitsOf(value, 16); }
+
 std::string RangeMessage(unsigned low, unsigned high)
 {
     std::string message = kRangeMessageTemplate;
-    ReplaceFirst(message, "%1", std::to_string(low));
-    ReplaceFirst(message, "%2", std::to_string(high));
+    ReplaceFirst(message, "%1", DecimalText(low));
+    ReplaceFirst(message, "%2", DecimalText(high));
     return message;
 }
 

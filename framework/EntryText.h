@@ -16,6 +16,13 @@ inline constexpr std::size_t kNumberEntryLength = 31;
 // kNumberEntryLength characters are looked at.
 std::optional<std::uint32_t> ParseUnsignedEntry(const std::string& text);
 
+// Numbers as the dialogs show them: decimal, and upper-case hexadecimal
+// without prefix or leading zeros. Written here rather than with the C
+// library's formatted output, which would add tens of kilobytes to each
+// binary for two conversions.
+std::string DecimalText(std::uint32_t value);
+std::string HexText(std::uint32_t value);
+
 // "Please enter an integer between %1 and %2." with the bounds put in.
 std::string RangeMessage(unsigned low, unsigned high);
 

@@ -44,3 +44,14 @@ TEST(RangeMessage, PutsTheBoundsIn)
     EXPECT_EQ(RangeMessage(1, 255), "Please enter an integer between 1 and 255.");
     EXPECT_EQ(RangeMessage(0, 12), "Please enter an integer between 0 and 12.");
 }
+
+TEST(NumberText, DecimalAndUpperCaseHexWithoutLeadingZeros)
+{
+    EXPECT_EQ(fw::DecimalText(0), "0");
+    EXPECT_EQ(fw::DecimalText(7), "7");
+    EXPECT_EQ(fw::DecimalText(4294967295u), "4294967295");
+    EXPECT_EQ(fw::HexText(0), "0");
+    EXPECT_EQ(fw::HexText(0xD0000), "D0000");
+    EXPECT_EQ(fw::HexText(0x2A0), "2A0");
+    EXPECT_EQ(fw::HexText(0xFFFFFFFFu), "FFFFFFFF");
+}
