@@ -1,0 +1,190 @@
+#!/usr/bin/env python3
+"""Checks the release binaries and packages as an administrator receives them.
+
+usage: check_release.py ARCH BUILD_DIR ZIP VERSION
+
+Reads the PE headers and resources of qb480.cpl and qb480load.exe in BUILD_DIR
+(the release build of ARCH, i686 or x86_64) and the contents of ZIP, and
+prints one line per check and a closing line "release-ARCH: N passed, M failed".
+"""
+import struct
+import sys
+import zipfile
+
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "comdlg32.dll", "msvcrt.dll"}
+MAX_I686_SIZE = 150 * 1000  # "under 150 KB", read strictly
+DYNAMIC_BASE, NX_COMPAT, HIGH_ENTROPY_VA = 0x40, 0x100, 0x20
+RT_VERSION, RT_MANIFEST = 16, 24
+
+
+class PeImage:
+    def __init__(self, data):
+        self.data = data
+        if data[:2] != b"MZ":
+            raise ValueError("no MZ header")
+        pe = struct.unpack_from("<I", data, 0x3C)[0]
+        if data[pe:pe + 4] != b"PE\0\0":
+            raise ValueError("no PE signature")
+        self.machine, sections, _, _, _, optional_size, self.characteristics = struct.unpack_from("<HHIIIHH", data, pe + 4)
+        opt = pe + 24
+        magic = struct.unpack_from("<H", data, opt)[0]
+        self.pe32_plus = magic == 0x20B
+        self.dll_characteristics = struct.unpack_from("<H", data, opt + 70)[0]
+        directories = opt + (112 if self.pe32_plus else 96)
+        self.directories = [struct.unpack_from("<II", data, directories + 8 * i) for i in range(16)]
+        self.sections = []
+        table = opt + optional_size
+        for i in range(sections):
+            name, vsize, va, rawsize, rawptr = struct.unpack_from("<8sIIII", data, table + 40 * i)
+            self.sections.append((va, max(vsize, rawsize), rawptr))
+
+    def offset(self, rva):
+        for va, size, raw in self.sections:
+            if va <= rva < va + size:
+                return raw + rva - va
+        raise ValueError("RVA %#x outside every section" % rva)
+
+    def cstring(self, rva):
+        start = self.offset(rva)
+        return self.data[start:self.data.index(b"\0", start)].decode("latin-1")
+
+    def imports(self):
+        rva, size = self.directories[1]
+        names, at = [], self.offset(rva)
+        while True:
+            lookup, _, _, name, thunk = struct.unpack_from("<IIIII", self.data, at)
+            if not (lookup or name or thunk):
+                return names
+            names.append(self.cstring(name))
+            at += 20
+
+    def exports(self):
+        rva, size = self.directories[0]
+        if not rva:
+            return []
+        at = self.offset(rva)
+        count, names = struct.unpack_from("<II", self.data, at + 24)[0], struct.unpack_from("<I", self.data, at + 32)[0]
+        return [self.cstring(struct.unpack_from("<I", self.data, self.offset(names) + 4 * i)[0]) for i in range(count)]
+
+    def resource(self, type_id):
+        """The data of the first resource of that type, or None."""
+        base_rva = self.directories[2][0]
+        if not base_rva:
+            return None
+        base = self.offset(base_rva)
+
+        def entries(directory):
+            named, ids = struct.unpack_from("<HH", self.data, base + directory + 12)
+            for i in range(named + ids):
+                yield struct.unpack_from("<II", self.data, base + directory + 16 + 8 * i)
+
+        for name, target in entries(0):
+            if name != type_id:
+                continue
+            level = target & 0x7FFFFFFF
+            while target & 0x80000000:
+                level = target & 0x7FFFFFFF
+                target = next(entries(level))[1]
+            data_rva, size = struct.unpack_from("<II", self.data, base + target)
+            start = self.offset(data_rva)
+            return self.data[start:start + size]
+        return None
+
+
+def version_strings(block):
+    """The StringFileInfo values of a VS_VERSIONINFO resource."""
+    strings = {}
+
+    def walk(at, end, depth):
+        while at + 6 <= end:
+            length, value_length, kind = struct.unpack_from("<HHH", block, at)
+            if length == 0:
+                return
+            key_end = at + 6
+            while block[key_end:key_end + 2] != b"\0\0":
+                key_end += 2
+            key = block[at + 6:key_end].decode("utf-16-le")
+            value_at = (key_end + 2 + 3) & ~3
+            if depth == 3:
+                raw = block[value_at:value_at + 2 * value_length]
+                strings[key] = raw.decode("utf-16-le").rstrip("\0")
+            else:
+                value_end = value_at + (value_length * (2 if kind == 1 else 1))
+                walk((value_end + 3) & ~3, at + length, depth + 1)
+            at = (at + length + 3) & ~3
+
+    walk(0, len(block), 0)
+    return strings
+
+
+class Checks:
+    def __init__(self, label):
+        self.label, self.passed, self.failed = label, 0, 0
+
+    def check(self, ok, what):
+        print(("ok    " if ok else "FAIL  ") + what)
+        if ok:
+            self.passed += 1
+        else:
+            self.failed += 1
+
+
+def check_binary(checks, arch, path, version, description_word):
+    with open(path, "rb") as f:
+        data = f.read()
+    name = path.rsplit("/", 1)[-1]
+    image = PeImage(data)
+    checks.check(image.pe32_plus == (arch == "x86_64"), "%s: %s image" % (name, "PE32+" if arch == "x86_64" else "PE32"))
+    flags = image.dll_characteristics
+    checks.check(flags & DYNAMIC_BASE and flags & NX_COMPAT, "%s: ASLR and DEP (DllCharacteristics %#06x)" % (name, flags))
+    if arch == "x86_64":
+        checks.check(bool(flags & HIGH_ENTROPY_VA), "%s: high-entropy ASLR" % name)
+    imports = [dll.lower() for dll in image.imports()]
+    checks.check(set(imports) <= SYSTEM_DLLS, "%s: imports system DLLs only (%s)" % (name, ", ".join(sorted(imports))))
+    if arch == "i686":
+        checks.check(len(data) < MAX_I686_SIZE, "%s: %d bytes, under 150 KB" % (name, len(data)))
+    info = image.resource(RT_VERSION)
+    strings = version_strings(info) if info else {}
+    checks.check(strings.get("CompanyName") == "Tessaline", "%s: company %r" % (name, strings.get("CompanyName")))
+    checks.check(strings.get("ProductName") == "Tessaline QB480", "%s: product %r" % (name, strings.get("ProductName")))
+    checks.check(strings.get("FileVersion") == version and strings.get("ProductVersion") == version,
+                 "%s: version %r" % (name, strings.get("FileVersion")))
+    checks.check(description_word in strings.get("FileDescription", ""), "%s: description %r" % (name, strings.get("FileDescription")))
+    checks.check(strings.get("OriginalFilename") == name, "%s: original file name %r" % (name, strings.get("OriginalFilename")))
+    return image
+
+
+def main():
+    arch, build, zip_path, version = sys.argv[1:5]
+    checks = Checks(arch)
+    applet = check_binary(checks, arch, build + "/applet/qb480.cpl", version, "Control Panel")
+    checks.check(applet.exports() == ["CPlApplet"], "qb480.cpl: exports exactly CPlApplet (%s)" % applet.exports())
+    checks.check(applet.characteristics & 0x2000 != 0, "qb480.cpl: is a DLL")
+    loader = check_binary(checks, arch, build + "/loader/qb480load.exe", version, "firmware")
+    manifest = loader.resource(RT_MANIFEST) or b""
+    checks.check(b'level="requireAdministrator"' in manifest, "qb480load.exe: manifest asks for administrator rights")
+    checks.check(manifest.count(b"supportedOS") >= 1, "qb480load.exe: manifest declares supported Windows versions")
+    checks.check(applet.resource(RT_MANIFEST) is None or b"requireAdministrator" not in applet.resource(RT_MANIFEST),
+                 "qb480.cpl: no elevation request of its own")
+
+    with zipfile.ZipFile(zip_path) as package:
+        names = set(package.namelist())
+        top = sorted(names)[0].split("/")[0]
+        for needed in ("qb480.cpl", "qb480load.exe", "guide.html"):
+            checks.check(top + "/" + needed in names, "zip: holds %s" % needed)
+        for member in ("qb480.cpl", "qb480load.exe"):
+            with open(build + ("/applet/" if member.endswith(".cpl") else "/loader/") + member, "rb") as f:
+                checks.check(package.read(top + "/" + member) == f.read(), "zip: %s is the checked binary" % member)
+        guide = package.read(top + "/guide.html").decode("utf-8")
+        images = [part.split('"')[0] for part in guide.split('src="')[1:]]
+        checks.check(len(images) > 0 and all(top + "/" + image in names for image in images),
+                     "zip: every screenshot the guide shows is packed (%d)" % len(images))
+        checks.check("@" not in guide.split("<body>")[1][:400], "zip: guide has its version and architecture filled in")
+        checks.check(not any(n.endswith((".sys", ".hex", ".bin")) for n in names), "zip: no test doubles or firmware")
+
+    print("release-%s: %d passed, %d failed" % (arch, checks.passed, checks.failed))
+    return 1 if checks.failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
