@@ -58,6 +58,19 @@ protected:
         EXPECT_EQ(BoxTextsDuring([&] { answer = qb480::VDXDriverStarted(); }), Texts{});
         return answer;
     }
+    // Both queries with every enumeration failing with error: each says
+    // so in the variant's words, or not at all, and answers false.
+    static void ExpectQueriesFailWith(DWORD error)
+    {
+        harness::CImportFaults faults(GetModuleHandleA(nullptr));
+        ASSERT_TRUE(faults.Inject("EnumServicesStatusA", error));
+        bool installed = true;
+        bool started = true;
+        EXPECT_EQ(BoxTextsDuring([&] { installed = qb480::IsDriverInstalled(); }), kInstalledEnumFailure);
+        EXPECT_EQ(BoxTextsDuring([&] { started = qb480::VDXDriverStarted(); }), kStartedEnumFailure);
+        EXPECT_FALSE(installed);
+        EXPECT_FALSE(started);
+    }
     static int Create(const char* name, const std::string& image, DWORD startType, Texts& boxes)
     {
         int result = -1;
@@ -130,28 +143,14 @@ TEST_F(ServiceHelpers, ShortBufferAnswersWithoutSizeStillEnd)
 {
     // Wine answers some short buffers with 122 and no size: the buffer
     // grows on its own, and a manager that never stops saying so is given up.
-    harness::CImportFaults faults(GetModuleHandleA(nullptr));
-    ASSERT_TRUE(faults.Inject("EnumServicesStatusA", ERROR_INSUFFICIENT_BUFFER));
-    bool installed = true;
-    bool started = true;
-    EXPECT_EQ(BoxTextsDuring([&] { installed = qb480::IsDriverInstalled(); }), kInstalledEnumFailure);
-    EXPECT_EQ(BoxTextsDuring([&] { started = qb480::VDXDriverStarted(); }), kStartedEnumFailure);
-    EXPECT_FALSE(installed);
-    EXPECT_FALSE(started);
+    ExpectQueriesFailWith(ERROR_INSUFFICIENT_BUFFER);
 }
 
 TEST_F(ServiceHelpers, FailedEnumerationReportsInTheVariantsWords)
 {
     const std::string image = InstallDriverFile();
     ASSERT_EQ(harness::CreateDriverService("VDXQB480", "VDXQB480", image), 0u);
-    harness::CImportFaults faults(GetModuleHandleA(nullptr));
-    ASSERT_TRUE(faults.Inject("EnumServicesStatusA", ERROR_ACCESS_DENIED));
-    bool installed = true;
-    bool started = true;
-    EXPECT_EQ(BoxTextsDuring([&] { installed = qb480::IsDriverInstalled(); }), kInstalledEnumFailure);
-    EXPECT_EQ(BoxTextsDuring([&] { started = qb480::VDXDriverStarted(); }), kStartedEnumFailure);
-    EXPECT_FALSE(installed);
-    EXPECT_FALSE(started);
+    ExpectQueriesFailWith(ERROR_ACCESS_DENIED);
 }
 
 TEST_F(ServiceHelpers, CreateRegistersAKernelDriverWithNormalErrorControl)
