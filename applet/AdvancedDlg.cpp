@@ -4,6 +4,7 @@
 #include <string>
 
 #include "DataExchange.h"
+#include "EntryText.h"
 #include "MessageBox.h"
 #include "ParamNames.h"
 #include "Registry.h"
@@ -20,12 +21,38 @@ struct PortState {
     std::uint32_t count = 0;
     std::uint32_t first = 0;
     std::string prefix;
+    bool prefixNamesPorts = true;  // false after a prefix too long for any value name
 };
 PortState g_ports;
 
-constexpr std::size_t kPrefixBuffer = 100;
 constexpr DWORD kCheckBoxStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX;               // 0x50010003
 constexpr DWORD kPortListStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST;  // 0x50210003
+
+void RefusePrefix()
+{
+    g_ports.prefixNamesPorts = false;
+    fw::AppMessageBox("The Port Name Prefix is too long to name the ports; shorten it in the main dialog.");
+}
+
+// Read whole: the main dialog stores a prefix of any length, and a cut one
+// would name other ports. One too long for any value name is reported and
+// names no port (longer data is not even read); a missing one is not
+// reported and leaves the one read before.
+void ReadPortNamePrefix(HKEY key)
+{
+    DWORD size = 0;
+    if (RegQueryValueExA(key, kValuePortNamePrefix, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
+        return;
+    if (size > kMaxPrefixLength + 1)
+        return RefusePrefix();
+    const auto prefix = ReadText(key, kValuePortNamePrefix, size);
+    if (!prefix)
+        return;
+    if (prefix->size() > kMaxPrefixLength)
+        return RefusePrefix();
+    g_ports.prefix = *prefix;
+    g_ports.prefixNamesPorts = true;
+}
 
 void ReadPortData()
 {
@@ -40,18 +67,19 @@ void ReadPortData()
         g_ports.first = *first;
     else
         fw::AppMessageBox("Couldn't read PortsStartingAt from registry");
-    if (const auto prefix = ReadText(key.get(), kValuePortNamePrefix, kPrefixBuffer))
-        g_ports.prefix = *prefix;
+    ReadPortNamePrefix(key.get());
 }
 
 // How many ports the dialog lists; says so when that is fewer than reported.
 std::uint32_t PortsToList()
 {
+    if (!g_ports.prefixNamesPorts)
+        return 0;
     const std::uint32_t listable = ListablePorts(g_ports.count, g_ports.first);
     if (listable < g_ports.count) {
-        const std::string message = "The driver reports " + std::to_string(g_ports.count) +
-                                    " ports starting at " + std::to_string(g_ports.first) + "; only " +
-                                    std::to_string(listable) + " of them can be configured here.";
+        const std::string message = "The driver reports " + fw::DecimalText(g_ports.count) +
+                                    " ports starting at " + fw::DecimalText(g_ports.first) + "; only " +
+                                    fw::DecimalText(listable) + " of them can be configured here.";
         fw::AppMessageBox(message.c_str());
     }
     return listable;
@@ -106,7 +134,6 @@ BOOL CAdvancedDlg::OnInitDialog()
         fw::AppMessageBox("ComboBox not created");
     FillPortList();
     ShowSelectedPort();
-    EnableEditing(!m_portTable.empty());
     return FALSE;  // no control gets the focus
 }
 
@@ -142,7 +169,6 @@ void CAdvancedDlg::FillPortList()
     m_portList->SetCurSel(0);
 }
 
-// With no port there is nothing to show or store: the fields stay disabled.
 void CAdvancedDlg::EnableEditing(bool enable)
 {
     for (int id : {IDC_RX_TIMEOUT, IDC_RX_THRESHOLD, IDC_TX_LOAD, IDC_APPLY, IDC_MULTIDROP, IDC_HALF_DUPLEX})
@@ -150,11 +176,30 @@ void CAdvancedDlg::EnableEditing(bool enable)
             EnableWindow(control, enable);
 }
 
-void CAdvancedDlg::ShowSelectedPort()
+int CAdvancedDlg::SelectedPort() const
 {
     const int index = m_portList && m_portList->GetSafeHwnd() ? m_portList->GetCurSel() : CB_ERR;
-    if (index < 0 || static_cast<std::size_t>(index) >= m_portTable.size())
-        return;
+    return index >= 0 && static_cast<std::size_t>(index) < m_portTable.size() ? index : -1;
+}
+
+// With no port there is nothing to show or store: the fields stay empty and
+// disabled rather than showing values no port has.
+void CAdvancedDlg::ShowNoPort()
+{
+    EnableEditing(false);
+    for (int id : {IDC_RX_TIMEOUT, IDC_RX_THRESHOLD, IDC_TX_LOAD})
+        SetDlgItemTextA(m_hWnd, id, "");
+    m_multidrop.SetCheck(BST_UNCHECKED);
+    if (m_halfDuplex)
+        m_halfDuplex->SetCheck(BST_UNCHECKED);
+}
+
+void CAdvancedDlg::ShowSelectedPort()
+{
+    const int index = SelectedPort();
+    if (index < 0)
+        return ShowNoPort();
+    EnableEditing(true);
     const SpecialModes modes = UnpackSpecialModes(m_portTable[static_cast<std::size_t>(index)]);
     m_multidrop.SetCheck(modes.multidrop ? BST_CHECKED : BST_UNCHECKED);
     if (m_halfDuplex)
@@ -190,10 +235,8 @@ bool CAdvancedDlg::OnCommand(WORD id, WORD code, HWND control)
 
 void CAdvancedDlg::OnApply()
 {
-    if (!UpdateData(true))
-        return;
-    const int index = m_portList && m_portList->GetSafeHwnd() ? m_portList->GetCurSel() : CB_ERR;
-    if (index < 0 || static_cast<std::size_t>(index) >= m_portTable.size())
+    const int index = SelectedPort();
+    if (index < 0 || !UpdateData(true))
         return;
     const std::string portName = m_portList->GetLBText(index);
     SpecialModes modes;

@@ -57,6 +57,8 @@ private:
     void LoadPortTable();
     void FillPortList();
     void EnableEditing(bool enable);
+    int SelectedPort() const;  // index into the port table, or -1
+    void ShowNoPort();
     void OnApply();
 };
 

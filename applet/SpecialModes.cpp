@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "EntryText.h"
+
 namespace qb480 {
 
 std::uint32_t PackSpecialModes(const SpecialModes& modes)
@@ -21,7 +23,7 @@ SpecialModes UnpackSpecialModes(std::uint32_t word)
     return modes;
 }
 
-std::string PortName(const std::string& prefix, std::uint32_t number) { return prefix + std::to_string(number); }
+std::string PortName(const std::string& prefix, std::uint32_t number) { return prefix + fw::DecimalText(number); }
 
 std::uint32_t ListablePorts(std::uint32_t count, std::uint32_t first)
 {

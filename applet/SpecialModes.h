@@ -1,5 +1,6 @@
 #pragma once
 // The per-port special-modes word and the board's port names.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -22,6 +23,10 @@ SpecialModes UnpackSpecialModes(std::uint32_t word);
 
 // The name of a port: the prefix and the number in decimal ("COM10").
 std::string PortName(const std::string& prefix, std::uint32_t number);
+
+// A port's name is a registry value name, at most 16383 characters, and its
+// number takes up to 10 digits: a longer prefix cannot name any port.
+inline constexpr std::size_t kMaxPrefixLength = 16383 - 10;
 
 // No board has more ports than this; a larger count in the registry is not
 // a driver's, and listing billions of ports would hang the dialog.
