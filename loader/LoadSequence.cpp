@@ -78,6 +78,8 @@ void DownloadThroughHelper(SC_HANDLE manager)
     if (!progress.Create())
         fw::AppMessageBox("Could not create modeless dialogue");
     ShowWindow(progress.GetSafeHwnd(), SW_SHOWNORMAL);
+    // Drawn now: no message is processed while the start blocks.
+    UpdateWindow(progress.GetSafeHwnd());
     const BOOL started = StartServiceA(service.get(), 0, nullptr);
     ShowWindow(progress.GetSafeHwnd(), SW_HIDE);
     if (started) {
@@ -109,10 +111,14 @@ void LoadFirmware()
     }
     const std::string helperPath = programFolder + "\\loader.sys";
     const fw::UniqueScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    const HelperValues handedOver = ReadHelperValues();
     if (!CreateKernelService(manager.get(), kLoaderServiceName, helperPath.c_str(), SERVICE_DEMAND_START)) {
         fw::AppMessageBox("Couldn't install the loader service: installation aborted");
         return;
     }
+    // Replacing a registration left by an interrupted run deletes its key,
+    // Parameters included: the helper must still find what was handed over.
+    RestoreHelperValues(handedOver);
     DownloadThroughHelper(manager.get());
 }
 

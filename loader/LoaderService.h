@@ -2,6 +2,7 @@
 // What the load sequence reads from the board driver's key and hands to the
 // helper service through its own key.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace qb480 {
@@ -15,5 +16,19 @@ void WriteBoardParameters(std::uint32_t memorySegment, std::uint32_t portAddress
 
 // FirmwareFile into the helper key; a failed write is reported.
 void WriteFirmwareFile(const std::string& imageName);
+
+// What the helper key holds for the helper driver; a value that cannot be
+// read is absent.
+struct HelperValues {
+    std::optional<std::uint32_t> memorySegment;
+    std::optional<std::uint32_t> portAddress;
+    std::optional<std::string> firmwareFile;
+};
+HelperValues ReadHelperValues();
+
+// Writes back each of the values that the key has lost since they were
+// read, as the writers above write them and with their messages. Replacing
+// an old registration of the helper service deletes its key with it.
+void RestoreHelperValues(const HelperValues& values);
 
 }  // namespace qb480

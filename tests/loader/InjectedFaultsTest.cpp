@@ -1,0 +1,110 @@
+// Failures of the registry and the Service Control Manager made inside the
+// running program (its own imports patched while it waits for the
+// confirmation): each is reported with its text, the run goes on or ends as
+// it should, and no service is left behind.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "FirmwareFiles.h"
+#include "LoaderRun.h"
+#include "Robot.h"
+#include "Scm.h"
+#include "resource.h"
+
+using namespace loadertest;
+
+// Every write fails: each is reported, the dialog still closes, and the
+// helper, finding no values, refuses the download.
+TEST_F(LoaderRun, FailedRegistryWritesAreEachReported)
+{
+    WriteFileBytes(InFolder("fw.hex"), IntelHex(FirmwareImage(800, 40)));
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(harness::InjectFaults(Child(), {{"RegSetValueExA", ERROR_ACCESS_DENIED}}));
+    ConfirmAndChoose("fw.hex");
+    const HWND board = WaitForBoardDialog();
+    ASSERT_TRUE(board);
+    harness::SetText(board, IDC_MEMORY_SEGMENT, "D0000");
+    harness::SetText(board, IDC_PORT_ADDRESS, "300");
+    harness::Click(board, IDOK);
+    EXPECT_EQ(BoxesUntilExit(), (Texts{"Could not write MemSeg", "Could not write Port",
+                                       "Could not write Firmware filename", kStartFailed}));
+    EXPECT_EQ(ExitCode(), 0u);
+    EXPECT_FALSE(IsWindow(board));
+    const HelperRecord record = ReadHelperRecord();
+    EXPECT_TRUE(record.present);
+    EXPECT_FALSE(record.memSeg);
+    EXPECT_FALSE(record.port);
+    EXPECT_FALSE(record.firmwareFile);
+    EXPECT_TRUE(ServiceGone("loader"));
+}
+
+// A helper key that cannot be opened is not reported: nothing is stored,
+// the dialog closes, and only the refused download tells.
+TEST_F(LoaderRun, UnopenableHelperKeyStoresNothingSilently)
+{
+    WriteFileBytes(InFolder("fw.hex"), IntelHex(FirmwareImage(800, 41)));
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(harness::InjectFaults(Child(), {{"RegCreateKeyExA", ERROR_ACCESS_DENIED}}));
+    ConfirmAndChoose("fw.hex");
+    AcceptBoardParameters("D0000", "300");
+    EXPECT_EQ(BoxesUntilExit(), Texts{kStartFailed});
+    EXPECT_EQ(ExitCode(), 0u);
+    const HelperRecord record = ReadHelperRecord();
+    EXPECT_FALSE(record.memSeg);
+    EXPECT_FALSE(record.firmwareFile);
+    EXPECT_TRUE(ServiceGone("loader"));
+}
+
+struct RegistrationFault {
+    const char* name;
+    DWORD error;
+    const char* message;
+};
+
+class FailedRegistration : public LoaderRun, public ::testing::WithParamInterface<RegistrationFault> {};
+
+// The registration's own text, then the abort; nothing registered, and the
+// helper's key holds what the run wrote (no service deletion took it away).
+TEST_P(FailedRegistration, IsReportedAndAbortsTheRun)
+{
+    const RegistrationFault& row = GetParam();
+    const std::string image = FirmwareImage(900, 42);
+    WriteFileBytes(InFolder("fw.hex"), IntelHex(image));
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(harness::InjectFaults(Child(), {{"CreateServiceA", row.error}}));
+    ConfirmAndChoose("fw.hex");
+    AcceptBoardParameters("D0000", "300");
+    EXPECT_EQ(BoxesUntilExit(), (Texts{row.message, kInstallAborted}));
+    EXPECT_EQ(ExitCode(), 0u);
+    EXPECT_FALSE(harness::IsServiceListed("loader"));
+    EXPECT_FALSE(KeyExists(kHelperRecordKey));
+    EXPECT_FALSE(ReadFileBytes(kBoardFile));
+    EXPECT_EQ(ReadFileBytes(DriversFolder() + "\\fw.bin"), image);
+    const auto values = ReadValues(kLoaderParamKey);
+    EXPECT_EQ(values, (std::map<std::string, RegValue>{{"MEM_SEG", {REG_DWORD, BytesOf(0xD0000)}},
+                                                        {"PORT", {REG_DWORD, BytesOf(0x300)}},
+                                                        {"FirmwareFile", {REG_SZ, std::string("fw.bin", 7)}}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, FailedRegistration,
+    ::testing::Values(RegistrationFault{"CircularDependency", ERROR_CIRCULAR_DEPENDENCY,
+                                        "  Circular service dependency was specified."},
+                      RegistrationFault{"AccessDenied", ERROR_ACCESS_DENIED,
+                                        "Unknown error encountered: CreateService"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(LoaderRun, FailedStartCallIsReportedAndTheServiceDeleted)
+{
+    WriteFileBytes(InFolder("fw.hex"), IntelHex(FirmwareImage(900, 43)));
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(harness::InjectFaults(Child(), {{"StartServiceA", ERROR_SERVICE_DISABLED}}));
+    ConfirmAndChoose("fw.hex");
+    AcceptBoardParameters("D0000", "300");
+    EXPECT_EQ(BoxesUntilExit(), Texts{kStartFailed});
+    EXPECT_EQ(ExitCode(), 0u);
+    EXPECT_FALSE(KeyExists(kHelperRecordKey));
+    EXPECT_FALSE(ReadFileBytes(kBoardFile));
+    EXPECT_TRUE(ServiceGone("loader"));
+}
