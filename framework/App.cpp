@@ -22,9 +22,16 @@ HINSTANCE ModuleInstance() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
 
 std::string ModuleName()
 {
-    char path[MAX_PATH] = "";
-    const DWORD length = GetModuleFileNameA(ModuleInstance(), path, sizeof path);
-    std::string name(path, length < sizeof path ? length : 0);
+    // Long paths do not fit MAX_PATH: grow until the whole path was given.
+    std::string name(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameA(ModuleInstance(), name.data(), static_cast<DWORD>(name.size()));
+        if (length < name.size() || name.size() >= 32768) {
+            name.resize(length < name.size() ? length : 0);
+            break;
+        }
+        name.resize(name.size() * 2);
+    }
     const std::size_t slash = name.find_last_of("\\/");
     if (slash != std::string::npos)
         name.erase(0, slash + 1);
