@@ -1,0 +1,137 @@
+// "Remove driver": refused while the driver runs; otherwise the service and
+// the driver file go and the main dialog closes without storing the prefix.
+#include "AppletFixture.h"
+#include "ImportHook.h"
+#include "Robot.h"
+#include "Scm.h"
+
+using namespace applettest;
+
+namespace {
+
+class RemoveDriver : public CAppletTest {
+protected:
+    void SetUp() override
+    {
+        CAppletTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        ASSERT_TRUE(RegisterDriver());
+    }
+};
+
+// Clicks "Remove driver" and waits until the dialog has closed or a box
+// has come up; true when it closed.
+bool ClickRemoveAndWaitForTheEnd(HWND main)
+{
+    harness::Click(main, kRemoveDriver);
+    harness::WaitUntil([&] { return !IsWindowVisible(main) || harness::FindMessageBox(kSelf); });
+    return !IsWindowVisible(main);
+}
+
+// C:\drivers\vdxqb480.sys, with C:\ as this process's current drive for as
+// long as it lives; removed with its folder afterwards.
+class CStrayDriverFile {
+public:
+    CStrayDriverFile()
+    {
+        char directory[MAX_PATH] = "";
+        GetCurrentDirectoryA(sizeof directory, directory);
+        m_previousDirectory = directory;
+        m_placed = SetCurrentDirectoryA("C:\\") &&
+                   (CreateDirectoryA(kFolder, nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) &&
+                   CopyFileA(QB480_FAKEVDX_SYS, Path().c_str(), FALSE);
+    }
+    ~CStrayDriverFile()
+    {
+        DeleteFileA(Path().c_str());
+        RemoveDirectoryA(kFolder);
+        SetCurrentDirectoryA(m_previousDirectory.c_str());
+    }
+    CStrayDriverFile(const CStrayDriverFile&) = delete;
+    CStrayDriverFile& operator=(const CStrayDriverFile&) = delete;
+
+    bool Placed() const { return m_placed; }
+    static std::string Path() { return std::string(kFolder) + "\\vdxqb480.sys"; }
+
+private:
+    static constexpr char kFolder[] = "C:\\drivers";
+    std::string m_previousDirectory;
+    bool m_placed = false;
+};
+
+}  // namespace
+
+TEST_F(RemoveDriver, IsRefusedWhileTheDriverRuns)
+{
+    ASSERT_EQ(harness::StartDriverService(kServiceName), 0u);
+    WithMainDialog([&](HWND main) {
+        harness::Click(main, kRemoveDriver);
+        EXPECT_EQ(TakeBox(),
+                  "The driver is active. Please close all the applications that are using qb480 ports and then stop "
+                  "the driver manually before attempting to remove it.");
+        EXPECT_FALSE(harness::WaitGone(main, 200)) << "the main dialog closed";
+    });
+    EXPECT_EQ(harness::ServiceState(kServiceName), std::optional<DWORD>(SERVICE_RUNNING));
+    EXPECT_TRUE(FileExists(DriverFilePath()));
+}
+
+TEST_F(RemoveDriver, DeletesServiceAndFileAndClosesWithoutStoringThePrefix)
+{
+    const LONG result = WithMainDialog([&](HWND main) {
+        harness::SetText(main, kPrefix, "zzz");
+        EXPECT_TRUE(ClickRemoveAndWaitForTheEnd(main));
+        EXPECT_TRUE(harness::NoMessageBox(kSelf, 0));
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(harness::WaitUntil([] { return !harness::IsServiceListed(kServiceName); }, 2000))
+        << "VDXQB480 is still registered";
+    EXPECT_FALSE(FileExists(DriverFilePath()));
+    // Wine removes the service's key with the service; the prefix typed must
+    // not have been written back after the removal.
+    const auto prefix = ReadValue(kParamKey, "PortNamePrefix");
+    EXPECT_TRUE(!prefix || *prefix == Sz("COM")) << ::testing::PrintToString(prefix);
+}
+
+TEST_F(RemoveDriver, UnregisteredServiceIsReportedAndTheFileKept)
+{
+    WithMainDialog([&](HWND main) {
+        ASSERT_TRUE(harness::DeleteServiceAndWait(kServiceName));
+        harness::Click(main, kRemoveDriver);
+        EXPECT_EQ(TakeBox(), "failure: OpenService");
+        EXPECT_TRUE(harness::WaitGone(main));
+    });
+    EXPECT_TRUE(FileExists(DriverFilePath()));
+}
+
+TEST_F(RemoveDriver, UndeletableServiceIsReportedAndTheFileStillDeleted)
+{
+    // A service deleted while a handle stays open is only marked for
+    // deletion: it can still be opened, but not deleted again.
+    harness::CScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    harness::CScHandle held(OpenServiceA(manager.get(), kServiceName, SERVICE_ALL_ACCESS));
+    ASSERT_TRUE(held);
+    ASSERT_TRUE(DeleteService(held.get()));
+    WithMainDialog([&](HWND main) {
+        harness::Click(main, kRemoveDriver);
+        EXPECT_EQ(TakeBox(), "failure: DeleteService ");
+        EXPECT_TRUE(harness::WaitGone(main));
+    });
+    EXPECT_FALSE(FileExists(DriverFilePath()));
+}
+
+TEST_F(RemoveDriver, UnknownSystemFolderDeletesNoOtherFile)
+{
+    // Without the system folder, "\drivers\vdxqb480.sys" would name a file
+    // at the root of the current drive.
+    CStrayDriverFile stray;
+    ASSERT_TRUE(stray.Placed());
+    harness::CImportHook hook(Cpl(), nullptr, "GetSystemDirectoryA", reinterpret_cast<void*>(NoSystemDirectory));
+    ASSERT_TRUE(hook) << "qb480.cpl does not import GetSystemDirectoryA";
+    WithMainDialog([&](HWND main) {
+        EXPECT_TRUE(ClickRemoveAndWaitForTheEnd(main));
+        EXPECT_TRUE(harness::NoMessageBox(kSelf, 0));
+    });
+    EXPECT_TRUE(harness::WaitUntil([] { return !harness::IsServiceListed(kServiceName); }, 2000));
+    EXPECT_TRUE(FileExists(stray.Path())) << "a file outside the drivers folder was deleted";
+}
