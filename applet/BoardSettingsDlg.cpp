@@ -1,9 +1,9 @@
 #include "BoardSettingsDlg.h"
 
-#include <cstdio>
 
 #include "BoardRules.h"
 #include "DataExchange.h"
+#include "EntryText.h"
 #include "MessageBox.h"
 #include "ParamNames.h"
 #include "Registry.h"
@@ -18,13 +18,6 @@ std::uint32_t ReadBoardValue(const char* name)
 {
     const fw::UniqueHkey key = CreateKeyForReadWrite(kDriverParamKey);
     return ReadDword(key.get(), name).value_or(0);
-}
-
-std::string HexText(std::uint32_t value)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(value));
-    return text;
 }
 
 }  // namespace
@@ -42,8 +35,8 @@ BOOL CBoardSettingsDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
     SetWindowTextA(m_hWnd, "Board Settings");
-    m_memoryText = HexText(ReadBoardValue(kValueMemSeg));
-    m_portText = HexText(ReadBoardValue(kValuePort));
+    m_memoryText = fw::HexText(ReadBoardValue(kValueMemSeg));
+    m_portText = fw::HexText(ReadBoardValue(kValuePort));
     m_irq = ReadBoardValue(kValueIrq);
     UpdateData(false);
     return TRUE;

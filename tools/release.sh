@@ -15,7 +15,7 @@ done
 
 # The simulated board's drivers come from the test build.
 cmake --preset i686 >/dev/null
-cmake --build --preset i686 --target fakevdx fakeloader -j"$(nproc)"
+cmake --build --preset i686 --target fakevdx fakeloader showrobot loaderrobot -j"$(nproc)"
 shots=.run/screenshots
 rm -rf "$shots"
 tools/show-applet.sh build/release-i686/applet/qb480.cpl

@@ -10,7 +10,8 @@
 #   tools/show-applet.sh [QB480.CPL]     default: build/i686/applet/qb480.cpl
 #
 # The fake driver and showrobot.exe are taken from the same build folder as
-# the applet. The prefix is .run/applet-<arch>, made on first use.
+# the applet or, for a release build (which has no tests), from the test
+# build of its architecture. The prefix is .run/applet-<arch>, made on first use.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -21,12 +22,7 @@ if [ "${1:-}" = --on-display ]; then
     shift
 fi
 cpl=$(realpath "${1:-build/i686/applet/qb480.cpl}")
-build=$(dirname "$(dirname "$cpl")")
-driver=$build/tests/drivers/fakevdx.sys
-robot=$build/tests/applet/showrobot.exe
-for file in "$cpl" "$driver" "$robot"; do
-    [ -f "$file" ] || { echo "show-applet: $file is not built" >&2; exit 1; }
-done
+[ -f "$cpl" ] || { echo "show-applet: $cpl is not built" >&2; exit 1; }
 
 # The PE machine field tells the prefix architecture the applet needs.
 pe_offset=$(od -An -tu4 -j60 -N4 "$cpl" | tr -d ' ')
@@ -36,6 +32,13 @@ case $machine in
     8664) arch=x86_64 winearch=win64 ;;
     *) echo "show-applet: $cpl is not a Windows i686 or x86_64 module" >&2; exit 1 ;;
 esac
+build=$(dirname "$(dirname "$cpl")")
+[ -f "$build/tests/drivers/fakevdx.sys" ] || build=$root/build/$arch
+driver=$build/tests/drivers/fakevdx.sys
+robot=$build/tests/applet/showrobot.exe
+for file in "$driver" "$robot"; do
+    [ -f "$file" ] || { echo "show-applet: $file is not built" >&2; exit 1; }
+done
 
 # Without Wine's own fonts (Debian: fonts-wine) the dialogs are drawn with a
 # wider font, and labels sized for MS Sans Serif are cut.
@@ -60,7 +63,7 @@ if [ -z "$on_display" ] && [ ! -f "$WINEPREFIX/.qb480-display" ]; then
 fi
 
 if [ -z "$on_display" ]; then
-    rm -f "$shots"/*.png
+    rm -f "$shots"/[0-9]-*.png "$shots"/failure.png
     exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" --on-display "$cpl"
 fi
 

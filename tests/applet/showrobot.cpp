@@ -28,6 +28,9 @@ constexpr int kMemory = 1003;
 constexpr int kPort = 1004;
 constexpr int kIrq = 1005;
 constexpr int kConfigure = 1015;
+constexpr int kPortNumbering = 1045;
+constexpr int kAdvanced = 1047;
+constexpr int kAdvancedExit = 1036;
 constexpr UINT kAboutCommand = 0x10;
 
 PROCESS_INFORMATION g_controlPanel = {};
@@ -110,6 +113,21 @@ void Click(HWND dialog, int id)
     PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
 
+// The board driver reports its ports once it has run; the simulated board's
+// driver is not started in this walk-through, so its report is written here.
+void ReportPortsAsTheDriverWould()
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\VDXQB480\\Parameters", 0, nullptr, 0,
+                        KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        Fail("cannot write the driver's port report");
+    const DWORD ports = 8;
+    const DWORD first = 3;
+    RegSetValueExA(key, "TotalNumberOfPorts", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&ports), sizeof ports);
+    RegSetValueExA(key, "PortsStartingAt", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&first), sizeof first);
+    RegCloseKey(key);
+}
+
 }  // namespace
 
 void Start(int argc, char** argv)
@@ -166,6 +184,19 @@ int main(int argc, char** argv)
     Shoot(board, "5-board-settings-from-configure");
     Click(board, IDCANCEL);
     WaitGone(board);
+
+    Click(main, kPortNumbering);
+    const HWND numbering = WaitForWindow("Port Numbering");
+    Shoot(numbering, "6-port-numbering");
+    Click(numbering, IDCANCEL);
+    WaitGone(numbering);
+
+    ReportPortsAsTheDriverWould();
+    Click(main, kAdvanced);
+    const HWND advanced = WaitForWindow("Advanced Options");
+    Shoot(advanced, "7-advanced-options");
+    Click(advanced, kAdvancedExit);
+    WaitGone(advanced);
 
     Click(main, IDOK);
     WaitGone(main);

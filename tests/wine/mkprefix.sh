@@ -18,6 +18,12 @@ wine wineboot --init >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
 # A crashing program exits at once instead of waiting behind an invisible dialog.
 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+# Wine's own dialog fonts ("MS Sans Serif" and friends, package fonts-wine):
+# without them in the prefix, dialogs are drawn with a wider substitute and
+# their labels are cut.
+if [ -d /usr/share/wine/fonts ]; then
+    cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/"
+fi
 wineserver -k
 wineserver -w
 touch "$stamp"
