@@ -8,7 +8,7 @@
 #include "MessageBox.h"
 #include "ParamNames.h"
 #include "Registry.h"
-#include "SpecialModes.h"
+#include "PortModes.h"
 #include "resource.h"
 
 namespace qb480 {

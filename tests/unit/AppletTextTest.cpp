@@ -2,7 +2,7 @@
 
 #include "PrefixText.h"
 #include "SourcesList.h"
-#include "SpecialModes.h"
+#include "PortModes.h"
 
 using namespace std::string_literals;
 using qb480::AppendSourceName;

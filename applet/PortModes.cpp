@@ -1,4 +1,4 @@
-#include "SpecialModes.h"
+#include "PortModes.h"
 
 #include <algorithm>
 
