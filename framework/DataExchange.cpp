@@ -42,32 +42,33 @@ void CDataExchange::Text(int id, std::string& value)
         SetControlText(id, value);
 }
 
-void CDataExchange::Text(int id, std::uint32_t& value)
+std::optional<std::uint32_t> CDataExchange::Number(int id, std::uint32_t shown, std::uint32_t largest,
+                                                    const char* refusal)
 {
     if (Skip())
-        return;
+        return std::nullopt;
     if (!m_bSaveAndValidate) {
-        SetControlText(id, DecimalText(value));
-        return;
+        SetControlText(id, DecimalText(shown));
+        return std::nullopt;
     }
     const auto number = ParseUnsignedEntry(ControlText(id, kNumberEntryLength));
-    if (!number)
-        return Fail(id, kPositiveIntegerMessage);
-    value = *number;
+    if (!number || *number > largest) {
+        Fail(id, refusal);
+        return std::nullopt;
+    }
+    return number;
+}
+
+void CDataExchange::Text(int id, std::uint32_t& value)
+{
+    if (const auto number = Number(id, value, UINT32_MAX, kPositiveIntegerMessage))
+        value = *number;
 }
 
 void CDataExchange::Text(int id, std::uint8_t& value)
 {
-    if (Skip())
-        return;
-    if (!m_bSaveAndValidate) {
-        SetControlText(id, DecimalText(value));
-        return;
-    }
-    const auto number = ParseUnsignedEntry(ControlText(id, kNumberEntryLength));
-    if (!number || *number > 255)
-        return Fail(id, kByteMessage);
-    value = static_cast<std::uint8_t>(*number);
+    if (const auto number = Number(id, value, 255, kByteMessage))
+        value = static_cast<std::uint8_t>(*number);
 }
 
 void CDataExchange::MinMax(int id, std::uint8_t value, std::uint8_t low, std::uint8_t high)

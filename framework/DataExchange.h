@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace fw {
@@ -36,6 +37,9 @@ private:
     std::string ControlText(int id, std::size_t limit) const;
     void SetControlText(int id, const std::string& text) const;
     void Fail(int id, const std::string& message);
+    // Shows shown (nothing returned), or reads the field as a number up to
+    // largest, refusing anything else with the message.
+    std::optional<std::uint32_t> Number(int id, std::uint32_t shown, std::uint32_t largest, const char* refusal);
 
     CDialog& m_dialog;
     bool m_bSaveAndValidate;
