@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Builds the installer package of one architecture from a staged release:
+#   tools/make-msi.sh x86|x64 VERSION STAGE OUT.msi
+# STAGE holds qb480.cpl, qb480load.exe, guide.html and the screenshots the
+# guide shows (screenshots/*.png), as packed into the zip. The product code
+# is derived from the architecture and the version, so that a rebuilt
+# package of a version has the product code of that version.
+set -euo pipefail
+
+arch=$1 version=$2
+stage=$(realpath "$3")
+out=$(realpath -m "$4")
+root=$(realpath "$(dirname "$0")/..")
+case $arch in x86|x64) ;; *) echo "make-msi: architecture $arch is neither x86 nor x64" >&2; exit 2 ;; esac
+for file in qb480.cpl qb480load.exe guide.html; do
+    [ -f "$stage/$file" ] || { echo "make-msi: $stage/$file is missing" >&2; exit 1; }
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# wixl takes source paths relative to its working folder only.
+cp "$root/applet/qb480.ico" "$work/qb480.ico"
+ln -s "$stage" "$work/stage"
+{
+    echo '<Include>'
+    index=0
+    for image in "$stage"/screenshots/*.png; do
+        [ -e "$image" ] || continue
+        index=$((index + 1))
+        name=$(basename "$image")
+        # The first image is the component's key.
+        key=$([ $index = 1 ] && echo ' KeyPath="yes"' || true)
+        echo "  <File Id=\"screenshot$index\" Name=\"$name\" Source=\"\$(var.Stage)/screenshots/$name\"$key/>"
+    done
+    echo '</Include>'
+} >"$work/images.wxi"
+[ "$(grep -c '<File' "$work/images.wxi")" -gt 0 ] || { echo "make-msi: $stage/screenshots holds no image" >&2; exit 1; }
+
+# Fixed for good, like the upgrade codes in packaging/qb480.wxs.
+product_namespace=C5E0A9D2-4B17-4E8C-A3F6-71D2B08E5C94
+product_code=$(python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.UUID(sys.argv[1]), sys.argv[2])).upper())' \
+               "$product_namespace" "qb480-$arch-$version")
+
+rm -f "$out"
+# wixl's GLib prints warnings for attributes it reads as defaults; only its
+# own errors matter, and they end it with a failure.
+(cd "$work" && wixl -a "$arch" -D Arch="$arch" -D Version="$version" -D ProductCode="$product_code" \
+    -D Stage=stage -D Icon=qb480.ico -D Images="$work/images.wxi" -o "$out" "$root/packaging/qb480.wxs") \
+    2>"$work/wixl.log" || { cat "$work/wixl.log" >&2; exit 1; }
+[ -s "$out" ] || { cat "$work/wixl.log" >&2; echo "make-msi: wixl wrote no $out" >&2; exit 1; }
