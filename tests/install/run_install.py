@@ -1,0 +1,466 @@
+#!/usr/bin/env python3
+"""Installs, uses, upgrades and removes the release's installer packages
+through Wine's own msiexec, each case in a fresh Wine prefix copied from a
+template, as on a machine that has never seen the board.
+
+usage: run_install.py VERSION [x64-win64] [x86-win32] [x86-win64]   (default: all three)
+
+Takes dist/qb480-VERSION-x86.msi and -x64.msi with the zips beside them (the
+same files), and from the test builds build/i686 and build/x86_64 the
+simulated board and installedtest.exe, which drives the installed programs.
+Prints one line per check and a closing line "install: N passed, M failed".
+"""
+import glob
+import os
+import random
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import zipfile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(ROOT, "tests", "release"))
+from check_release import Checks  # noqa: E402
+
+TEMPLATES = os.path.join(ROOT, "build", "install")
+QUIET = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+WINE_TIMEOUT = 180
+# wine hands a Windows exit code to Unix in its low byte only.
+SUCCESS, INSTALL_FAILURE, OTHER_VERSION_INSTALLED = 0, 1603 & 0xFF, 1638 & 0xFF
+UNINSTALL = r"Software\Microsoft\Windows\CurrentVersion\Uninstall"
+SERVICES = r"HKLM\SYSTEM\CurrentControlSet\Services"
+FIRMWARE_FOLDER = "QB480 firmware"
+FIRMWARE_FILE = "qb480fw.hex"
+
+
+class Layout:
+    """Where a package goes on one kind of Windows, as paths below drive_c."""
+
+    def __init__(self, package, winearch):
+        self.package, self.winearch = package, winearch
+        self.arch = "x86_64" if package == "x64" else "i686"
+        self.label = "%s in %s" % (package, winearch)
+        wow64 = package == "x86" and winearch == "win64"
+        self.system = "windows/syswow64" if wow64 else "windows/system32"
+        self.programs = "Program Files (x86)" if wow64 else "Program Files"
+        # Where the package must not land on 64-bit Windows.
+        self.elsewhere = []
+        if winearch == "win64":
+            self.elsewhere = ["windows/system32" if wow64 else "windows/syswow64",
+                              "Program Files" if wow64 else "Program Files (x86)"]
+        self.uninstall = "HKLM\\" + (UNINSTALL.replace("Software\\", "Software\\Wow6432Node\\") if wow64 else UNINSTALL)
+        self.control = "C:\\" + self.system.replace("/", "\\") + "\\control.exe"
+        # Windows runs every package through its native installer service.
+        self.msiexec = r"C:\windows\sysnative\msiexec.exe" if wow64 else r"C:\windows\system32\msiexec.exe"
+        self.build = os.path.join(ROOT, "build", self.arch)
+
+    def install_dir(self):
+        return self.programs + "/Tessaline/QB480"
+
+
+def content(path):
+    """The file's bytes, or None when there is no such file."""
+    if not os.path.isfile(path):
+        return None
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def windows_path(unix_path):
+    return "Z:" + unix_path.replace("/", "\\")
+
+
+def packed_guid(guid):
+    """The form Windows Installer keys its registry entries by."""
+    hex_digits = guid.strip("{}").replace("-", "")
+    swapped = "".join(hex_digits[i + 1] + hex_digits[i] for i in range(16, 32, 2))
+    return hex_digits[7::-1] + hex_digits[11:7:-1] + hex_digits[15:11:-1] + swapped
+
+
+def msi_property(msi, name):
+    rows = subprocess.run(["msiinfo", "export", msi, "Property"], check=True, capture_output=True, text=True).stdout
+    for line in rows.splitlines():
+        key, _, value = line.partition("\t")
+        if key == name:
+            return value.strip()
+    return None
+
+
+def intel_hex(image):
+    """Intel HEX of image at address 0: 32-byte data records, extended linear
+    address records past each 64K, an end record."""
+    lines = []
+
+    def record(kind, address, data):
+        body = bytes([len(data), address >> 8 & 0xFF, address & 0xFF, kind]) + data
+        lines.append(":" + body.hex().upper() + "%02X" % (-sum(body) & 0xFF))
+
+    for at in range(0, len(image), 32):
+        if at % 0x10000 == 0 and at:
+            record(4, 0, struct.pack(">H", at >> 16))
+        record(0, at & 0xFFFF, image[at:at + 32])
+    record(1, 0, b"")
+    return "\r\n".join(lines) + "\r\n"
+
+
+def shortcut_target(path):
+    """The local base path of a .lnk file's link information."""
+    with open(path, "rb") as f:
+        data = f.read()
+    flags = struct.unpack_from("<I", data, 0x14)[0]
+    at = 0x4C
+    if flags & 1:  # HasLinkTargetIDList
+        at += 2 + struct.unpack_from("<H", data, at)[0]
+    if not flags & 2:  # HasLinkInfo
+        return None
+    base = at + struct.unpack_from("<I", data, at + 16)[0]
+    return data[base:data.index(b"\0", base)].decode("latin-1")
+
+
+class Machine:
+    """A fresh copy of a template prefix with a wineserver of its own, ended
+    and deleted on leaving."""
+
+    def __init__(self, template, path, keeper):
+        self.path, self.keeper = path, keeper
+        shutil.rmtree(path, ignore_errors=True)
+        subprocess.run(["cp", "-a", template, path], check=True)
+        self.env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+        self.env.update(WINEPREFIX=path, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=")
+
+    def __enter__(self):
+        subprocess.run(["wineserver", "-p30"], env=self.env, start_new_session=True, **QUIET)
+        self.wine("wineboot")
+        # One process that lives as long as the machine keeps Wine's system
+        # processes up between the steps: without it each step restarts
+        # them (seconds), and the restarted services.exe starts the board
+        # driver the applet registered for automatic start, as a reboot
+        # would.
+        subprocess.Popen(["wine", windows_path(self.keeper)], env=self.env, start_new_session=True, **QUIET)
+        return self
+
+    def __exit__(self, *exception):
+        subprocess.run(["wineserver", "-k"], env=self.env, **QUIET)
+        subprocess.run(["wineserver", "-w"], env=self.env, **QUIET)
+        shutil.rmtree(self.path, ignore_errors=True)
+
+    def c(self, *parts):
+        return os.path.join(self.path, "drive_c", *parts)
+
+    def wine(self, *args, settings=None, timeout=WINE_TIMEOUT):
+        # Output goes through files, not pipes: Wine's system processes
+        # inherit the first program's handles and would hold a pipe open.
+        env = dict(self.env, **(settings or {}))
+        with tempfile.TemporaryFile("w+", errors="replace") as out, tempfile.TemporaryFile("w+", errors="replace") as err:
+            try:
+                code = subprocess.run(["wine", *args], env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                                      timeout=timeout).returncode
+            except subprocess.TimeoutExpired:
+                code = -1
+                err.write("\ntimed out after %d s" % timeout)
+            out.seek(0)
+            err.seek(0)
+            return subprocess.CompletedProcess(args, code, out.read(), err.read())
+
+    def msiexec(self, *args):
+        """Its exit code (low byte) and the seconds it took."""
+        started = time.monotonic()
+        result = self.wine("msiexec", *args)
+        return result.returncode, time.monotonic() - started
+
+    def reg_tree(self, key, win64):
+        """reg query /s of the key as text, or None when it is missing."""
+        view = ["/reg:64"] if win64 else []
+        result = self.wine(r"C:\windows\system32\reg.exe", "query", key, "/s", *view)
+        return result.stdout.replace("\r", "") if result.returncode == 0 else None
+
+    def reg_values(self, key, win64):
+        """The key's own values by name, or None when it is missing."""
+        view = ["/reg:64"] if win64 else []
+        result = self.wine(r"C:\windows\system32\reg.exe", "query", key, *view)
+        if result.returncode != 0:
+            return None
+        values = {}
+        for line in result.stdout.replace("\r", "").splitlines():
+            parts = line.strip().split("    ")
+            if line.startswith("    ") and len(parts) >= 2 and parts[1].startswith("REG_"):
+                values[parts[0]] = parts[2] if len(parts) > 2 else ""
+        return values
+
+    def unix(self, windows):
+        """The file behind a C:\\ path, as a 64-bit program sees it."""
+        return self.c(*windows[3:].split("\\"))
+
+
+class Release:
+    def __init__(self, version, scratch):
+        self.version = version
+        major_minor, _, patch = version.rpartition(".")
+        self.next_version = "%s.%d" % (major_minor, int(patch) + 1)
+        self.scratch = scratch
+        self.staged, self.msi, self.next_msi, self.rebuilt_next_msi = {}, {}, {}, {}
+        for package, arch in (("x86", "i686"), ("x64", "x86_64")):
+            with zipfile.ZipFile(os.path.join(ROOT, "dist", "qb480-%s-%s.zip" % (version, arch))) as z:
+                z.extractall(scratch)
+            stage = os.path.join(scratch, "qb480-%s-%s" % (version, arch))
+            self.staged[package] = stage
+            self.msi[package] = os.path.join(ROOT, "dist", "qb480-%s-%s.msi" % (version, package))
+            # A later version of the same files, and that version built again.
+            for target, built in ((self.next_msi, "next"), (self.rebuilt_next_msi, "rebuilt")):
+                target[package] = os.path.join(scratch, "%s-%s.msi" % (built, package))
+                subprocess.run([os.path.join(ROOT, "tools", "make-msi.sh"), package, self.next_version, stage,
+                                target[package]], check=True)
+
+
+class Cases:
+    def __init__(self, checks, release):
+        self.checks, self.release = checks, release
+        self.timings = []
+        self.applet_icon = content(os.path.join(ROOT, "applet", "qb480.ico"))
+
+    def check(self, layout, ok, what):
+        self.checks.check(ok, "%s: %s" % (layout.label, what))
+        return ok
+
+    def timed_msiexec(self, machine, layout, what, *args):
+        code, seconds = machine.msiexec(*args)
+        self.timings.append("%s: %s took %.2f s" % (layout.label, what, seconds))
+        return code
+
+    def installed_files(self, layout, package):
+        """Path below drive_c -> staged file, for every file the package installs."""
+        stage = self.release.staged[package]
+        files = {layout.system + "/qb480.cpl": os.path.join(stage, "qb480.cpl")}
+        for dirpath, _, names in os.walk(stage):
+            for name in names:
+                if name != "qb480.cpl":
+                    relative = os.path.relpath(os.path.join(dirpath, name), stage)
+                    files[layout.install_dir() + "/" + relative] = os.path.join(dirpath, name)
+        return files
+
+    def start_menus(self, machine):
+        return [machine.c("ProgramData", "Microsoft", "Windows", "Start Menu", "Programs")] + sorted(
+            glob.glob(machine.c("users", "*", "AppData", "Roaming", "Microsoft", "Windows", "Start Menu", "Programs")))
+
+    def machine(self, layout):
+        keeper = os.path.join(layout.build, "tests", "harness", "keepdesktop.exe")
+        return Machine(template(layout.winearch), os.path.join(TEMPLATES, "case"), keeper)
+
+    def win64(self, layout):
+        return layout.winearch == "win64"
+
+    def products_key(self, product_code):
+        return r"HKLM\Software\Classes\Installer\Products" + "\\" + packed_guid(product_code)
+
+    def expect_installed(self, machine, layout, msi, version):
+        product_code = msi_property(msi, "ProductCode")
+        wrong = [below for below, staged in self.installed_files(layout, layout.package).items()
+                 if content(machine.c(below)) != content(staged)]
+        self.check(layout, not wrong, "every file is installed where the table says (%s, %s)%s"
+                   % (layout.system, layout.install_dir(), " but not " + ", ".join(wrong) if wrong else ""))
+        strays = [place for place in layout.elsewhere
+                  if os.path.exists(machine.c(place, "qb480.cpl")) or os.path.exists(machine.c(place, "Tessaline"))]
+        if layout.elsewhere:
+            self.check(layout, not strays, "nothing in %s" % " or ".join(layout.elsewhere))
+
+        menus = [m for m in self.start_menus(machine) if os.path.isdir(os.path.join(m, "Tessaline QB480"))]
+        entries = sorted(os.listdir(os.path.join(menus[0], "Tessaline QB480"))) if len(menus) == 1 else []
+        self.check(layout, entries == ["QB480 Administrator's Guide.lnk", "QB480 Firmware Loader.lnk"],
+                   "Start-menu entries %s in %s" % (entries, menus))
+        if entries:
+            folder = "C:\\" + layout.install_dir().replace("/", "\\") + "\\"
+            targets = [shortcut_target(os.path.join(menus[0], "Tessaline QB480", e)) or "" for e in entries]
+            self.check(layout, [t.lower() for t in targets] == [(folder + "guide.html").lower(),
+                                                               (folder + "qb480load.exe").lower()],
+                       "the entries open the installed guide and loader (%s)" % targets)
+
+        entry = machine.reg_values(layout.uninstall + "\\" + product_code, self.win64(layout)) or {}
+        self.check(layout, (entry.get("DisplayName"), entry.get("Publisher"), entry.get("DisplayVersion")) ==
+                   ("Tessaline QB480", "Tessaline", version),
+                   "installed programs list %r by %r, version %r" % (entry.get("DisplayName"), entry.get("Publisher"),
+                                                                     entry.get("DisplayVersion")))
+        product = machine.reg_values(self.products_key(product_code), self.win64(layout)) or {}
+        icon = product.get("ProductIcon", "")
+        icon_file = machine.unix(icon) if icon.startswith("C:\\") else ""
+        self.check(layout, content(icon_file) == self.applet_icon,
+                   "the entry shows the applet's icon (%s)" % icon)
+        per_user = machine.reg_values(r"HKCU\Software\Microsoft\Installer\Products" + "\\" + packed_guid(product_code),
+                                      self.win64(layout))
+        self.check(layout, bool(product) and per_user is None, "installed for the machine, not for the user")
+        return product_code
+
+    def expect_removed(self, machine, layout, product_code, left_beside_loader):
+        remaining = [below for below in self.installed_files(layout, layout.package) if os.path.exists(machine.c(below))]
+        self.check(layout, not remaining, "every installed file is removed%s" % (": not " + ", ".join(remaining) if remaining else ""))
+        vendor = machine.c(layout.programs, "Tessaline")
+        if left_beside_loader:
+            found = sorted(os.listdir(machine.c(layout.install_dir()))) if os.path.isdir(machine.c(layout.install_dir())) else None
+            self.check(layout, found == left_beside_loader and os.listdir(vendor) == ["QB480"],
+                       "the loader's folder keeps only what the administrator put there (%s)" % found)
+        else:
+            self.check(layout, not os.path.exists(vendor), "the installed folders are removed")
+        menus = [m for m in self.start_menus(machine) if os.path.exists(os.path.join(m, "Tessaline QB480"))]
+        self.check(layout, not menus, "the Start-menu entries and their folder are removed %s" % menus)
+        self.check(layout, machine.reg_values(layout.uninstall + "\\" + product_code, self.win64(layout)) is None and
+                   machine.reg_values(self.products_key(product_code), self.win64(layout)) is None,
+                   "the installed-programs entry is removed")
+
+    def step(self, machine, layout, test, what, settings=None):
+        program = os.path.join(layout.build, "tests", "install", "installedtest.exe")
+        result = machine.wine(windows_path(program), "--gtest_filter=" + test, settings=settings)
+        ok = result.returncode == 0 and "[  PASSED  ] 1 test" in result.stdout
+        if not self.check(layout, ok, what):
+            print("      " + "\n      ".join((result.stdout + result.stderr).strip().splitlines()[-40:]))
+        return ok
+
+    def board_state(self, machine, layout):
+        """What belongs to the board: its service as the SCM reports it, the
+        service's key with its parameters and special modes, the event-log
+        source, the driver file and the loader.sys beside the loader."""
+        state = {}
+        query = machine.wine(r"C:\windows\system32\sc.exe", "query", "VDXQB480")
+        state["service"] = query.stdout.replace("\r", "") if query.returncode == 0 else None
+        state["service key"] = machine.reg_tree(SERVICES + r"\VDXQB480", self.win64(layout))
+        state["event-log source"] = machine.reg_tree(SERVICES + r"\EventLog\System\vdxqb480", self.win64(layout))
+        state["event-log sources"] = (machine.reg_values(SERVICES + r"\EventLog\System", self.win64(layout)) or {}).get("Sources")
+        for name, below in (("driver file", "windows/system32/drivers/vdxqb480.sys"),
+                            ("loader.sys", layout.install_dir() + "/loader.sys")):
+            state[name] = content(machine.c(below))
+        return state
+
+    def lifecycle(self, layout):
+        """Install, use as the guide says, uninstall."""
+        msi = self.release.msi[layout.package]
+        with self.machine(layout) as machine:
+            code = self.timed_msiexec(machine, layout, "silent install", "/i", windows_path(msi), "/qn")
+            if not self.check(layout, code == SUCCESS, "msiexec /i /qn succeeds (exit %d)" % code):
+                return
+            product_code = self.expect_installed(machine, layout, msi, self.release.version)
+
+            # The board's own files, where the guide says to put them.
+            board = os.path.join(layout.build, "tests", "drivers")
+            shutil.copy(os.path.join(board, "fakevdx.sys"), machine.c("windows", "system32", "drivers", "vdxqb480.sys"))
+            self.step(machine, layout, "InstalledApplet.*",
+                      "the installed applet opens through control.exe qb480.cpl and registers the driver",
+                      {"QB480_CONTROL": layout.control})
+            shutil.copy(os.path.join(board, "fakeloader.sys"), machine.c(layout.install_dir(), "loader.sys"))
+            image = random.Random(480).randbytes(70000)
+            os.makedirs(machine.c(FIRMWARE_FOLDER))
+            with open(machine.c(FIRMWARE_FOLDER, FIRMWARE_FILE), "w", newline="") as f:
+                f.write(intel_hex(image))
+            self.step(machine, layout, "InstalledLoader.*",
+                      "the installed loader downloads through the loader.sys beside it",
+                      {"QB480_LOADER": "C:\\" + layout.install_dir().replace("/", "\\") + "\\qb480load.exe",
+                       "QB480_FIRMWARE_FOLDER": "C:\\" + FIRMWARE_FOLDER, "QB480_FIRMWARE_FILE": FIRMWARE_FILE})
+            self.check(layout, content(machine.c("qb480board.bin")) == image,
+                       "the simulated board holds the firmware, byte for byte")
+            self.check(layout, content(machine.c("windows", "system32", "drivers", "qb480fw.bin")) == image,
+                       "the image lies in the real system32\\drivers, byte for byte")
+            if self.win64(layout):
+                self.check(layout, not os.path.exists(machine.c("windows", "syswow64", "drivers", "qb480fw.bin")),
+                           "no image in syswow64\\drivers")
+
+            # A special mode, as the applet's advanced options store one.
+            machine.wine(r"C:\windows\system32\reg.exe", "add", SERVICES + r"\vdxqb480\Parameters\SpecialModes",
+                         "/v", "COM1", "/t", "REG_DWORD", "/d", "0x1103", "/f")
+            before = self.board_state(machine, layout)
+            # A fresh Wine has no list of the System log's sources to add to.
+            missing = [name for name, value in before.items() if not value and name != "event-log sources"]
+            self.check(layout, not missing, "the board's service, keys and files are in place%s"
+                       % (": not " + ", ".join(missing) if missing else ""))
+            code = self.timed_msiexec(machine, layout, "silent uninstall", "/x", product_code, "/qn")
+            self.check(layout, code == SUCCESS, "msiexec /x /qn succeeds (exit %d)" % code)
+            self.expect_removed(machine, layout, product_code, ["loader.sys"])
+            after = self.board_state(machine, layout)
+            changed = [name for name in before if before[name] != after[name]]
+            self.check(layout, not changed, "the board's service, keys and files are as they were%s"
+                       % (": not " + ", ".join(changed) if changed else ""))
+
+    def installed_snapshot(self, machine, layout):
+        """Name, size and modification time of every installed file."""
+        snapshot = {}
+        for below in self.installed_files(layout, layout.package):
+            path = machine.c(below)
+            snapshot[below] = (os.stat(path).st_size, os.stat(path).st_mtime_ns) if os.path.exists(path) else None
+        return snapshot
+
+    def related_products(self, machine, layout):
+        upgrade_code = msi_property(self.release.msi[layout.package], "UpgradeCode")
+        key = r"HKLM\Software\Classes\Installer\UpgradeCodes" + "\\" + packed_guid(upgrade_code)
+        return sorted((machine.reg_values(key, self.win64(layout)) or {}).keys())
+
+    def versions(self, layout):
+        """Upgrade, the same version again, downgrade, then removal."""
+        release, package = self.release, layout.package
+        earlier, later = release.msi[package], release.next_msi[package]
+        later_code = msi_property(later, "ProductCode")
+        with self.machine(layout) as machine:
+            codes = [self.timed_msiexec(machine, layout, "silent install", "/i", windows_path(earlier), "/qn")]
+            codes.append(self.timed_msiexec(machine, layout, "upgrade", "/i", windows_path(later), "/qn"))
+            if not self.check(layout, codes == [SUCCESS, SUCCESS],
+                              "%s, then %s installs (exits %s)" % (release.version, release.next_version, codes)):
+                return
+            self.check(layout, self.related_products(machine, layout) == [packed_guid(later_code)],
+                       "one product is left, of version %s" % release.next_version)
+            self.expect_installed(machine, layout, later, release.next_version)
+            self.check(layout, machine.reg_values(layout.uninstall + "\\" + msi_property(earlier, "ProductCode"),
+                                                  self.win64(layout)) is None,
+                       "version %s is gone from the installed programs" % release.version)
+
+            installed = self.installed_snapshot(machine, layout)
+            # Windows refuses it as another version of the product; Wine takes
+            # it for the installed package and does nothing.
+            code, _ = machine.msiexec("/i", windows_path(release.rebuilt_next_msi[package]), "/qn")
+            self.check(layout, code in (OTHER_VERSION_INSTALLED, SUCCESS) and
+                       self.related_products(machine, layout) == [packed_guid(later_code)],
+                       "a rebuilt package of the installed version adds no second product (exit %d)" % code)
+            code, _ = machine.msiexec("/i", windows_path(earlier), "/qn")
+            self.check(layout, code == INSTALL_FAILURE, "the earlier version is refused (exit %d)" % code)
+            self.check(layout, self.related_products(machine, layout) == [packed_guid(later_code)] and
+                       self.installed_snapshot(machine, layout) == installed,
+                       "the installed product and its files are unchanged")
+            self.step(machine, layout, "RefusedDowngrade.*",
+                      "opened with the installer's own interface, the earlier version says why it is refused",
+                      {"QB480_MSIEXEC": layout.msiexec, "QB480_EARLIER_MSI": windows_path(earlier),
+                       "QB480_EARLIER_VERSION": release.version})
+            self.check(layout, self.installed_snapshot(machine, layout) == installed,
+                       "the installed files are still unchanged")
+            code = self.timed_msiexec(machine, layout, "silent uninstall", "/x", later_code, "/qn")
+            self.check(layout, code == SUCCESS, "msiexec /x /qn succeeds (exit %d)" % code)
+            self.expect_removed(machine, layout, later_code, None)
+
+
+def template(winearch):
+    """A prefix as Wine makes it, made once per build folder."""
+    path = os.path.join(TEMPLATES, "template-" + winearch)
+    stamp = os.path.join(path, ".qb480-ready")
+    if not os.path.exists(stamp):
+        subprocess.run([os.path.join(ROOT, "tests", "wine", "mkprefix.sh"), path, winearch, stamp], check=True)
+    return path
+
+
+def main():
+    version, chosen = sys.argv[1], sys.argv[2:]
+    checks = Checks("install")
+    layouts = [Layout("x64", "win64"), Layout("x86", "win32"), Layout("x86", "win64")]
+    layouts = [layout for layout in layouts if not chosen or "%s-%s" % (layout.package, layout.winearch) in chosen]
+    os.makedirs(TEMPLATES, exist_ok=True)
+    with tempfile.TemporaryDirectory(prefix="qb480-install-") as scratch:
+        cases = Cases(checks, Release(version, scratch))
+        for layout in layouts:
+            for case in (cases.lifecycle, cases.versions):
+                try:
+                    case(layout)
+                except (OSError, subprocess.SubprocessError, ValueError) as error:
+                    checks.check(False, "%s: %s stopped: %s" % (layout.label, case.__name__, error))
+    for timing in cases.timings:
+        print("time  " + timing)
+    print("install: %d passed, %d failed" % (checks.passed, checks.failed))
+    return 1 if checks.failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
