@@ -40,17 +40,12 @@ void RefusePrefix()
 // reported and leaves the one read before.
 void ReadPortNamePrefix(HKEY key)
 {
-    DWORD size = 0;
-    if (RegQueryValueExA(key, kValuePortNamePrefix, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
-        return;
-    if (size > kMaxPrefixLength + 1)
+    const WholeText read = ReadWholeText(key, kValuePortNamePrefix, kMaxPrefixLength + 1);
+    if (read.tooLong || (read.text && read.text->size() > kMaxPrefixLength))
         return RefusePrefix();
-    const auto prefix = ReadText(key, kValuePortNamePrefix, size);
-    if (!prefix)
+    if (!read.text)
         return;
-    if (prefix->size() > kMaxPrefixLength)
-        return RefusePrefix();
-    g_ports.prefix = *prefix;
+    g_ports.prefix = *read.text;
     g_ports.prefixNamesPorts = true;
 }
 

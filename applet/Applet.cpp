@@ -4,6 +4,7 @@
 
 #include "App.h"
 #include "ConfigDlg.h"
+#include "Elevation.h"
 #include "resource.h"
 
 namespace qb480 {
@@ -56,6 +57,8 @@ LONG CBoardApplet::OnNewInquire(LPARAM, NEWCPLINFOA* info)
 
 LONG CBoardApplet::OnDblclk(HWND, LPARAM, LPARAM)
 {
+    if (!ConfigureInThisInstance())
+        return 0;
     CConfigDlg dialog;
     dialog.DoModal();
     return 0;

@@ -12,6 +12,7 @@
 #include "Install.h"
 #include "MessageBox.h"
 #include "ParamNames.h"
+#include "PortModes.h"
 #include "PortNumberingDlg.h"
 #include "PrefixText.h"
 #include "Registry.h"
@@ -52,14 +53,12 @@ bool ReadPortNamePrefix(std::string& prefixText)
     const fw::UniqueHkey key = OpenKeyForQuery(kDriverParamKey);
     if (!key)
         return false;
-    // Read whole: a prefix the administrator stored is never cut or replaced.
-    DWORD size = 0;
-    if (RegQueryValueExA(key.get(), kValuePortNamePrefix, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
+    // Read whole: a prefix the administrator stored is never cut. One too
+    // long to name any port is read as a failure, as in the advanced options.
+    const WholeText read = ReadWholeText(key.get(), kValuePortNamePrefix, kMaxPrefixLength + 1);
+    if (!read.text)
         return false;
-    auto text = ReadText(key.get(), kValuePortNamePrefix, size);
-    if (!text)
-        return false;
-    prefixText = *text;
+    prefixText = *read.text;
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <cpl.h>
 
 #include "AppletApp.h"
+#include "Elevation.h"
 
 namespace {
 qb480::CAppletApp g_theApp;
@@ -29,10 +30,13 @@ extern "C" __declspec(dllexport) LONG APIENTRY CPlApplet(HWND hwndCPl, UINT uMsg
         return applet->OnExit();
     case CPL_NEWINQUIRE:
         return applet->OnNewInquire(lParam1, reinterpret_cast<NEWCPLINFOA*>(lParam2));
+    // "Not started": a Control Panel opened with our file name then falls
+    // back to CPL_DBLCLK, which opens the dialog.
     case CPL_STARTWPARMSA:
+        qb480::NoteStartParameters(reinterpret_cast<const char*>(lParam2));
+        return 0;
     case CPL_STARTWPARMSW:
-        // "Not started": a Control Panel opened with our file name then
-        // falls back to CPL_DBLCLK, which opens the dialog.
+        qb480::NoteStartParameters(reinterpret_cast<const wchar_t*>(lParam2));
         return 0;
     default:
         return 1;

@@ -8,14 +8,18 @@
 #include "MessageBox.h"
 #include "ParamNames.h"
 #include "ServiceControl.h"
+#include "SystemFolder.h"
 #include "UniqueHandle.h"
 
 namespace qb480 {
 
 namespace {
 
-bool FileExists(const std::string& path)
+// Looked for where the kernel will load it from, also from 32-bit code on
+// 64-bit Windows.
+bool DriverFileExists(const std::string& path)
 {
+    const CRealFileSystemView realView;
     WIN32_FIND_DATAA found;
     return fw::UniqueFindHandle(FindFirstFileA(path.c_str(), &found)).get() != INVALID_HANDLE_VALUE;
 }
@@ -24,14 +28,14 @@ bool FileExists(const std::string& path)
 
 InstallOutcome InstallDriverService()
 {
-    char systemDirectory[MAX_PATH] = "";
-    if (!GetSystemDirectoryA(systemDirectory, sizeof systemDirectory)) {
+    const auto systemDirectory = SystemDirectory();
+    if (!systemDirectory) {
         // Without the folder there is no driver file to register.
         fw::AppMessageBox("Could not detect system path");
         return InstallOutcome::FileMissing;
     }
-    const std::string driverPath = std::string(systemDirectory) + "\\drivers\\vdxqb480.sys";
-    if (!FileExists(driverPath)) {
+    const std::string driverPath = *systemDirectory + "\\drivers\\vdxqb480.sys";
+    if (!DriverFileExists(driverPath)) {
         fw::AppMessageBox("Driver file not found");
         return InstallOutcome::FileMissing;
     }

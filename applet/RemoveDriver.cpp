@@ -3,6 +3,7 @@
 #include <string>
 
 #include "ServiceControl.h"
+#include "SystemFolder.h"
 
 namespace qb480 {
 
@@ -12,13 +13,15 @@ int RemoveDriver(SC_HANDLE manager, const char* name)
     const int deleted = RemoveService(manager, name, &opened);
     if (!opened)
         return 0;  // the file stays with a service we could not reach
-    char systemDirectory[MAX_PATH] = "";
     // Without the system folder the path would name a file at the root of
     // the current drive: nothing is deleted then.
-    if (!GetSystemDirectoryA(systemDirectory, sizeof systemDirectory))
+    const auto systemDirectory = SystemDirectory();
+    if (!systemDirectory)
         return deleted;
-    // A file that is already gone or locked is not reported.
-    DeleteFileA((std::string(systemDirectory) + "\\drivers\\vdxqb480.sys").c_str());
+    // The real drivers folder, also from 32-bit code on 64-bit Windows. A
+    // file that is already gone or locked is not reported.
+    const CRealFileSystemView realView;
+    DeleteFileA((*systemDirectory + "\\drivers\\vdxqb480.sys").c_str());
     return deleted;
 }
 

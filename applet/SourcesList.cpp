@@ -4,11 +4,12 @@ namespace qb480 {
 
 std::optional<std::string> AppendSourceName(const std::string& data, const std::string& name)
 {
-    // Every text that ends with a zero byte, the empty one before the closing zero included.
+    // Every listed text, the empty one before the closing zero included, and
+    // a last name that lacks its zero byte.
     for (std::size_t start = 0; start < data.size();) {
-        const std::size_t end = data.find('\0', start);
+        std::size_t end = data.find('\0', start);
         if (end == std::string::npos)
-            break;
+            end = data.size();
         if (data.compare(start, end - start, name) == 0)
             return std::nullopt;
         start = end + 1;

@@ -53,6 +53,31 @@ std::optional<std::string> ReadText(HKEY key, const char* name, std::size_t buff
     return std::string(buffer.data());
 }
 
+WholeText ReadWholeText(HKEY key, const char* name, std::size_t limit)
+{
+    // A value that another program keeps rewriting is given up on after a
+    // few rounds rather than read for ever.
+    constexpr int kRounds = 8;
+    WholeText result;
+    DWORD size = 0;
+    LONG status = key ? RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size) : ERROR_INVALID_HANDLE;
+    for (int round = 0; round < kRounds && (status == ERROR_SUCCESS || status == ERROR_MORE_DATA); ++round) {
+        if (size > limit) {
+            result.tooLong = true;
+            return result;
+        }
+        std::vector<char> buffer(size + 1, '\0');  // the extra zero ends a text stored without one
+        DWORD read = size;
+        status = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &read);
+        if (status == ERROR_SUCCESS) {
+            result.text = std::string(buffer.data());
+            return result;
+        }
+        size = read;  // after ERROR_MORE_DATA: the size the value has grown to
+    }
+    return result;
+}
+
 bool WriteDword(HKEY key, const char* name, std::uint32_t value)
 {
     const DWORD data = value;

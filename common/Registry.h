@@ -40,6 +40,16 @@ std::optional<std::uint32_t> ReadDword(HKEY key, const char* name);
 // to its first zero byte; absent when missing or longer than the buffer.
 std::optional<std::string> ReadText(HKEY key, const char* name, std::size_t bufferSize);
 
+// A text of any length up to limit bytes, read whole: its size is asked
+// first, and the read is repeated while the value grows in between. text is
+// absent when the value is missing or cannot be read; tooLong tells a value
+// of more than limit bytes, which is not read at all.
+struct WholeText {
+    std::optional<std::string> text;
+    bool tooLong = false;
+};
+WholeText ReadWholeText(HKEY key, const char* name, std::size_t limit);
+
 // REG_DWORD of 4 bytes; false on failure.
 bool WriteDword(HKEY key, const char* name, std::uint32_t value);
 // REG_SZ with its terminating zero counted; false on failure.

@@ -20,18 +20,23 @@ CWinApp* CWinApp::Current() { return g_app; }
 
 HINSTANCE ModuleInstance() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
 
-std::string ModuleName()
+std::string ModulePath()
 {
     // Long paths do not fit MAX_PATH: grow until the whole path was given.
-    std::string name(MAX_PATH, '\0');
+    std::string path(MAX_PATH, '\0');
     for (;;) {
-        const DWORD length = GetModuleFileNameA(ModuleInstance(), name.data(), static_cast<DWORD>(name.size()));
-        if (length < name.size() || name.size() >= 32768) {
-            name.resize(length < name.size() ? length : 0);
-            break;
+        const DWORD length = GetModuleFileNameA(ModuleInstance(), path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size() || path.size() >= 32768) {
+            path.resize(length < path.size() ? length : 0);
+            return path;
         }
-        name.resize(name.size() * 2);
+        path.resize(path.size() * 2);
     }
+}
+
+std::string ModuleName()
+{
+    std::string name = ModulePath();
     const std::size_t slash = name.find_last_of("\\/");
     if (slash != std::string::npos)
         name.erase(0, slash + 1);

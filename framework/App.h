@@ -28,6 +28,9 @@ public:
 // The module that holds this code: the .cpl or the .exe, never the host.
 HINSTANCE ModuleInstance();
 
+// The full path of the module's file; empty when the system does not give it.
+std::string ModulePath();
+
 // The module's file name without folder and extension ("qb480" for qb480.cpl):
 // every message box of the module carries it as its caption.
 std::string ModuleName();

@@ -8,6 +8,15 @@
 
 namespace fw {
 
+HWND DefaultOwner()
+{
+    // Up through the parents by hand: GetAncestor is newer than NT 4.0.
+    HWND window = GetActiveWindow();
+    while (window && (GetWindowLongA(window, GWL_STYLE) & WS_CHILD))
+        window = GetParent(window);
+    return window && IsWindowVisible(window) ? window : nullptr;
+}
+
 CDialog::CDialog(UINT templateId, HWND parent) : m_templateId(templateId), m_parent(parent) {}
 
 CDialog::~CDialog()
@@ -19,7 +28,9 @@ CDialog::~CDialog()
 INT_PTR CDialog::DoModal()
 {
     m_modal = true;
-    const INT_PTR result = DialogBoxParamA(ModuleInstance(), MAKEINTRESOURCEA(m_templateId), m_parent, DialogProc,
+    // The system disables the owner for as long as the dialog runs.
+    const HWND owner = m_parent ? m_parent : DefaultOwner();
+    const INT_PTR result = DialogBoxParamA(ModuleInstance(), MAKEINTRESOURCEA(m_templateId), owner, DialogProc,
                                            reinterpret_cast<LPARAM>(this));
     m_hWnd = nullptr;
     return result;

@@ -11,6 +11,13 @@ namespace fw {
 class CControl;
 class CDataExchange;
 
+// The owner a modal window takes when none is given: the window active on
+// this thread, taken up to its top-level ancestor, so that the window the
+// administrator was using cannot be used beneath it. Null when no window is
+// active or that window is not visible (the dialog then stands on its own,
+// with its own taskbar button).
+HWND DefaultOwner();
+
 class CDialog {
 public:
     explicit CDialog(UINT templateId, HWND parent = nullptr);
@@ -19,7 +26,9 @@ public:
     CDialog& operator=(const CDialog&) = delete;
 
     // Runs the dialog modally; the value given to EndDialog, or -1 when the
-    // dialog could not be created.
+    // dialog could not be created. A dialog constructed without a parent is
+    // owned by DefaultOwner() while it runs: that window is disabled until
+    // the dialog ends, then enabled and active again.
     INT_PTR DoModal();
 
     // Creates the dialog modeless; false when it could not be created.

@@ -5,6 +5,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "SystemFolder.h"
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -75,6 +77,12 @@ bool MoveOver(const std::string& from, const char* to)
 
 HexFault ReplaceFileContents(const char* path, const std::uint8_t* bytes, std::size_t size)
 {
+#ifdef _WIN32
+    // The image goes into the real drivers folder, where the helper driver
+    // reads it, also from 32-bit code on 64-bit Windows: the temporary file,
+    // the write and the move all see that folder.
+    const CRealFileSystemView realView;
+#endif
     std::string tempPath;
     std::FILE* file = CreateTempBeside(path, tempPath);
     if (!file)

@@ -13,29 +13,38 @@
 #include "MessageBox.h"
 #include "ParamNames.h"
 #include "ServiceControl.h"
+#include "SystemFolder.h"
 #include "UniqueHandle.h"
 
 namespace qb480 {
 
 namespace {
 
-// The picked path; empty when the operator cancelled.
-std::string PickFirmwareFile()
+// The picked path; empty when the operator cancelled. The dialog is modal
+// to owner, the program's main window.
+std::string PickFirmwareFile(HWND owner)
 {
     char path[MAX_PATH] = "";
     OPENFILENAMEA dialog = {};
-    dialog.lStructSize = sizeof dialog;
+    // The size NT 4.0 knows; every later Windows accepts it too.
+    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    dialog.hwndOwner = owner;
     dialog.lpstrFile = path;
     dialog.nMaxFile = sizeof path;
     GetOpenFileNameA(&dialog);
     return path;
 }
 
-std::string SystemDirectory()
+// The image in the drivers folder. False when the conversion failed, or when
+// the system folder is unknown: the image would land elsewhere, so nothing
+// is written then.
+bool ConvertIntoDriversFolder(const FirmwareNames& names)
 {
-    char directory[MAX_PATH] = "";
-    GetSystemDirectoryA(directory, sizeof directory);
-    return directory;
+    const auto systemDirectory = SystemDirectory();
+    if (!systemDirectory)
+        return false;
+    const std::string imagePath = *systemDirectory + "\\drivers\\" + names.imageName;
+    return ConvertHexToBinary(names.hexPath.c_str(), imagePath.c_str()) == 0;
 }
 
 // The folder of qb480load.exe: the helper driver lies beside the program,
@@ -92,11 +101,10 @@ void DownloadThroughHelper(SC_HANDLE manager)
     DeleteService(service.get());
 }
 
-void LoadFirmware()
+void LoadFirmware(HWND mainWindow)
 {
-    const FirmwareNames names = NamesForPickedFile(PickFirmwareFile());
-    const std::string imagePath = SystemDirectory() + "\\drivers\\" + names.imageName;
-    if (ConvertHexToBinary(names.hexPath.c_str(), imagePath.c_str()) != 0) {
+    const FirmwareNames names = NamesForPickedFile(PickFirmwareFile(mainWindow));
+    if (!ConvertIntoDriversFolder(names)) {
         fw::AppMessageBox("Error converting the firmware hex file to binary");
         return;
     }
@@ -126,7 +134,7 @@ void LoadFirmware()
 
 void RunLoadSequence(CLoaderDlg& dialog)
 {
-    LoadFirmware();
+    LoadFirmware(dialog.GetSafeHwnd());
     dialog.End();
 }
 

@@ -4,7 +4,8 @@
  * and its success or failure the only answer. This double:
  *   - reads MEM_SEG, PORT (REG_DWORD) and FirmwareFile (REG_SZ) from
  *     <service key>\Parameters and checks them as the board would;
- *   - copies <system root>\system32\drivers\<FirmwareFile> into the
+ *   - copies <system root>\system32\drivers\<FirmwareFile> (the real
+ *     folder also under WOW64) into the
  *     simulated board, C:\qb480board.bin (fakevdx.sys reports its size and
  *     CRC as the firmware version);
  *   - records what it read, and the status it returns, in
@@ -120,6 +121,23 @@ static NTSTATUS ReadStatus(NTSTATUS status)
     return STATUS_INVALID_PARAMETER;
 }
 
+NTSYSAPI NTSTATUS NTAPI ZwQueryInformationProcess(HANDLE process, ULONG infoClass, PVOID info, ULONG size,
+                                                  PULONG returned);
+#define PROCESS_WOW64_INFORMATION 26
+
+/* The kernel reads the image from the real System32\drivers. Wine runs the
+ * driver of a service that a 32-bit program registered in a 64-bit prefix
+ * in its 32-bit winedevice.exe, whose file access is redirected to
+ * SysWOW64; "sysnative" names the real folder there. */
+static PCWSTR DriversFolder(void)
+{
+    ULONG_PTR wow64 = 0;
+    if (NT_SUCCESS(ZwQueryInformationProcess(NtCurrentProcess(), PROCESS_WOW64_INFORMATION, &wow64, sizeof wow64,
+                                             NULL)) && wow64)
+        return L"\\sysnative\\drivers\\";
+    return L"\\system32\\drivers\\";
+}
+
 static NTSTATUS Download(PUNICODE_STRING registryPath, HANDLE record)
 {
     HANDLE service, parameters, image;
@@ -160,7 +178,7 @@ static NTSTATUS Download(PUNICODE_STRING registryPath, HANDLE record)
     path[0] = 0;
     DuAppend(path, PATH_CHARS, L"\\??\\");
     DuAppend(path, PATH_CHARS, root);
-    DuAppend(path, PATH_CHARS, L"\\system32\\drivers\\");
+    DuAppend(path, PATH_CHARS, DriversFolder());
     DuAppend(path, PATH_CHARS, name);
     status = DuOpenFile(&image, path, FALSE);
     if (!NT_SUCCESS(status))

@@ -11,10 +11,11 @@ import struct
 import sys
 import zipfile
 
-SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "comdlg32.dll", "msvcrt.dll"}
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "comdlg32.dll", "shell32.dll", "msvcrt.dll"}
 MAX_I686_SIZE = 150 * 1000  # "under 150 KB", read strictly
 DYNAMIC_BASE, NX_COMPAT, HIGH_ENTROPY_VA = 0x40, 0x100, 0x20
 RT_VERSION, RT_MANIFEST = 16, 24
+CPL_MANIFEST_ID = 123  # the resource the shell reads for a Control Panel applet's run level
 
 
 class PeImage:
@@ -66,8 +67,8 @@ class PeImage:
         count, names = struct.unpack_from("<II", self.data, at + 24)[0], struct.unpack_from("<I", self.data, at + 32)[0]
         return [self.cstring(struct.unpack_from("<I", self.data, self.offset(names) + 4 * i)[0]) for i in range(count)]
 
-    def resource(self, type_id):
-        """The data of the first resource of that type, or None."""
+    def resource(self, type_id, name_id=None):
+        """The data of the first resource of that type (and numeric name), or None."""
         base_rva = self.directories[2][0]
         if not base_rva:
             return None
@@ -81,10 +82,16 @@ class PeImage:
         for name, target in entries(0):
             if name != type_id:
                 continue
-            level = target & 0x7FFFFFFF
+            depth = 0
             while target & 0x80000000:
                 level = target & 0x7FFFFFFF
-                target = next(entries(level))[1]
+                candidates = list(entries(level))
+                if depth == 0 and name_id is not None:
+                    candidates = [entry for entry in candidates if entry[0] == name_id]
+                    if not candidates:
+                        return None
+                target = candidates[0][1]
+                depth += 1
             data_rva, size = struct.unpack_from("<II", self.data, base + target)
             start = self.offset(data_rva)
             return self.data[start:start + size]
@@ -164,8 +171,11 @@ def main():
     manifest = loader.resource(RT_MANIFEST) or b""
     checks.check(b'level="requireAdministrator"' in manifest, "qb480load.exe: manifest asks for administrator rights")
     checks.check(manifest.count(b"supportedOS") >= 1, "qb480load.exe: manifest declares supported Windows versions")
-    checks.check(applet.resource(RT_MANIFEST) is None or b"requireAdministrator" not in applet.resource(RT_MANIFEST),
-                 "qb480.cpl: no elevation request of its own")
+    applet_manifest = applet.resource(RT_MANIFEST, CPL_MANIFEST_ID) or b""
+    checks.check(b'level="requireAdministrator"' in applet_manifest,
+                 "qb480.cpl: manifest %d asks for administrator rights" % CPL_MANIFEST_ID)
+    checks.check(b"dependency" not in applet_manifest,
+                 "qb480.cpl: manifest %d adds no dependency (the dialogs keep their look)" % CPL_MANIFEST_ID)
 
     with zipfile.ZipFile(zip_path) as package:
         names = set(package.namelist())

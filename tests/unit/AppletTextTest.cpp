@@ -44,6 +44,10 @@ TEST(AppendSourceName, NeverJoinsTheNameWithAnUnterminatedList)
     EXPECT_EQ(AppendSourceName("abc"s, "vdxqb480"), "abc\0vdxqb480\0\0"s);
     EXPECT_EQ(AppendSourceName("\0"s, "vdxqb480"), "vdxqb480\0\0"s);
     EXPECT_EQ(AppendSourceName(""s, "vdxqb480"), "vdxqb480\0\0"s);
+    // Its last name still counts as listed, whole names only.
+    EXPECT_FALSE(AppendSourceName("a\0vdxqb480"s, "vdxqb480"));
+    EXPECT_FALSE(AppendSourceName("vdxqb480"s, "vdxqb480"));
+    EXPECT_EQ(AppendSourceName("a\0vdxqb48"s, "vdxqb480"), "a\0vdxqb48\0vdxqb480\0\0"s);
 }
 
 TEST(SpecialModes, WordLayout)

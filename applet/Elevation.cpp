@@ -1,0 +1,88 @@
+#include "Elevation.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "App.h"
+#include "Dialog.h"
+#include "MessageBox.h"
+#include "SystemFolder.h"
+#include "UniqueHandle.h"
+
+namespace qb480 {
+
+namespace {
+
+bool g_startedWithWord = false;
+
+// Absent when the system knows no elevation.
+std::optional<bool> TokenIsElevated()
+{
+    fw::UniqueKernelHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()))
+        return std::nullopt;
+    TOKEN_ELEVATION elevation = {};
+    DWORD size = 0;
+    if (!GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size))
+        return std::nullopt;
+    return elevation.TokenIsElevated != 0;
+}
+
+// rundll32 of the system folder opens this very module as the Control
+// Panel would, handing it the word.
+bool AskForElevatedInstance()
+{
+    const auto systemDirectory = SystemDirectory();
+    const std::string module = fw::ModulePath();
+    if (!systemDirectory || module.empty())
+        return false;
+    const std::string program = *systemDirectory + "\\rundll32.exe";
+    const std::string parameters =
+        "shell32.dll,Control_RunDLL \"" + module + "\",@0," + kElevatedInstanceWord;
+    SHELLEXECUTEINFOA request = {};
+    request.cbSize = sizeof request;
+    request.fMask = SEE_MASK_FLAG_NO_UI;  // one message of our own says it failed
+    request.hwnd = fw::DefaultOwner();
+    request.lpVerb = "runas";
+    request.lpFile = program.c_str();
+    request.lpParameters = parameters.c_str();
+    request.nShow = SW_SHOWNORMAL;
+    return ShellExecuteExA(&request) != FALSE;
+}
+
+}  // namespace
+
+void NoteStartParameters(const char* text)
+{
+    if (text && std::strcmp(text, kElevatedInstanceWord) == 0)
+        g_startedWithWord = true;
+}
+
+void NoteStartParameters(const wchar_t* text)
+{
+    if (!text)
+        return;
+    const char* word = kElevatedInstanceWord;
+    while (*word && *text == static_cast<unsigned char>(*word)) {
+        ++text;
+        ++word;
+    }
+    if (!*word && !*text)
+        g_startedWithWord = true;
+}
+
+bool ConfigureInThisInstance()
+{
+    const auto elevated = TokenIsElevated();
+    if (!elevated || *elevated || g_startedWithWord)
+        return true;
+    if (!AskForElevatedInstance())
+        fw::AppMessageBox("Administrator rights are needed to configure the QB480 board.");
+    return false;
+}
+
+}  // namespace qb480

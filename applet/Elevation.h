@@ -1,0 +1,26 @@
+#pragma once
+// Since Windows Vista an administrator's Control Panel runs with limited
+// rights, under which the driver service cannot be registered nor
+// HKEY_LOCAL_MACHINE written. The applet's manifest asks the shell to start
+// it elevated; a host that does not read it (an older Control Panel, a
+// direct rundll32 call) leaves the applet to ask the system itself.
+namespace qb480 {
+
+// The word an instance started with administrator rights gets from
+// Control_RunDLL, in CPL_STARTWPARMS.
+inline constexpr char kElevatedInstanceWord[] = "elevated";
+
+// The text of CPL_STARTWPARMSA or CPL_STARTWPARMSW (null: none). An instance
+// given kElevatedInstanceWord never asks again, even if its token is still
+// limited, so the request cannot loop.
+void NoteStartParameters(const char* text);
+void NoteStartParameters(const wchar_t* text);
+
+// True when this instance opens its dialog: the system knows no elevation
+// (NT 4.0 to XP), the token is elevated, or the instance was started with
+// the word. Otherwise it asks the system to start the applet again with
+// administrator rights and answers false; when that request fails or is
+// declined, it says so first. Nothing is registered or written either way.
+bool ConfigureInThisInstance();
+
+}  // namespace qb480
