@@ -108,8 +108,7 @@ def intel_hex(image):
 
 def shortcut_target(path):
     """The local base path of a .lnk file's link information."""
-    with open(path, "rb") as f:
-        data = f.read()
+    data = content(path)
     flags = struct.unpack_from("<I", data, 0x14)[0]
     at = 0x4C
     if flags & 1:  # HasLinkTargetIDList
@@ -139,12 +138,14 @@ class Machine:
         # them (seconds), and the restarted services.exe starts the board
         # driver the applet registered for automatic start, as a reboot
         # would.
-        subprocess.Popen(["wine", windows_path(self.keeper)], env=self.env, start_new_session=True, **QUIET)
+        self.keeping = subprocess.Popen(["wine", windows_path(self.keeper)], env=self.env, start_new_session=True,
+                                        **QUIET)
         return self
 
     def __exit__(self, *exception):
         subprocess.run(["wineserver", "-k"], env=self.env, **QUIET)
         subprocess.run(["wineserver", "-w"], env=self.env, **QUIET)
+        self.keeping.wait(timeout=WINE_TIMEOUT)
         shutil.rmtree(self.path, ignore_errors=True)
 
     def c(self, *parts):
