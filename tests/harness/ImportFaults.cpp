@@ -73,8 +73,12 @@ BOOL WINAPI FailStartServiceA(SC_HANDLE, DWORD, LPCSTR*)
     return FALSE;
 }
 
-UINT WINAPI LongGetSystemDirectoryA(LPSTR, UINT)
+// The real folder is still written into the buffer, so that a caller that
+// does not judge the answer goes on with a usable path, and is seen to.
+UINT WINAPI LongGetSystemDirectoryA(LPSTR buffer, UINT size)
 {
+    using Real = UINT(WINAPI*)(LPSTR, UINT);
+    reinterpret_cast<Real>(g_originals[GetSystemDirectory].load())(buffer, size);
     return g_errors[GetSystemDirectory];
 }
 

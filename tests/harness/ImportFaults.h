@@ -39,8 +39,9 @@ public:
     // EnumServicesStatusA fails with it and no entries, except that 234
     // (ERROR_MORE_DATA) installs the Windows-like emulation instead, which
     // fails only when the entries do not fit (see EnumEmulation.h).
-    // GetSystemDirectoryA answers error as its length and writes nothing
-    // (MAX_PATH or more: a folder too long for the caller's buffer).
+    // GetSystemDirectoryA answers error as its length (MAX_PATH or more: a
+    // folder too long for the caller's buffer), yet leaves the real folder
+    // in the buffer.
     // ShellExecuteExA records lpVerb, lpFile and lpParameters, starts
     // nothing, and succeeds (error 0) or fails with error as the last error.
     // GetOpenFileNameA records lStructSize and its owner (hwndOwner), runs

@@ -1,16 +1,21 @@
-// Every dialog the applet opens is modal to the window the administrator was
-// using: that window is disabled while the dialog is up and enabled and
-// active again once it has closed. Clicks are posted and reach a disabled
-// window all the same, so the disabled state itself is what is judged.
+// The applet as the platform runs it. Every dialog it opens is modal to the
+// window the administrator was using: that window is disabled while the
+// dialog is up and enabled and active again once it has closed. Clicks are
+// posted and reach a disabled window all the same, so the disabled state
+// itself is what is judged. A system folder too long for MAX_PATH is no
+// folder at all.
 #include "AppletFixture.h"
 #include "Child.h"
+#include "ImportFaults.h"
 #include "Robot.h"
+#include "Scm.h"
 
 using namespace applettest;
 
 namespace {
 
 using Ownership = CAppletTest;
+using SystemFolder = CAppletTest;
 
 void ExpectModalTo(HWND owner, HWND dialog, harness::CallSite where = {})
 {
@@ -137,4 +142,34 @@ TEST_F(Ownership, ConfigureThroughControlExeDisablesTheMainDialog)
     ExpectBackInUse(main);
     harness::Click(main, kExit);
     EXPECT_EQ(control.Wait(5000), std::optional<DWORD>(0));
+}
+
+// The answer is the size the folder would need; the fake still leaves the
+// real folder in the buffer, where a careless caller would use it.
+TEST_F(SystemFolder, TooLongForMaxPathEndsTheInstallationAsForAMissingFile)
+{
+    ASSERT_TRUE(PlaceDriverFile());
+    harness::CImportFaults faults(Cpl());
+    ASSERT_TRUE(faults.Inject("GetSystemDirectoryA", MAX_PATH));
+    DoubleClick([&] {
+        EXPECT_EQ(TakeBox(), "Could not detect system path");
+        if (const HWND main = harness::WaitForDialog(kMainCaption, kSelf)) {
+            ExpectMainFields(main, "", "", "");
+            harness::PressEscape(main);
+        }
+    });
+    EXPECT_FALSE(harness::IsServiceListed(kServiceName));
+}
+
+TEST_F(SystemFolder, TooLongForMaxPathDeletesNoFileOnRemoval)
+{
+    ASSERT_TRUE(RegisterDriver());
+    harness::CImportFaults faults(Cpl());
+    ASSERT_TRUE(faults.Inject("GetSystemDirectoryA", MAX_PATH + 40));
+    WithMainDialog([&](HWND main) {
+        harness::Click(main, kRemoveDriver);
+        EXPECT_TRUE(harness::WaitGone(main));
+    });
+    EXPECT_TRUE(harness::WaitUntil([] { return !harness::IsServiceListed(kServiceName); }));
+    EXPECT_TRUE(FileExists(DriverFilePath())) << "a file was deleted by a path built on no folder";
 }

@@ -1,6 +1,7 @@
-// The dialogs the loader opens are modal to its main window: it is disabled
-// while one of them is up, and enabled and active again once it has closed.
-// While a dialog of the run is up, its OK cannot start a second run.
+// The loader as the platform runs it. The dialogs it opens are modal to its
+// main window: it is disabled while one of them is up, and enabled and
+// active again once it has closed, so that its OK cannot start a second run
+// inside the first. A system folder too long for MAX_PATH is no folder.
 #include <windows.h>
 #include <commdlg.h>
 
@@ -75,4 +76,18 @@ TEST_F(LoaderRun, AboutBoxIsModalToTheMainWindow)
         << "the main window is not enabled and active after the about box";
     harness::Click(main, IDCANCEL);
     EXPECT_EQ(ExitCode(), 0u);
+}
+
+// The fake answers a length too long for the buffer and still leaves the
+// real folder in it: the image must not be written there all the same.
+TEST_F(LoaderRun, SystemFolderTooLongForMaxPathWritesNoImage)
+{
+    WriteFileBytes(InFolder("fw.hex"), IntelHex(FirmwareImage(600, 52)));
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(harness::InjectFaults(Child(), {{"GetSystemDirectoryA", MAX_PATH}}));
+    ConfirmAndChoose("fw.hex");
+    EXPECT_EQ(BoxesUntilExit(), Texts{kConversionFailed});
+    EXPECT_EQ(ExitCode(), 0u);
+    EXPECT_FALSE(ReadFileBytes(DriversFolder() + "\\fw.bin"));
+    EXPECT_FALSE(KeyExists(kLoaderParamKey));
 }
