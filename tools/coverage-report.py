@@ -106,14 +106,14 @@ def main(argv):
 
     print("Coverage of the production code (every Wine suite of the i686 build, the native unit tests)")
     print()
-    print(f"  {'':<12} {'lines':>18}  {'branches':>18}")
+    print(f"  {'':<12} {'lines':<21}  {'branches'}")
     rows = [(folder, [line for name, lines in files.items() if name.startswith(folder) for line in lines.values()])
             for folder in FOLDERS]
     rows.append(("total", [line for lines in files.values() for line in lines.values()]))
     for label, lines in rows:
         run, code, taken, branches = figures(lines)
         if label == "total":
-            print(f"  {'-' * 12} {'-' * 18}  {'-' * 18}")
+            print(f"  {'-' * 12} {'-' * 21}  {'-' * 21}")
         print(f"  {label:<12} {run:>5} of {code:<5} {percent(run, code)}  "
               f"{taken:>5} of {branches:<5} {percent(taken, branches)}")
 

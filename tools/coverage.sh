@@ -11,6 +11,9 @@
 #   tools/coverage.sh [--branches]    --branches also lists untaken branches
 set -uo pipefail
 cd "$(dirname "$0")/.."
+for arg in "$@"; do
+    [ "$arg" = --branches ] || { echo "usage: $0 [--branches]" >&2; exit 2; }
+done
 start=$SECONDS
 reports=build/coverage-report
 mkdir -p "$reports"
@@ -53,6 +56,8 @@ gcovr_json() {  # preset gcov-executable output
           --exclude-unreachable-branches --json "$3" \
           "$build/framework" "$build/common" "$build/applet" "$build/loader" "$build/tests" "$build/tools" \
           2>"$3.log" || { cat "$3.log" >&2; return 1; }
+    # gcov's complaints (a stale or foreign .gcda) would change the figures.
+    [ ! -s "$3.log" ] || cat "$3.log" >&2
 }
 echo "=== gcovr"
 gcovr_json coverage-i686 i686-w64-mingw32-gcov "$reports/i686.json" || exit 1
