@@ -29,7 +29,7 @@ done
 # Counters add up over runs: start from none. The Wine prefix is not searched
 # (its drive Z: leads back to /).
 for preset in "${presets[@]}"; do
-    find "build/$preset" -path "build/$preset/wineprefix" -prune -o -name '*.gcda' -exec rm -f {} +
+    find "build/$preset" \( -path "build/$preset/wineprefix" -o -path "build/$preset/wineprefix64" \) -prune -o -name '*.gcda' -exec rm -f {} +
 done
 
 status=0
@@ -46,6 +46,7 @@ for preset in "${presets[@]}"; do
 done
 # The fixture ends the prefix's server; make sure of it after an interruption too.
 tests/wine/winefixture.sh stop build/coverage-i686/wineprefix
+tests/wine/winefixture.sh stop build/coverage-i686/wineprefix64
 
 # The folders that hold objects of production code, and the test programs
 # that compile a production source of their own (tests/foundation).
