@@ -29,3 +29,30 @@ add_test(NAME wine_start
 add_test(NAME wine_stop COMMAND "${QB480_WINE_DIR}/winefixture.sh" stop "${QB480_WINEPREFIX}")
 set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP WINE RESOURCE_LOCK wineprefix)
 set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP WINE RESOURCE_LOCK wineprefix)
+
+# 64-bit Windows runs the 32-bit build through WOW64, with file-system and
+# registry redirection: the i686 build gets a win64 prefix of its own too
+# (wineprefix64, fixture WINE64), for the tests that must see that.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(QB480_WOW64_PREFIX "${CMAKE_BINARY_DIR}/wineprefix64")
+  set(QB480_WINEPREFIX_SAVED "${QB480_WINEPREFIX}")
+  set(QB480_WINEPREFIX "${QB480_WOW64_PREFIX}")
+  configure_file("${QB480_WINE_DIR}/winerun.sh.in" "${CMAKE_BINARY_DIR}/winerun64.sh"
+    FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE
+    @ONLY)
+  set(QB480_WINEPREFIX "${QB480_WINEPREFIX_SAVED}")
+  set(QB480_WOW64_EMULATOR "${CMAKE_BINARY_DIR}/winerun64.sh")
+  set(QB480_WOW64_STAMP "${QB480_WOW64_PREFIX}/.qb480-ready")
+  add_custom_command(OUTPUT "${QB480_WOW64_STAMP}"
+    COMMAND "${QB480_WINE_DIR}/mkprefix.sh" "${QB480_WOW64_PREFIX}" win64 "${QB480_WOW64_STAMP}"
+    DEPENDS "${QB480_WINE_DIR}/mkprefix.sh"
+    COMMENT "Creating the win64 Wine prefix for the 32-bit build"
+    VERBATIM)
+  add_custom_target(wineprefix64 DEPENDS "${QB480_WOW64_STAMP}")
+  add_dependencies(wineprefix64 keepdesktop)
+  add_test(NAME wine64_start
+    COMMAND "${QB480_WINE_DIR}/winefixture.sh" start "${QB480_WOW64_PREFIX}" "$<TARGET_FILE:keepdesktop>")
+  add_test(NAME wine64_stop COMMAND "${QB480_WINE_DIR}/winefixture.sh" stop "${QB480_WOW64_PREFIX}")
+  set_tests_properties(wine64_start PROPERTIES FIXTURES_SETUP WINE64 RESOURCE_LOCK wineprefix64)
+  set_tests_properties(wine64_stop PROPERTIES FIXTURES_CLEANUP WINE64 RESOURCE_LOCK wineprefix64)
+endif()

@@ -81,9 +81,12 @@ private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
     bool ReflectCommand(HWND control, WORD code);
+    void KeepOwnerAsFound() const;
 
     UINT m_templateId;
     HWND m_parent;
+    HWND m_owner = nullptr;  // while modal
+    bool m_ownerWasEnabled = true;
     bool m_modal = false;
     std::vector<CControl*> m_reflections;
 };

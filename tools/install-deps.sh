@@ -5,8 +5,11 @@ set -euo pipefail
 
 need=(cmake g++ make googletest libgtest-dev clang libclang-rt-14-dev
       binutils srecord mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-      wine wine64 wine32:i386 fonts-wine xvfb xauth x11-apps imagemagick zip unzip python3
-      wixl msitools osslsigncode openssl)
+      wine wine64 wine32:i386 fonts-wine xvfb xauth x11-apps imagemagick zip unzip python3)
+# The coverage report (./run coverage).
+need+=(gcovr)
+# The installer packages and their signatures (./run release).
+need+=(wixl msitools osslsigncode openssl)
 
 missing=()
 for p in "${need[@]}"; do

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "ImportFaults.h"
+#include "ImportHook.h"
 #include "Scm.h"
 
 namespace {
@@ -157,4 +158,55 @@ TEST_F(Registry, FailedCreateOrSetStoresNothing)
     }
     EXPECT_EQ(Raw("Text").second, "<none>");
     EXPECT_EQ(Raw("Number").second, "<none>");
+}
+
+namespace {
+
+using QueryFunction = LONG(WINAPI*)(HKEY, LPCSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
+QueryFunction g_realQuery = nullptr;
+int g_growthsLeft = 0;
+std::string g_growingText;
+
+// Another program rewriting the value between two reads: after each query
+// of "Growing", while growths are left, it is five characters longer.
+LONG WINAPI QueryOfAGrowingValue(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size)
+{
+    const LONG result = g_realQuery(key, name, reserved, type, data, size);
+    if (name && std::string(name) == "Growing" && g_growthsLeft > 0) {
+        --g_growthsLeft;
+        g_growingText += "GROWN";
+        SetRaw("Growing", REG_SZ, g_growingText + '\0');
+    }
+    return result;
+}
+
+// The whole text of "Growing" while it grows growths times.
+qb480::WholeText ReadWhileGrowing(int growths, std::size_t limit)
+{
+    const qb480::WholeText none;
+    harness::CImportHook hook(GetModuleHandleA(nullptr), nullptr, "RegQueryValueExA",
+                              reinterpret_cast<void*>(QueryOfAGrowingValue));
+    if (!hook)
+        return none;
+    g_realQuery = reinterpret_cast<QueryFunction>(hook.original());
+    g_growthsLeft = growths;
+    g_growingText = "COM";
+    SetRaw("Growing", REG_SZ, "COM\0"s);
+    const fw::UniqueHkey key = qb480::OpenKeyForQuery(kKey);
+    return qb480::ReadWholeText(key.get(), "Growing", limit);
+}
+
+}  // namespace
+
+TEST_F(Registry, WholeTextReaderFollowsAValueThatGrowsBetweenItsReads)
+{
+    const qb480::WholeText grown = ReadWhileGrowing(2, 100);
+    EXPECT_EQ(grown.text, "COMGROWNGROWN");
+    EXPECT_FALSE(grown.tooLong);
+    // One that never stops growing is given up on rather than read for ever.
+    EXPECT_FALSE(ReadWhileGrowing(1000, 100000).text);
+    // Past the limit it is not read at all.
+    const qb480::WholeText longer = ReadWhileGrowing(2, 10);
+    EXPECT_FALSE(longer.text);
+    EXPECT_TRUE(longer.tooLong);
 }

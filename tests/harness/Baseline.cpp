@@ -109,6 +109,19 @@ std::string DriversFolder()
     return std::string(system) + "\\drivers\\";
 }
 
+// A 32-bit test on 64-bit Windows sees SysWOW64's drivers folder under
+// System32; the real one, where the deliverables put their files, is
+// reached through sysnative. Both are cleaned.
+std::vector<std::string> DriversFolders()
+{
+    std::vector<std::string> folders = {DriversFolder()};
+    BOOL wow64 = FALSE;
+    char windows[MAX_PATH] = {};
+    if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64 && GetWindowsDirectoryA(windows, MAX_PATH))
+        folders.push_back(std::string(windows) + "\\sysnative\\drivers\\");
+    return folders;
+}
+
 void DeleteImages(const std::string& folder, std::string& problems)
 {
     WIN32_FIND_DATAA found = {};
@@ -146,9 +159,10 @@ bool ResetBaseline(CallSite where)
     DeleteTree(HKEY_LOCAL_MACHINE, kTestKey, problems);
     DeleteTree(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32", problems);
     RestoreSources(problems);
-    const std::string drivers = DriversFolder();
-    DeleteFileIfThere(drivers + "vdxqb480.sys", problems);
-    DeleteImages(drivers, problems);
+    for (const std::string& drivers : DriversFolders()) {
+        DeleteFileIfThere(drivers + "vdxqb480.sys", problems);
+        DeleteImages(drivers, problems);
+    }
     DeleteFileIfThere("C:\\qb480board.bin", problems);
     if (!problems.empty())
         Fail(where, "the baseline could not be restored: " + problems);

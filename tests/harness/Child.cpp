@@ -23,7 +23,8 @@ bool KillOnClose(HANDLE job)
     return SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) != 0;
 }
 
-bool WriteFaultPlan(const std::vector<std::pair<std::string, DWORD>>& faults, DWORD enumFillers)
+bool WriteFaultPlan(const std::vector<std::pair<std::string, DWORD>>& faults, DWORD enumFillers,
+                    const std::string& moduleName = std::string())
 {
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, kFaultsKey);
     CRegKey key;
@@ -36,8 +37,14 @@ bool WriteFaultPlan(const std::vector<std::pair<std::string, DWORD>>& faults, DW
     for (const auto& [function, error] : faults)
         if (!setDword(function, error))
             return false;
+    if (!moduleName.empty() &&
+        RegSetValueExA(key.get(), kModuleValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(moduleName.c_str()),
+                       static_cast<DWORD>(moduleName.size() + 1)) != ERROR_SUCCESS)
+        return false;
     return enumFillers == 0 || setDword(kFillersValue, enumFillers);
 }
+
+}  // namespace
 
 std::vector<std::string> PatchedFunctions()
 {
@@ -51,9 +58,7 @@ std::vector<std::string> PatchedFunctions()
     return names;
 }
 
-}  // namespace
-
-CChild::CChild(const std::string& commandLine, const std::string& currentDirectory)
+CChild::CChild(const std::string& commandLine, const std::string& currentDirectory, const ChildStart& start)
 {
     m_job.reset(CreateJobObjectA(nullptr, nullptr));
     if (!m_job || !KillOnClose(m_job.get())) {
@@ -64,8 +69,13 @@ CChild::CChild(const std::string& commandLine, const std::string& currentDirecto
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started = {};
     std::string mutableLine = commandLine;
-    if (!CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                        currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &startup, &started)) {
+    const char* directory = currentDirectory.empty() ? nullptr : currentDirectory.c_str();
+    const BOOL created =
+        start.token ? CreateProcessAsUserA(start.token, nullptr, mutableLine.data(), nullptr, nullptr, FALSE,
+                                           CREATE_SUSPENDED, nullptr, directory, &startup, &started)
+                    : CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                                     directory, &startup, &started);
+    if (!created) {
         m_startError = Failed(("starting " + commandLine).c_str());
         return;
     }
@@ -76,9 +86,35 @@ CChild::CChild(const std::string& commandLine, const std::string& currentDirecto
         TerminateProcess(process.get(), 1);
         return;
     }
-    ResumeThread(thread.get());
     m_process = std::move(process);
+    m_thread = std::move(thread);
     m_pid = started.dwProcessId;
+    if (!start.suspended)
+        Resume();
+}
+
+void CChild::Resume()
+{
+    if (m_thread)
+        ResumeThread(m_thread.get());
+    m_thread.reset();
+}
+
+CHandle LimitedToken()
+{
+    CHandle own;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, own.put()))
+        return CHandle();
+    TOKEN_LINKED_TOKEN linked = {};
+    DWORD size = 0;
+    if (!GetTokenInformation(own.get(), TokenLinkedToken, &linked, sizeof linked, &size))
+        return CHandle();
+    const CHandle impersonation(linked.LinkedToken);
+    CHandle primary;
+    if (!DuplicateTokenEx(impersonation.get(), TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary,
+                          primary.put()))
+        return CHandle();
+    return primary;
 }
 
 CChild::~CChild()
@@ -109,6 +145,21 @@ void CChild::Kill()
 bool InjectLibrary(CChild& child, const std::string& dllPath)
 {
     return child.Started() && LoadLibraryInProcess(child.process(), dllPath);
+}
+
+bool InjectFaultsWhenLoaded(CChild& child, const std::string& moduleName,
+                            const std::vector<std::pair<std::string, DWORD>>& faults, CallSite where)
+{
+    if (!WriteFaultPlan(faults, 0, moduleName)) {
+        Fail(where, "could not write the fault plan under HKLM\\" + std::string(kFaultsKey));
+        return false;
+    }
+    if (!InjectLibrary(child, HarnessBinary("iathook.dll"))) {
+        Fail(where, "could not load iathook.dll into process " + std::to_string(child.pid()) + ": error " +
+                        std::to_string(GetLastError()));
+        return false;
+    }
+    return true;
 }
 
 bool InjectFaults(CChild& child, const std::vector<std::pair<std::string, DWORD>>& faults, DWORD enumFillers,

@@ -13,12 +13,23 @@
 
 namespace harness {
 
+// How a child starts, besides its command line and folder.
+struct ChildStart {
+    // A primary token to run under (CreateProcessAsUser); null: this
+    // process's own.
+    HANDLE token = nullptr;
+    // Leave the main thread suspended until Resume(), so that a DLL can be
+    // injected before the program has run any of its own code.
+    bool suspended = false;
+};
+
 class CChild {
 public:
     // Starts commandLine (the program first, quoted when it holds blanks)
     // suspended, puts it into a KILL_ON_JOB_CLOSE job, then lets it run.
     // currentDirectory empty: this process's.
-    CChild(const std::string& commandLine, const std::string& currentDirectory = std::string());
+    CChild(const std::string& commandLine, const std::string& currentDirectory = std::string(),
+           const ChildStart& start = {});
     // Closes the job, which kills what is left of the process, and waits
     // for its end.
     ~CChild();
@@ -38,13 +49,22 @@ public:
     std::optional<DWORD> Wait(int timeoutMs) const;
     // Ends the process (exit code 1) and waits until it is gone.
     void Kill();
+    // Lets a child started suspended run.
+    void Resume();
 
 private:
     CHandle m_job;
     CHandle m_process;
+    CHandle m_thread;
     DWORD m_pid = 0;
     std::string m_startError;
 };
+
+// This process's limited linked token (what an administrator's programs get
+// since Windows Vista) as a primary token for ChildStart; empty when the
+// system has none. Wine starts every process elevated, but with this token
+// a program sees itself limited.
+CHandle LimitedToken();
 
 // Loads dllPath into the child (VirtualAllocEx, WriteProcessMemory,
 // CreateRemoteThread on LoadLibraryA) and waits until its DllMain has run.
@@ -58,5 +78,15 @@ bool InjectLibrary(CChild& child, const std::string& dllPath);
 // Reports a failure at the caller's line and returns false otherwise.
 bool InjectFaults(CChild& child, const std::vector<std::pair<std::string, DWORD>>& faults, DWORD enumFillers = 0,
                   CallSite where = {});
+
+// The same for a DLL the child loads later (moduleName, any letter case),
+// such as an applet a Control Panel loads: iathook.dll patches it as soon
+// as it is loaded. Inject into a child started suspended, before Resume().
+// Which functions were patched shows in PatchedFunctions() once it loaded.
+bool InjectFaultsWhenLoaded(CChild& child, const std::string& moduleName,
+                            const std::vector<std::pair<std::string, DWORD>>& faults, CallSite where = {});
+
+// What iathook.dll reported it patched, in the order it patched them.
+std::vector<std::string> PatchedFunctions();
 
 }  // namespace harness

@@ -5,14 +5,23 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace harness {
 
 // The functions Inject() accepts: RegSetValueExA, RegCreateKeyExA,
-// CreateServiceA, StartServiceA, EnumServicesStatusA.
+// CreateServiceA, StartServiceA, EnumServicesStatusA, GetSystemDirectoryA,
+// ShellExecuteExA, GetOpenFileNameA, DialogBoxParamA.
 const std::vector<std::string>& FaultFunctions();
+
+// What a recording replacement saw, from this or another process (see
+// kCallsKey): a text field, or a number field; absent when no call was made.
+std::optional<std::string> RecordedText(const std::string& function, const std::string& field);
+std::optional<DWORD> RecordedNumber(const std::string& function, const std::string& field);
+// Forgets every recorded call.
+void ForgetRecordedCalls();
 
 // Restores every slot it patched on destruction (move-only).
 class CImportFaults {
@@ -30,6 +39,16 @@ public:
     // EnumServicesStatusA fails with it and no entries, except that 234
     // (ERROR_MORE_DATA) installs the Windows-like emulation instead, which
     // fails only when the entries do not fit (see EnumEmulation.h).
+    // GetSystemDirectoryA answers error as its length (MAX_PATH or more: a
+    // folder too long for the caller's buffer), yet leaves the real folder
+    // in the buffer.
+    // ShellExecuteExA records lpVerb, lpFile and lpParameters, starts
+    // nothing, and succeeds (error 0) or fails with error as the last error.
+    // GetOpenFileNameA records lStructSize and its owner (hwndOwner), runs
+    // the real dialog, then records whether that owner is enabled and active
+    // again (ownerEnabledAfter, ownerActiveAfter: 1 or 0). DialogBoxParamA
+    // records the same per template ("132 owner", "132 ownerActiveAfter").
+    // Their error is not used.
     // False when function is not one of FaultFunctions() or the module does
     // not import it.
     bool Inject(const std::string& function, DWORD error);

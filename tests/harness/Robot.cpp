@@ -437,6 +437,16 @@ int FocusedControlId(HWND dlg)
     return GetDlgCtrlID(control);
 }
 
+bool IsActiveOnItsThread(HWND window)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    return window && GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) &&
+           info.hwndActive == window;
+}
+
+HWND OwnerOf(HWND window) { return GetWindow(window, GW_OWNER); }
+
 std::pair<int, int> Selection(HWND dlg, int id, CallSite where)
 {
     const HWND control = Control(dlg, id, where);

@@ -79,6 +79,11 @@ void PressEscape(HWND dlg, CallSite where = {});
 // the focus is in one of its children, as in a combo box's edit), or -1 when
 // the focus is elsewhere.
 int FocusedControlId(HWND dlg);
+// True when window is the active window of the thread that owns it (also
+// across processes); a dialog that ended hands activation back to its owner.
+bool IsActiveOnItsThread(HWND window);
+// The window that owns a top-level window (GW_OWNER), or nullptr.
+HWND OwnerOf(HWND window);
 // EM_GETSEL: start and end of the selection.
 std::pair<int, int> Selection(HWND dlg, int id, CallSite where = {});
 bool IsEnabled(HWND dlg, int id, CallSite where = {});

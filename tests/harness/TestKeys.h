@@ -10,5 +10,11 @@ constexpr const char* kTestKey = "SOFTWARE\\QB480Test";
 constexpr const char* kFaultsKey = "SOFTWARE\\QB480Test\\Faults";
 constexpr const char* kFillersValue = "EnumServicesStatusA Fillers";
 constexpr const char* kPatchedValue = "Patched";
+// REG_SZ: the module whose imports iathook.dll patches, once it is loaded;
+// without it, the program's exe.
+constexpr const char* kModuleValue = "Module";
+// What the recording replacements saw, one value per function and field
+// ("ShellExecuteExA lpParameters"), under the fault plan's key.
+constexpr const char* kCallsKey = "SOFTWARE\\QB480Test\\Faults\\Calls";
 
 }  // namespace harness

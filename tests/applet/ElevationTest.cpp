@@ -1,0 +1,131 @@
+// An administrator's Control Panel without administrator rights, as since
+// Windows Vista when the host did not read the applet's manifest: control.exe
+// started with the limited linked token. The applet's request for an
+// elevated instance is seen through its patched ShellExecuteExA.
+#include "AppletFixture.h"
+#include "Child.h"
+#include "ImportFaults.h"
+#include "Robot.h"
+#include "Scm.h"
+
+using namespace applettest;
+
+namespace {
+
+using Elevation = CAppletTest;
+
+constexpr char kNeedsRights[] = "Administrator rights are needed to configure the QB480 board.";
+constexpr int kExitWaitMs = 10000;
+
+// A limited program of the administrator's, its applet patched before it runs.
+harness::CChild StartLimited(const std::string& commandLine, const harness::CHandle& token,
+                             const std::vector<std::pair<std::string, DWORD>>& faults)
+{
+    harness::CChild child(commandLine, std::string(), {token.get(), true});
+    if (child.Started() && harness::InjectFaultsWhenLoaded(child, "qb480.cpl", faults))
+        child.Resume();
+    return child;
+}
+
+std::string ControlPanelLine() { return "control.exe \"" + CplPath() + "\""; }
+
+struct DialogSearch {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectVisibleDialog(HWND window, LPARAM data)
+{
+    auto* search = reinterpret_cast<DialogSearch*>(data);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    char name[16] = "";
+    GetClassNameA(window, name, sizeof name);
+    if (pid == search->pid && IsWindowVisible(window) && std::string(name) == "#32770")
+        search->found.push_back(window);
+    return TRUE;
+}
+
+// The captions of the dialogs and boxes the child showed until it ended;
+// each is closed, so that a wrong one cannot keep it from ending.
+std::vector<std::string> DialogsUntilExit(const harness::CChild& child)
+{
+    std::vector<std::string> captions;
+    harness::WaitUntil(
+        [&] {
+            DialogSearch search{child.pid(), {}};
+            EnumWindows(CollectVisibleDialog, reinterpret_cast<LPARAM>(&search));
+            for (HWND dialog : search.found) {
+                captions.push_back(harness::Caption(dialog));
+                PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+                harness::WaitGone(dialog, 1000);
+            }
+            return child.Wait(0).has_value();
+        },
+        kExitWaitMs);
+    return captions;
+}
+
+std::string SystemFolder()
+{
+    char folder[MAX_PATH] = "";
+    GetSystemDirectoryA(folder, sizeof folder);
+    return folder;
+}
+
+}  // namespace
+
+TEST_F(Elevation, LimitedInstanceAsksForAnElevatedOneAndOpensNothing)
+{
+    ASSERT_TRUE(PlaceDriverFile());
+    const harness::CHandle token = harness::LimitedToken();
+    ASSERT_TRUE(token) << "no limited linked token";
+    harness::CChild control = StartLimited(ControlPanelLine(), token, {{"ShellExecuteExA", 0}});
+    ASSERT_TRUE(control.Started()) << control.StartError();
+    EXPECT_TRUE(harness::NoMessageBox(control.pid(), 0));
+    EXPECT_EQ(DialogsUntilExit(control), std::vector<std::string>{});
+    EXPECT_EQ(control.Wait(0), std::optional<DWORD>(0));
+    EXPECT_EQ(harness::PatchedFunctions(), std::vector<std::string>{"ShellExecuteExA"});
+    EXPECT_EQ(harness::RecordedText("ShellExecuteExA", "lpVerb"), "runas");
+    EXPECT_EQ(harness::RecordedText("ShellExecuteExA", "lpFile"), SystemFolder() + "\\rundll32.exe");
+    EXPECT_EQ(harness::RecordedText("ShellExecuteExA", "lpParameters"),
+              "shell32.dll,Control_RunDLL \"" + CplPath() + "\",@0,elevated");
+    EXPECT_FALSE(harness::IsServiceListed(kServiceName));
+}
+
+TEST_F(Elevation, InstanceGivenTheWordOpensTheMainDialogWithoutAsking)
+{
+    ASSERT_TRUE(RegisterDriver());
+    const harness::CHandle token = harness::LimitedToken();
+    ASSERT_TRUE(token) << "no limited linked token";
+    // A request it should not make would be refused, and say so.
+    harness::CChild instance =
+        StartLimited("rundll32.exe shell32.dll,Control_RunDLL \"" + CplPath() + "\",@0,elevated", token,
+                     {{"ShellExecuteExA", ERROR_CANCELLED}});
+    ASSERT_TRUE(instance.Started()) << instance.StartError();
+    const HWND main = harness::WaitForDialog(kMainCaption, instance.pid());
+    ASSERT_TRUE(main);
+    harness::PressEscape(main);
+    EXPECT_EQ(instance.Wait(kExitWaitMs), std::optional<DWORD>(0));
+    EXPECT_EQ(harness::PatchedFunctions(), std::vector<std::string>{"ShellExecuteExA"});
+    EXPECT_FALSE(harness::RecordedText("ShellExecuteExA", "lpVerb"));
+}
+
+TEST_F(Elevation, RefusedRequestIsReportedAndNothingIsRegisteredOrWritten)
+{
+    // Were the dialog opened, the driver found here would be registered.
+    ASSERT_TRUE(PlaceDriverFile());
+    const auto sources = ReadValue(kEventLogKey, "Sources");
+    const harness::CHandle token = harness::LimitedToken();
+    ASSERT_TRUE(token) << "no limited linked token";
+    harness::CChild control = StartLimited(ControlPanelLine(), token, {{"ShellExecuteExA", ERROR_CANCELLED}});
+    ASSERT_TRUE(control.Started()) << control.StartError();
+    EXPECT_EQ(TakeBox(control.pid()), kNeedsRights);
+    EXPECT_EQ(DialogsUntilExit(control), std::vector<std::string>{});
+    EXPECT_EQ(control.Wait(0), std::optional<DWORD>(0));
+    EXPECT_EQ(harness::RecordedText("ShellExecuteExA", "lpVerb"), "runas");
+    EXPECT_FALSE(harness::IsServiceListed(kServiceName));
+    EXPECT_FALSE(KeyExists(kServiceKey));
+    EXPECT_FALSE(KeyExists(kSourceKey));
+    EXPECT_EQ(ReadValue(kEventLogKey, "Sources"), sources);
+}

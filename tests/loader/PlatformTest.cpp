@@ -1,0 +1,93 @@
+// The loader as the platform runs it. The dialogs it opens are modal to its
+// main window: it is disabled while one of them is up, and enabled and
+// active again once it has closed, so that its OK cannot start a second run
+// inside the first. A system folder too long for MAX_PATH is no folder.
+#include <windows.h>
+#include <commdlg.h>
+
+#include <gtest/gtest.h>
+
+#include "FirmwareFiles.h"
+#include "ImportFaults.h"
+#include "LoaderRun.h"
+#include "Robot.h"
+#include "resource.h"
+
+using namespace loadertest;
+
+namespace {
+
+DWORD HandleNumber(HWND window) { return static_cast<DWORD>(reinterpret_cast<UINT_PTR>(window)); }
+
+// What the loader's call left behind: owner, and whether the owner was
+// enabled and active again when the call returned.
+void ExpectModalTo(HWND main, const std::string& function, const std::string& prefix,
+                   harness::CallSite where = {})
+{
+    const auto owner = harness::RecordedNumber(function, prefix + "owner");
+    const auto enabled = harness::RecordedNumber(function, prefix + "ownerEnabledAfter");
+    const auto active = harness::RecordedNumber(function, prefix + "ownerActiveAfter");
+    if (owner != HandleNumber(main) || enabled != 1u || active != 1u)
+        harness::Fail(where, function + " " + prefix + ": owner " + (owner ? std::to_string(*owner) : "none") +
+                                 " (main " + std::to_string(HandleNumber(main)) + "), enabled after " +
+                                 (enabled ? std::to_string(*enabled) : "?") + ", active after " +
+                                 (active ? std::to_string(*active) : "?"));
+}
+
+}  // namespace
+
+TEST_F(LoaderRun, OpenAndBoardDialogsAreModalToTheMainWindow)
+{
+    WriteFileBytes(InFolder("fw.hex"), IntelHex(FirmwareImage(700, 51)));
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(harness::InjectFaults(Child(), {{"GetOpenFileNameA", 0}, {"DialogBoxParamA", 0}}));
+    const HWND main = MainDialog();
+    Confirm();
+    const HWND open = harness::WaitForDialog("Open", pid());
+    ASSERT_TRUE(open);
+    EXPECT_EQ(harness::OwnerOf(open), main);
+    EXPECT_FALSE(IsWindowEnabled(main)) << "the confirmation takes clicks under the Open dialog";
+    // The size NT 4.0's common dialogs know; every later Windows takes it too.
+    EXPECT_EQ(harness::RecordedNumber("GetOpenFileNameA", "lStructSize"),
+              DWORD{OPENFILENAME_SIZE_VERSION_400A});
+    harness::ChooseFileInOpenDialog(pid(), "fw.hex");
+    const HWND board = WaitForBoardDialog();
+    ASSERT_TRUE(board);
+    EXPECT_EQ(harness::OwnerOf(board), main);
+    EXPECT_FALSE(IsWindowEnabled(main)) << "the confirmation takes clicks under the board parameters";
+    AcceptBoardParameters("D0000", "300");
+    EXPECT_EQ(BoxesUntilExit(), Texts{kLoaded});
+    ExpectModalTo(main, "GetOpenFileNameA", "");
+    ExpectModalTo(main, "DialogBoxParamA", std::to_string(IDD_BOARD_PARAMS) + " ");
+}
+
+TEST_F(LoaderRun, AboutBoxIsModalToTheMainWindow)
+{
+    ASSERT_TRUE(Start());
+    const HWND main = MainDialog();
+    harness::ChooseSystemMenuCommand(main, 0x10);
+    const HWND about = harness::WaitForDialog("About qb480load", pid());
+    ASSERT_TRUE(about);
+    EXPECT_EQ(harness::OwnerOf(about), main);
+    EXPECT_FALSE(IsWindowEnabled(main));
+    harness::Click(about, IDOK);
+    ASSERT_TRUE(harness::WaitGone(about));
+    EXPECT_TRUE(harness::WaitUntil([&] { return IsWindowEnabled(main) && harness::IsActiveOnItsThread(main); }))
+        << "the main window is not enabled and active after the about box";
+    harness::Click(main, IDCANCEL);
+    EXPECT_EQ(ExitCode(), 0u);
+}
+
+// The fake answers a length too long for the buffer and still leaves the
+// real folder in it: the image must not be written there all the same.
+TEST_F(LoaderRun, SystemFolderTooLongForMaxPathWritesNoImage)
+{
+    WriteFileBytes(InFolder("fw.hex"), IntelHex(FirmwareImage(600, 52)));
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(harness::InjectFaults(Child(), {{"GetSystemDirectoryA", MAX_PATH}}));
+    ConfirmAndChoose("fw.hex");
+    EXPECT_EQ(BoxesUntilExit(), Texts{kConversionFailed});
+    EXPECT_EQ(ExitCode(), 0u);
+    EXPECT_FALSE(ReadFileBytes(DriversFolder() + "\\fw.bin"));
+    EXPECT_FALSE(KeyExists(kLoaderParamKey));
+}

@@ -1,0 +1,176 @@
+#!/usr/bin/env python3
+"""Summarises gcovr's JSON output for ./run coverage.
+
+    coverage-report.py [--branches] UNREACHABLE.txt GCOVR.json...
+
+Each JSON file is one build's measurement (the Windows i686 build under
+Wine, the native build); they are merged line by line, so a line counts as
+executed when any build ran it. Prints line and branch coverage for each
+production folder and in total, then every line never executed, as
+file:line with its text, and apart from them the lines that the list
+UNREACHABLE.txt names as not reachable under Wine, with its reason.
+--branches also lists the lines that have a branch never taken.
+
+UNREACHABLE.txt: one entry a line, "FILE:FIRST[-LAST] REASON"; blank lines
+and lines starting with # are ignored. An entry whose lines were run, or
+that covers no code line, is reported as out of date.
+"""
+import json
+import sys
+import textwrap
+from pathlib import Path
+
+FOLDERS = ["applet/", "loader/", "common/", "framework/"]
+
+
+class Line:
+    def __init__(self, count, branches):
+        self.count = count
+        self.branches = branches  # taken counts, by branch number
+
+
+def load(paths):
+    """{file: {line number: Line}} over every build, counts added up."""
+    files = {}
+    for path in paths:
+        for entry in json.loads(Path(path).read_text())["files"]:
+            lines = files.setdefault(entry["file"], {})
+            for raw in entry["lines"]:
+                if raw["gcovr/noncode"] or raw.get("gcovr/excluded"):
+                    continue
+                taken = [b["count"] for b in raw["branches"]]
+                line = lines.get(raw["line_number"])
+                if line is None:
+                    lines[raw["line_number"]] = Line(raw["count"], taken)
+                    continue
+                # The builds share one compiler version and flags, so a line
+                # has the same branches in both; should they differ, the
+                # longer list is kept.
+                line.count += raw["count"]
+                merged = [a + b for a, b in zip(line.branches, taken)]
+                longer = line.branches if len(line.branches) > len(taken) else taken
+                line.branches = merged + longer[len(merged):]
+    return files
+
+
+def read_unreachable(path):
+    """[(file, first, last, reason, entry line)]; exits on a malformed entry."""
+    entries = []
+    for number, text in enumerate(Path(path).read_text().splitlines(), 1):
+        text = text.strip()
+        if not text or text.startswith("#"):
+            continue
+        where, _, reason = text.partition(" ")
+        name, _, lines = where.rpartition(":")
+        first, _, last = lines.partition("-")
+        if not name or not first.isdigit() or (last and not last.isdigit()) or not reason.strip():
+            sys.exit(f"{path}:{number}: expected FILE:FIRST[-LAST] REASON, got: {text}")
+        entries.append((name, int(first), int(last or first), reason.strip(), number))
+    return entries
+
+
+def percent(part, whole):
+    return f"{100.0 * part / whole:5.1f}%" if whole else "    -"
+
+
+def figures(lines):
+    code = len(lines)
+    run = sum(1 for line in lines if line.count > 0)
+    branches = sum(len(line.branches) for line in lines)
+    taken = sum(1 for line in lines for count in line.branches if count > 0)
+    return run, code, taken, branches
+
+
+def source_lines(name, cache={}):
+    if name not in cache:
+        try:
+            cache[name] = Path(name).read_text(errors="replace").splitlines()
+        except OSError:
+            cache[name] = []
+    return cache[name]
+
+
+def text_of(name, number, width=72):
+    lines = source_lines(name)
+    text = lines[number - 1].strip() if number <= len(lines) else "(line not in the source)"
+    return text if len(text) <= width else text[: width - 3] + "..."
+
+
+def main(argv):
+    show_branches = "--branches" in argv
+    argv = [arg for arg in argv if arg != "--branches"]
+    if len(argv) < 2:
+        sys.exit(__doc__)
+    unreachable = read_unreachable(argv[0])
+    files = {name: lines for name, lines in load(argv[1:]).items() if name.startswith(tuple(FOLDERS))}
+
+    print("Coverage of the production code (every Wine suite of the i686 build, the native unit tests)")
+    print()
+    print(f"  {'':<12} {'lines':<21}  {'branches'}")
+    rows = [(folder, [line for name, lines in files.items() if name.startswith(folder) for line in lines.values()])
+            for folder in FOLDERS]
+    rows.append(("total", [line for lines in files.values() for line in lines.values()]))
+    for label, lines in rows:
+        run, code, taken, branches = figures(lines)
+        if label == "total":
+            print(f"  {'-' * 12} {'-' * 21}  {'-' * 21}")
+        print(f"  {label:<12} {run:>5} of {code:<5} {percent(run, code)}  "
+              f"{taken:>5} of {branches:<5} {percent(taken, branches)}")
+
+    # Which entry of the list explains each line, and entries gone stale.
+    explained = {}
+    stale = []
+    for name, first, last, reason, number in unreachable:
+        lines = files.get(name, {})
+        covered = [n for n in range(first, last + 1) if n in lines]
+        run = [n for n in covered if lines[n].count > 0]
+        if not covered or run:
+            why = "covers no code line" if not covered else "lines " + ", ".join(map(str, run)) + " were run"
+            stale.append(f"{argv[0]}:{number}: {name}:{first}-{last} {why}")
+            continue
+        for n in covered:
+            explained[(name, n)] = (reason, number)
+
+    missed = [(name, n) for name in sorted(files) for n in sorted(files[name]) if files[name][n].count == 0]
+    not_run = [key for key in missed if key not in explained]
+    width = max([len(f"{name}:{n}") for name, n in missed] + [0])
+
+    print()
+    print(f"Not executed: {len(not_run)} lines")
+    previous = None
+    for name, n in not_run:
+        if previous and previous != name:
+            print()
+        print(f"  {f'{name}:{n}':<{width}}  {text_of(name, n)}")
+        previous = name
+
+    unreachable_lines = [key for key in missed if key in explained]
+    print()
+    print(f"Not reachable under Wine: {len(unreachable_lines)} lines")
+    for index, (name, n) in enumerate(unreachable_lines):
+        reason, number = explained[(name, n)]
+        print(f"  {f'{name}:{n}':<{width}}  {text_of(name, n)}")
+        following = unreachable_lines[index + 1] if index + 1 < len(unreachable_lines) else None
+        if not following or explained[following][1] != number:
+            print(textwrap.fill("not reachable under Wine: " + reason, width=100, initial_indent="      ",
+                                subsequent_indent="        "))
+
+    if show_branches:
+        print()
+        print("Lines with a branch never taken (taken/branches):")
+        for name in sorted(files):
+            for n, line in sorted(files[name].items()):
+                taken = sum(1 for count in line.branches if count > 0)
+                if line.count > 0 and taken < len(line.branches):
+                    print(f"  {f'{name}:{n}':<{width}}  {taken}/{len(line.branches)}  {text_of(name, n, 60)}")
+
+    if stale:
+        print()
+        print("WARNING: entries of the unreachable list are out of date (fix or remove them):")
+        for text in stale:
+            print("  " + text)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
