@@ -45,9 +45,9 @@ class NestedDialog : public CAppletTest, public ::testing::WithParamInterface<Ne
 // calls the applet.
 class CControlPanelWindow {
 public:
-    CControlPanelWindow()
-        : m_window(CreateWindowExA(0, "STATIC", "Control Panel", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300, 200,
-                                   nullptr, nullptr, GetModuleHandleA(nullptr), nullptr))
+    explicit CControlPanelWindow(bool visible = true)
+        : m_window(CreateWindowExA(0, "STATIC", "Control Panel", WS_OVERLAPPEDWINDOW | (visible ? WS_VISIBLE : 0), 10,
+                                   10, 300, 200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr))
     {
         SetActiveWindow(m_window);
     }
@@ -109,6 +109,26 @@ TEST_F(Ownership, ControlPanelWindowIsDisabledWhileTheAppletRuns)
         }
     });
     ExpectBackInUse(controlPanel.get());
+}
+
+// A host's hidden window (rundll32 keeps one) is never taken as owner, even
+// when it is the active window: the applet's dialogs then stand on their
+// own, with their own taskbar buttons.
+TEST_F(Ownership, HiddenActiveWindowIsNeverTakenAsOwner)
+{
+    ASSERT_TRUE(PlaceDriverFile());
+    const CControlPanelWindow host(false);
+    ASSERT_TRUE(harness::IsActiveOnItsThread(host.get())) << "set-up: the hidden window is not active";
+    DoubleClick([&] {
+        if (const HWND board = harness::WaitForDialog(kBoardCaption, kSelf)) {
+            EXPECT_EQ(harness::OwnerOf(board), nullptr);
+            harness::Click(board, IDCANCEL);
+        }
+        if (const HWND main = harness::WaitForDialog(kMainCaption, kSelf)) {
+            EXPECT_EQ(harness::OwnerOf(main), nullptr);
+            harness::PressEscape(main);
+        }
+    });
 }
 
 // A message of the opening, before the main dialog shows, leaves the Control
