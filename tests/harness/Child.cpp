@@ -144,7 +144,7 @@ void CChild::Kill()
 
 bool InjectLibrary(CChild& child, const std::string& dllPath)
 {
-    return child.Started() && LoadLibraryInProcess(child.process(), dllPath);
+    return child.Started() && LoadLibraryInProcess(child.process(), dllPath, 5000, child.Suspended());
 }
 
 bool InjectFaultsWhenLoaded(CChild& child, const std::string& moduleName,

@@ -51,6 +51,7 @@ public:
     void Kill();
     // Lets a child started suspended run.
     void Resume();
+    bool Suspended() const { return static_cast<bool>(m_thread); }
 
 private:
     CHandle m_job;

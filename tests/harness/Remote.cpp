@@ -4,6 +4,8 @@
 
 #include <tlhelp32.h>
 
+#include <vector>
+
 namespace harness {
 namespace {
 
@@ -57,10 +59,43 @@ std::string FileName(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+BOOL CALLBACK CollectTopLevel(HWND window, LPARAM windows)
+{
+    reinterpret_cast<std::vector<HWND>*>(windows)->push_back(window);
+    return TRUE;
+}
+
+// Wine carries out another process's share of VirtualAllocEx, VirtualFreeEx
+// and CreateRemoteThread as a system APC in one of that process's threads.
+// It picks a thread that is waiting; when none is, it interrupts a running
+// one with a signal and runs the APC inside the signal handler, and an APC
+// that allocates memory there can corrupt the heap of a thread stopped in
+// the middle of an allocation. Such a program then hangs in a loop of
+// failed aborts, and the caller with it. So the calls wait until the
+// program has gone idle in its message loop after starting, and each of
+// its windows' threads has answered a message, which it does only from
+// its message loop.
+void WaitUntilIdle(HANDLE process, int timeoutMs)
+{
+    WaitForInputIdle(process, static_cast<DWORD>(timeoutMs));
+    std::vector<HWND> windows;
+    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&windows));
+    const DWORD pid = GetProcessId(process);
+    for (HWND window : windows) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        DWORD_PTR ignored = 0;
+        if (owner == pid)
+            SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_BLOCK, static_cast<UINT>(timeoutMs), &ignored);
+    }
+}
+
 }  // namespace
 
-bool LoadLibraryInProcess(HANDLE process, const std::string& dllPath, int timeoutMs)
+bool LoadLibraryInProcess(HANDLE process, const std::string& dllPath, int timeoutMs, bool suspended)
 {
+    if (!suspended)
+        WaitUntilIdle(process, timeoutMs);
     CRemoteMemory name(process, dllPath.size() + 1);
     if (!name.Write(dllPath.c_str(), dllPath.size() + 1))
         return false;
@@ -110,6 +145,7 @@ bool CallInProcess(DWORD pid, const std::string& dllPath, const char* function, 
         return false;
     const auto offset = reinterpret_cast<const BYTE*>(localFunction) - reinterpret_cast<const BYTE*>(local.get());
     const auto start = reinterpret_cast<LPTHREAD_START_ROUTINE>(reinterpret_cast<BYTE*>(remote) + offset);
+    WaitUntilIdle(process.get(), timeoutMs);
     CRemoteMemory copy(process.get(), size);
     DWORD result = 0;
     return copy.Write(data, size) && RunRemoteThread(process.get(), start, copy.get(), timeoutMs, result) &&

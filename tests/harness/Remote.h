@@ -9,8 +9,11 @@
 namespace harness {
 
 // LoadLibraryA(dllPath) on a remote thread; true when it returned a module.
-// Fails with the thread's error or WAIT_TIMEOUT in GetLastError.
-bool LoadLibraryInProcess(HANDLE process, const std::string& dllPath, int timeoutMs = 5000);
+// Fails with the thread's error or WAIT_TIMEOUT in GetLastError. A process
+// that runs is first waited for until it is idle in its message loop (see
+// Remote.cpp); one whose main thread is still suspended is waiting already.
+bool LoadLibraryInProcess(HANDLE process, const std::string& dllPath, int timeoutMs = 5000,
+                          bool suspended = false);
 
 // Load address of a module (file name, any letter case) in process pid, or
 // nullptr when it is not loaded there.
