@@ -42,8 +42,6 @@ int CComboBox::SetCurSel(int index)
     return static_cast<int>(SendMessageA(m_hWnd, CB_SETCURSEL, static_cast<WPARAM>(index), 0));
 }
 
-int CComboBox::GetCount() const { return static_cast<int>(SendMessageA(m_hWnd, CB_GETCOUNT, 0, 0)); }
-
 std::string CComboBox::GetLBText(int index) const
 {
     const LRESULT length = SendMessageA(m_hWnd, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);

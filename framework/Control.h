@@ -52,7 +52,6 @@ public:
     int AddString(const std::string& text);
     int GetCurSel() const;
     int SetCurSel(int index);
-    int GetCount() const;
     std::string GetLBText(int index) const;
 };
 
