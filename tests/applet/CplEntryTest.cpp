@@ -3,10 +3,9 @@
 #include <set>
 #include <vector>
 
-#include "AppletFixture.h"
-#include "Robot.h"
+#include "AppletSession.h"
 
-using namespace applettest;
+using namespace harness;
 
 namespace {
 
@@ -147,23 +146,23 @@ TEST_F(CplEntry, IconIsADrawing32PixelsSquare)
 
 TEST_F(CplEntry, DoubleClickReturnsZeroOnlyOnceTheDialogHasClosed)
 {
-    ASSERT_TRUE(RegisterDriver());
+    ASSERT_TRUE(RegisterBoardDriver(SERVICE_AUTO_START));
     const std::vector<std::pair<const char*, std::function<void(HWND)>>> ways = {
-        {"Exit", [](HWND main) { harness::Click(main, kExit); }},
-        {"Escape", [](HWND main) { harness::PressEscape(main); }},
-        {"close box", [](HWND main) { harness::ChooseSystemMenuCommand(main, SC_CLOSE); }},
+        {"Exit", [](HWND main) { Click(main, kExit); }},
+        {"Escape", [](HWND main) { PressEscape(main); }},
+        {"close box", [](HWND main) { ChooseSystemMenuCommand(main, SC_CLOSE); }},
     };
     for (const auto& [way, close] : ways) {
         SCOPED_TRACE(way);
         bool returnedWhileOpen = true;
         const LONG result = DoubleClick([&] {
-            const HWND main = harness::WaitForDialog(kMainCaption, kSelf);
+            const HWND main = WaitForDialog(kMainCaption, kSelf);
             if (!main)
                 return;
             Sleep(50);
             returnedWhileOpen = Returned();
             close(main);
-            EXPECT_TRUE(harness::WaitGone(main));
+            EXPECT_TRUE(WaitGone(main));
         });
         EXPECT_FALSE(returnedWhileOpen);
         EXPECT_EQ(result, 0);

@@ -26,7 +26,7 @@ bool KillOnClose(HANDLE job)
 bool WriteFaultPlan(const std::vector<std::pair<std::string, DWORD>>& faults, DWORD enumFillers)
 {
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, kFaultsKey);
-    CRegKey key;
+    fw::UniqueHkey key;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kFaultsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr))
         return false;
     auto setDword = [&](const std::string& name, DWORD value) {
@@ -69,8 +69,8 @@ CChild::CChild(const std::string& commandLine, const std::string& currentDirecto
         m_startError = Failed(("starting " + commandLine).c_str());
         return;
     }
-    CHandle process(started.hProcess);
-    CHandle thread(started.hThread);
+    fw::UniqueKernelHandle process(started.hProcess);
+    fw::UniqueKernelHandle thread(started.hThread);
     if (!AssignProcessToJobObject(m_job.get(), process.get())) {
         m_startError = Failed("putting the process into the job");
         TerminateProcess(process.get(), 1);

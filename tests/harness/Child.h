@@ -2,7 +2,7 @@
 // A program under test started in a job that kills it when the job handle
 // closes, so that no modal dialog outlives a failed test.
 #include "CallSite.h"
-#include "Handles.h"
+#include "UniqueHandle.h"
 
 #include <windows.h>
 
@@ -40,8 +40,8 @@ public:
     void Kill();
 
 private:
-    CHandle m_job;
-    CHandle m_process;
+    fw::UniqueKernelHandle m_job;
+    fw::UniqueKernelHandle m_process;
     DWORD m_pid = 0;
     std::string m_startError;
 };

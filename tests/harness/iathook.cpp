@@ -3,7 +3,7 @@
 // per function: the error) and lists what it patched in the value
 // "Patched". The patches last as long as the process.
 #include "EnumEmulation.h"
-#include "Handles.h"
+#include "UniqueHandle.h"
 #include "ImportFaults.h"
 #include "TestKeys.h"
 
@@ -37,7 +37,7 @@ void ReportPatched(HKEY plan, const std::vector<std::string>& functions)
 
 void ApplyPlan()
 {
-    harness::CRegKey plan;
+    fw::UniqueHkey plan;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, harness::kFaultsKey, 0, KEY_ALL_ACCESS, plan.put()))
         return;
     if (const auto fillers = PlannedValue(plan.get(), harness::kFillersValue))
