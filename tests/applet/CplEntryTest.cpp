@@ -114,8 +114,8 @@ TEST_F(CplEntry, InquiryLeavesTheCallersBytesUntouched)
 
 TEST_F(CplEntry, NewInquiryDescribesTheBoardForAnyAppletNumber)
 {
-    const DWORD expectedSize = sizeof(void*) == 8 ? 252 : 244;
-    ASSERT_EQ(sizeof(NEWCPLINFOA), expectedSize) << "the test's own idea of the structure";
+    constexpr DWORD expectedSize = sizeof(void*) == 8 ? 252 : 244;
+    static_assert(sizeof(NEWCPLINFOA) == expectedSize, "the structure as the Control Panel hosts have it");
     const HICON boardIcon = LoadIconA(Cpl(), MAKEINTRESOURCEA(129));
     ASSERT_TRUE(boardIcon) << "icon resource 129";
     for (LPARAM applet : {0, 1, 5}) {
@@ -159,7 +159,9 @@ TEST_F(CplEntry, DoubleClickReturnsZeroOnlyOnceTheDialogHasClosed)
             const HWND main = WaitForDialog(kMainCaption, kSelf);
             if (!main)
                 return;
-            Sleep(50);
+            // A call that returned with the dialog open would leave it without
+            // a message loop: the round trip would not come back.
+            EXPECT_TRUE(Settle(main));
             returnedWhileOpen = Returned();
             close(main);
             EXPECT_TRUE(WaitGone(main));

@@ -156,9 +156,10 @@ TEST_F(MainDialog, SystemMenuEndsWithTheAboutBox)
         EXPECT_TRUE(icon && SendMessageA(icon, STM_GETICON, 0, 0)) << "the about box shows no icon";
         Click(about, IDOK);
         EXPECT_TRUE(WaitGone(about));
+        EXPECT_TRUE(Settle(main));
         EXPECT_TRUE(IsWindowVisible(main)) << "the main dialog closed with the about box";
-        EXPECT_TRUE(NoMessageBox(kSelf, 0));
     });
+    EXPECT_EQ(BoxesShown(), Texts{});
 }
 
 TEST_F(MainDialog, CarriesTheBoardIconInItsCaption)

@@ -58,7 +58,8 @@ TEST_F(RemoveDriver, IsRefusedWhileTheDriverRuns)
         EXPECT_EQ(TakeBox(),
                   "The driver is active. Please close all the applications that are using qb480 ports and then stop "
                   "the driver manually before attempting to remove it.");
-        EXPECT_FALSE(WaitGone(main, 200)) << "the main dialog closed";
+        EXPECT_TRUE(Settle(main));
+        EXPECT_TRUE(IsWindowVisible(main)) << "the main dialog closed";
     });
     EXPECT_EQ(ServiceState(kServiceName), std::optional<DWORD>(SERVICE_RUNNING));
     EXPECT_TRUE(FileExists(BoardDriverPath()));
@@ -66,19 +67,19 @@ TEST_F(RemoveDriver, IsRefusedWhileTheDriverRuns)
 
 TEST_F(RemoveDriver, DeletesServiceAndFileAndClosesWithoutStoringThePrefix)
 {
+    CRegWriteRecorder recorder(Cpl());
+    ASSERT_TRUE(recorder.Active());
     const LONG result = WithMainDialog([&](HWND main) {
         SetText(main, kPrefix, "zzz");
         EXPECT_TRUE(ClickRemoveAndWaitForTheEnd(main));
-        EXPECT_TRUE(NoMessageBox(kSelf, 0));
     });
     EXPECT_EQ(result, 0);
-    EXPECT_TRUE(WaitUntilUnlisted(kServiceName, 2000))
-        << "VDXQB480 is still registered";
+    EXPECT_EQ(BoxesShown(), Texts{});
+    EXPECT_TRUE(WaitUntilUnlisted(kServiceName, 2000)) << "VDXQB480 is still registered";
     EXPECT_FALSE(FileExists(BoardDriverPath()));
-    // Wine removes the service's key with the service; the prefix typed must
-    // not have been written back after the removal.
-    const auto prefix = ReadValue(kParamKey, "PortNamePrefix");
-    EXPECT_TRUE(!prefix || *prefix == Sz("COM")) << ::testing::PrintToString(prefix);
+    // Wine deletes the service's key with the service, so the key cannot
+    // tell; the writes can: the opening's alone, not the prefix typed.
+    EXPECT_EQ(recorder.Writes("PortNamePrefix"), std::vector<RegValue>{Sz("COM")});
 }
 
 TEST_F(RemoveDriver, UnregisteredServiceIsReportedAndTheFileKept)
@@ -116,10 +117,8 @@ TEST_F(RemoveDriver, UnknownSystemFolderDeletesNoOtherFile)
     ASSERT_TRUE(stray.Placed());
     CImportHook hook(Cpl(), nullptr, "GetSystemDirectoryA", reinterpret_cast<void*>(NoSystemDirectory));
     ASSERT_TRUE(hook) << "qb480.cpl does not import GetSystemDirectoryA";
-    WithMainDialog([&](HWND main) {
-        EXPECT_TRUE(ClickRemoveAndWaitForTheEnd(main));
-        EXPECT_TRUE(NoMessageBox(kSelf, 0));
-    });
+    WithMainDialog([&](HWND main) { EXPECT_TRUE(ClickRemoveAndWaitForTheEnd(main)); });
+    EXPECT_EQ(BoxesShown(), Texts{});
     EXPECT_TRUE(WaitUntilUnlisted(kServiceName, 2000));
     EXPECT_TRUE(FileExists(stray.Path())) << "a file outside the drivers folder was deleted";
 }

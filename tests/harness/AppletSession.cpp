@@ -88,6 +88,21 @@ LONG WINAPI RecordingRegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD
     return g_realRegSetValueExA(key, name, reserved, type, data, size);
 }
 
+using MessageBoxAFunction = int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT);
+
+std::mutex g_boxesLock;
+Texts g_boxes;
+MessageBoxAFunction g_realMessageBoxA = nullptr;
+
+int WINAPI RecordingMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
+{
+    {
+        std::lock_guard<std::mutex> lock(g_boxesLock);
+        g_boxes.emplace_back(text ? text : "");
+    }
+    return g_realMessageBoxA(owner, text, caption, type);
+}
+
 }  // namespace
 
 std::string CplPath()
@@ -208,6 +223,22 @@ std::vector<RegValue> CRegWriteRecorder::Writes(const std::string& name) const
     return writes;
 }
 
+CBoxRecorder::CBoxRecorder(HMODULE cpl)
+{
+    {
+        std::lock_guard<std::mutex> lock(g_boxesLock);
+        g_boxes.clear();
+    }
+    m_hook = CImportHook(cpl, nullptr, "MessageBoxA", reinterpret_cast<void*>(RecordingMessageBoxA));
+    g_realMessageBoxA = reinterpret_cast<MessageBoxAFunction>(m_hook.original());
+}
+
+Texts CBoxRecorder::Shown() const
+{
+    std::lock_guard<std::mutex> lock(g_boxesLock);
+    return g_boxes;
+}
+
 UINT WINAPI NoSystemDirectory(LPSTR, UINT)
 {
     SetLastError(ERROR_ACCESS_DENIED);
@@ -221,6 +252,8 @@ void CAppletTest::SetUp()
     ASSERT_TRUE(m_module) << "LoadLibrary " << CplPath() << ": error " << GetLastError();
     m_entry = reinterpret_cast<APPLET_PROC>(reinterpret_cast<void*>(GetProcAddress(m_module.get(), "CPlApplet")));
     ASSERT_TRUE(m_entry) << "qb480.cpl exports no CPlApplet";
+    m_boxes.emplace(m_module.get());
+    ASSERT_TRUE(m_boxes->Active()) << "qb480.cpl does not import MessageBoxA";
 }
 
 void CInstalledAppletTest::SetUp()
@@ -234,6 +267,7 @@ void CInstalledAppletTest::SetUp()
 void CAppletTest::TearDown()
 {
     m_entry = nullptr;
+    m_boxes.reset();
     m_module.reset();
     ResetBaseline();
 }

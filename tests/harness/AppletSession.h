@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -114,6 +115,23 @@ private:
     CImportHook m_hook;
 };
 
+// Records the texts of the message boxes qb480.cpl shows, as it calls
+// MessageBoxA, and lets every box through. Read once a step has finished,
+// it tells of every box the step showed, also one the robot did not wait for.
+class CBoxRecorder {
+public:
+    explicit CBoxRecorder(HMODULE cpl);
+    CBoxRecorder(const CBoxRecorder&) = delete;
+    CBoxRecorder& operator=(const CBoxRecorder&) = delete;
+
+    bool Active() const { return static_cast<bool>(m_hook); }
+    // Oldest first.
+    Texts Shown() const;
+
+private:
+    CImportHook m_hook;
+};
+
 // A GetSystemDirectoryA that fails, to patch into the applet.
 UINT WINAPI NoSystemDirectory(LPSTR buffer, UINT size);
 
@@ -132,6 +150,8 @@ protected:
     LONG DoubleClick(const std::function<void()>& drive) { return Call(CPL_DBLCLK, 0, 0, drive); }
     // True once the running call has returned (for the robot to look at).
     bool Returned() const { return m_returned; }
+    // Every box the applet has shown since the module was loaded.
+    Texts BoxesShown() const { return m_boxes ? m_boxes->Shown() : Texts{}; }
 
     // The main dialog opened on an installed driver: drive gets it once it
     // shows. Dialogs and boxes drive leaves open are reported and closed;
@@ -140,6 +160,7 @@ protected:
 
 private:
     UniqueModule m_module;
+    std::optional<CBoxRecorder> m_boxes;
     APPLET_PROC m_entry = nullptr;
     std::atomic<bool> m_returned{true};
 };

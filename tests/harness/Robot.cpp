@@ -277,6 +277,14 @@ bool WaitGone(HWND window, int timeoutMs)
     return WaitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }, timeoutMs);
 }
 
+bool Settle(HWND window, int timeoutMs)
+{
+    DWORD_PTR ignored = 0;
+    return !IsWindow(window) ||
+           SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(timeoutMs), &ignored) != 0 ||
+           !IsWindow(window);
+}
+
 HWND FindDialog(const std::string& caption, DWORD pid)
 {
     std::vector<HWND> all;

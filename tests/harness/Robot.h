@@ -40,6 +40,11 @@ INT_PTR RunWithRobot(const std::string& caption, const std::function<INT_PTR()>&
 HWND WaitForDialog(const std::string& caption, DWORD pid, int timeoutMs = kRobotTimeoutMs, CallSite where = {});
 // True once the window is destroyed or hidden.
 bool WaitGone(HWND window, int timeoutMs = kRobotTimeoutMs);
+// Returns once the window's thread takes sent messages again: the step it
+// was running has finished, or shows a box. Messages posted to it before may
+// still wait. False when the thread does not answer within timeoutMs; true
+// at once when the window is gone.
+bool Settle(HWND window, int timeoutMs = kRobotTimeoutMs);
 // The first dialog of process pid with that caption, visible or not (one
 // whose opening is still under way), that is not a message box; nullptr
 // when there is none (no failure).

@@ -51,6 +51,7 @@ TEST_F(LoaderRun, BoardEntriesAreRefusedInRuleOrderUntilTheyPass)
         SetText(board, IDC_PORT_ADDRESS, row.port);
         Click(board, IDOK);
         EXPECT_EQ(NextBox(), row.message);
+        ASSERT_TRUE(Settle(board));
         ASSERT_TRUE(IsWindowVisible(board));
         EXPECT_EQ(GetText(board, IDC_MEMORY_SEGMENT), row.memory);
         EXPECT_EQ(GetText(board, IDC_PORT_ADDRESS), row.port);

@@ -79,16 +79,6 @@ void Choose(HWND dlg, int index, CallSite where = {})
                         SMTO_ABORTIFHUNG, 2000, &result);
 }
 
-// Presses Apply and waits until the port's value holds the word; a failure
-// when it does not, or when a box came.
-void Apply(HWND dlg, const std::string& port, std::uint32_t word, CallSite where = {})
-{
-    Click(dlg, kApply, where);
-    if (!WaitUntil([&] { return ReadValue(kModesKey, port) == Dword(word); }, 3000))
-        Fail(where, "Apply did not store the word under " + port);
-    NoMessageBox(kSelf, 0, where);
-}
-
 // Presses Apply expecting a refusal: its text, once the focus is in the
 // refused field with its entry selected.
 std::string Refusal(HWND dlg, int field, CallSite where = {})
@@ -146,6 +136,19 @@ protected:
     {
         CPortsTest::SetUp();
         WritePorts(8, 3);
+    }
+
+    // Presses Apply and waits until the port's value holds the word; a
+    // failure when it does not, or when Apply showed a box.
+    void Apply(HWND dlg, const std::string& port, std::uint32_t word, CallSite where = {}) const
+    {
+        const Texts before = BoxesShown();
+        Click(dlg, kApply, where);
+        if (!WaitUntil([&] { return ReadValue(kModesKey, port) == Dword(word); }, 3000))
+            Fail(where, "Apply did not store the word under " + port);
+        Settle(dlg);
+        if (BoxesShown() != before)
+            Fail(where, "Apply showed \"" + BoxesShown().back() + "\"");
     }
 };
 

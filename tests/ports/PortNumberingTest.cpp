@@ -53,7 +53,7 @@ std::string Refusal(HWND dlg, CallSite where = {})
         Fail(where, "the focus is not in the number field after \"" + text + "\"");
     else if (Selection(dlg, kNumberField, where) != std::make_pair(0, length))
         Fail(where, "the entry is not selected after \"" + text + "\"");
-    if (!IsWindowVisible(dlg))
+    if (!Settle(dlg) || !IsWindowVisible(dlg))
         Fail(where, "the dialog closed after \"" + text + "\"");
     return text;
 }
