@@ -1,56 +1,47 @@
 // The board settings dialog behind "Configure": the stored values shown,
 // every rule's refusal, what OK stores and what it reports.
-#include "AppletFixture.h"
+#include "AppletSession.h"
 #include "ImportFaults.h"
-#include "Robot.h"
 
-using namespace applettest;
+using namespace harness;
 
 namespace {
 
-class BoardSettings : public CAppletTest {
+class BoardSettings : public CInstalledAppletTest {
 protected:
     void SetUp() override
     {
-        CAppletTest::SetUp();
+        CInstalledAppletTest::SetUp();
         if (HasFatalFailure())
             return;
-        ASSERT_TRUE(RegisterDriver());
         ASSERT_TRUE(WriteValue(kParamKey, "MEM_SEG", Dword(0xE0000)));
         ASSERT_TRUE(WriteValue(kParamKey, "PORT", Dword(0x100)));
         ASSERT_TRUE(WriteValue(kParamKey, "IRQ", Dword(3)));
     }
 
     // The dialog opened from the main dialog's "Configure". Once drive is
-    // done it must have closed, back to the main dialog, which is then left
-    // with Escape.
+    // done it must have closed, back to the main dialog.
     void WithBoardSettings(const std::function<void(HWND)>& drive)
     {
         WithMainDialog([&](HWND main) {
-            harness::Click(main, kConfigure);
-            const HWND board = harness::WaitForDialog(kBoardCaption, kSelf);
+            Click(main, kConfigure);
+            const HWND board = WaitForDialog(kBoardCaption, kSelf);
             if (!board)
                 return;
             drive(board);
-            EXPECT_TRUE(harness::WaitGone(board)) << "the board settings stayed open";
+            EXPECT_TRUE(WaitGone(board)) << "the board settings stayed open";
+            EXPECT_TRUE(Settle(main));
             EXPECT_TRUE(IsWindowVisible(main)) << "the main dialog closed with the board settings";
         });
     }
 
-    static void ExpectStoredUnchanged(harness::CallSite where = {})
+    static void ExpectStoredUnchanged(CallSite where = {})
     {
         if (ReadValue(kParamKey, "MEM_SEG") != Dword(0xE0000) || ReadValue(kParamKey, "PORT") != Dword(0x100) ||
             ReadValue(kParamKey, "IRQ") != Dword(3))
-            harness::Fail(where, "the stored board settings changed");
+            Fail(where, "the stored board settings changed");
     }
 };
-
-// Focus into a field as a click into it would put it there.
-void FocusField(HWND dialog, int id)
-{
-    PostMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, id)), TRUE);
-    EXPECT_TRUE(harness::WaitUntil([&] { return harness::FocusedControlId(dialog) == id; }, 2000));
-}
 
 struct Refusal {
     BoardEntries entries;
@@ -84,8 +75,8 @@ TEST_F(BoardSettings, ShowsTheStoredValuesInUpperCaseHex)
     ASSERT_TRUE(WriteValue(kParamKey, "IRQ", Dword(11)));
     WithBoardSettings([&](HWND board) {
         EXPECT_EQ(ReadBoardEntries(board), (BoardEntries{"D0000", "2A0", "11"}));
-        EXPECT_EQ(harness::FocusedControlId(board), IDOK);
-        harness::Click(board, IDCANCEL);
+        EXPECT_EQ(FocusedControlId(board), IDOK);
+        Click(board, IDCANCEL);
     });
 }
 
@@ -96,25 +87,28 @@ TEST_F(BoardSettings, UnreadableValuesShowZero)
     ASSERT_TRUE(DeleteValue(kParamKey, "PORT"));
     WithBoardSettings([&](HWND board) {
         EXPECT_EQ(ReadBoardEntries(board), (BoardEntries{"0", "0", "3"}));
-        harness::Click(board, IDCANCEL);
+        Click(board, IDCANCEL);
     });
 }
 
 TEST_F(BoardSettings, EachRuleRefusesWithItsMessageInOrderAndStoresNothing)
 {
+    Texts messages;
     WithBoardSettings([&](HWND board) {
         for (const Refusal& refusal : kRefusals) {
             SCOPED_TRACE(::testing::PrintToString(refusal.entries));
             TypeBoardEntries(board, refusal.entries);
-            harness::Click(board, IDOK);
+            Click(board, IDOK);
             EXPECT_EQ(TakeBox(), refusal.message);
-            EXPECT_TRUE(harness::NoMessageBox(kSelf, 0));
+            messages.push_back(refusal.message);
+            EXPECT_TRUE(Settle(board));
             EXPECT_TRUE(IsWindowVisible(board));
             EXPECT_EQ(ReadBoardEntries(board), refusal.entries) << "the entries are left as typed";
             ExpectStoredUnchanged();
         }
-        harness::Click(board, IDCANCEL);
+        Click(board, IDCANCEL);
     });
+    EXPECT_EQ(BoxesShown(), messages) << "one box for each refusal";
     ExpectStoredUnchanged();
 }
 
@@ -130,8 +124,8 @@ TEST_F(BoardSettings, EnterInAFieldActsAsOK)
 {
     WithBoardSettings([&](HWND board) {
         TypeBoardEntries(board, {"F0000", "3FC", "15"});
-        FocusField(board, kIrq);
-        harness::PressEnter(board);
+        FocusControl(board, kIrq);
+        PressEnter(board);
         EXPECT_EQ(TakeBox(), kStored);
     });
     EXPECT_EQ(ReadValue(kParamKey, "MEM_SEG"), Dword(0xF0000));
@@ -144,16 +138,16 @@ TEST_F(BoardSettings, NonNumericIrqIsRefusedWithTheFocusInItsField)
     WithBoardSettings([&](HWND board) {
         // The memory entry would fail its rule too: the rules must not run.
         TypeBoardEntries(board, {"0", "300", "five"});
-        harness::Click(board, IDOK);
+        Click(board, IDOK);
         EXPECT_EQ(TakeBox(), "Please enter a positive integer.");
-        EXPECT_TRUE(harness::WaitUntil([&] { return harness::FocusedControlId(board) == kIrq; }, 2000));
-        EXPECT_EQ(harness::FocusedControlId(board), kIrq);
-        EXPECT_EQ(harness::Selection(board, kIrq), std::make_pair(0, 4));
-        EXPECT_TRUE(harness::NoMessageBox(kSelf, 100));
+        EXPECT_TRUE(WaitUntil([&] { return FocusedControlId(board) == kIrq; }, 2000));
+        EXPECT_EQ(Selection(board, kIrq), std::make_pair(0, 4));
+        EXPECT_TRUE(Settle(board));
         EXPECT_TRUE(IsWindowVisible(board));
         ExpectStoredUnchanged();
-        harness::Click(board, IDCANCEL);
+        Click(board, IDCANCEL);
     });
+    EXPECT_EQ(BoxesShown(), Texts{"Please enter a positive integer."});
     ExpectStoredUnchanged();
 }
 
@@ -161,10 +155,10 @@ TEST_F(BoardSettings, CancelAfterAFailedOKStoresNothing)
 {
     WithBoardSettings([&](HWND board) {
         TypeBoardEntries(board, {"D0000", "300", "16"});
-        harness::Click(board, IDOK);
+        Click(board, IDOK);
         EXPECT_EQ(TakeBox(), "IRQ not in acceptable range");
         TypeBoardEntries(board, {"D0000", "300", "5"});
-        harness::Click(board, IDCANCEL);
+        Click(board, IDCANCEL);
     });
     ExpectStoredUnchanged();
 }
@@ -173,19 +167,19 @@ TEST_F(BoardSettings, FailedWritesAreEachReportedAndStillConfirmed)
 {
     WithMainDialog([&](HWND main) {
         // Injected once the prefix has been stored at the opening.
-        harness::CImportFaults faults(Cpl());
+        CImportFaults faults(Cpl());
         ASSERT_TRUE(faults.Inject("RegSetValueExA", ERROR_ACCESS_DENIED));
-        harness::Click(main, kConfigure);
-        const HWND board = harness::WaitForDialog(kBoardCaption, kSelf);
+        Click(main, kConfigure);
+        const HWND board = WaitForDialog(kBoardCaption, kSelf);
         if (!board)
             return;
         TypeBoardEntries(board, {"D0000", "300", "5"});
-        harness::Click(board, IDOK);
+        Click(board, IDOK);
         EXPECT_EQ(TakeBox(), "Could not write MemSeg");
         EXPECT_EQ(TakeBox(), "Could not write Irq");
         EXPECT_EQ(TakeBox(), "Could not write Port");
         EXPECT_EQ(TakeBox(), kStored);
-        EXPECT_TRUE(harness::WaitGone(board));
+        EXPECT_TRUE(WaitGone(board));
     });
     ExpectStoredUnchanged();
 }

@@ -3,10 +3,9 @@
 #include <set>
 #include <vector>
 
-#include "AppletFixture.h"
-#include "Robot.h"
+#include "AppletSession.h"
 
-using namespace applettest;
+using namespace harness;
 
 namespace {
 
@@ -115,8 +114,8 @@ TEST_F(CplEntry, InquiryLeavesTheCallersBytesUntouched)
 
 TEST_F(CplEntry, NewInquiryDescribesTheBoardForAnyAppletNumber)
 {
-    const DWORD expectedSize = sizeof(void*) == 8 ? 252 : 244;
-    ASSERT_EQ(sizeof(NEWCPLINFOA), expectedSize) << "the test's own idea of the structure";
+    constexpr DWORD expectedSize = sizeof(void*) == 8 ? 252 : 244;
+    static_assert(sizeof(NEWCPLINFOA) == expectedSize, "the structure as the Control Panel hosts have it");
     const HICON boardIcon = LoadIconA(Cpl(), MAKEINTRESOURCEA(129));
     ASSERT_TRUE(boardIcon) << "icon resource 129";
     for (LPARAM applet : {0, 1, 5}) {
@@ -147,23 +146,25 @@ TEST_F(CplEntry, IconIsADrawing32PixelsSquare)
 
 TEST_F(CplEntry, DoubleClickReturnsZeroOnlyOnceTheDialogHasClosed)
 {
-    ASSERT_TRUE(RegisterDriver());
+    ASSERT_TRUE(RegisterBoardDriver(SERVICE_AUTO_START));
     const std::vector<std::pair<const char*, std::function<void(HWND)>>> ways = {
-        {"Exit", [](HWND main) { harness::Click(main, kExit); }},
-        {"Escape", [](HWND main) { harness::PressEscape(main); }},
-        {"close box", [](HWND main) { harness::ChooseSystemMenuCommand(main, SC_CLOSE); }},
+        {"Exit", [](HWND main) { Click(main, kExit); }},
+        {"Escape", [](HWND main) { PressEscape(main); }},
+        {"close box", [](HWND main) { ChooseSystemMenuCommand(main, SC_CLOSE); }},
     };
     for (const auto& [way, close] : ways) {
         SCOPED_TRACE(way);
         bool returnedWhileOpen = true;
         const LONG result = DoubleClick([&] {
-            const HWND main = harness::WaitForDialog(kMainCaption, kSelf);
+            const HWND main = WaitForDialog(kMainCaption, kSelf);
             if (!main)
                 return;
-            Sleep(50);
+            // A call that returned with the dialog open would leave it without
+            // a message loop: the round trip would not come back.
+            EXPECT_TRUE(Settle(main));
             returnedWhileOpen = Returned();
             close(main);
-            EXPECT_TRUE(harness::WaitGone(main));
+            EXPECT_TRUE(WaitGone(main));
         });
         EXPECT_FALSE(returnedWhileOpen);
         EXPECT_EQ(result, 0);

@@ -2,13 +2,11 @@
 // Windows Vista when the host did not read the applet's manifest: control.exe
 // started with the limited linked token. The applet's request for an
 // elevated instance is seen through its patched ShellExecuteExA.
-#include "AppletFixture.h"
+#include "AppletSession.h"
 #include "Child.h"
 #include "ImportFaults.h"
-#include "Robot.h"
-#include "Scm.h"
 
-using namespace applettest;
+using namespace harness;
 
 namespace {
 
@@ -18,11 +16,11 @@ constexpr char kNeedsRights[] = "Administrator rights are needed to configure th
 constexpr int kExitWaitMs = 10000;
 
 // A limited program of the administrator's, its applet patched before it runs.
-harness::CChild StartLimited(const std::string& commandLine, const harness::CHandle& token,
+CChild StartLimited(const std::string& commandLine, const fw::UniqueKernelHandle& token,
                              const std::vector<std::pair<std::string, DWORD>>& faults)
 {
-    harness::CChild child(commandLine, std::string(), {token.get(), true});
-    if (child.Started() && harness::InjectFaultsWhenLoaded(child, "qb480.cpl", faults))
+    CChild child(commandLine, std::string(), {token.get(), true});
+    if (child.Started() && InjectFaultsWhenLoaded(child, "qb480.cpl", faults))
         child.Resume();
     return child;
 }
@@ -48,7 +46,7 @@ BOOL CALLBACK CollectVisibleDialog(HWND window, LPARAM data)
 
 // The captions of the dialogs and boxes the child showed until it ended;
 // each is closed, so that a wrong one cannot keep it from ending.
-std::vector<std::string> DialogsUntilExit(const harness::CChild& child)
+std::vector<std::string> DialogsUntilExit(const CChild& child)
 {
     std::vector<std::string> captions;
     harness::WaitUntil(
@@ -77,10 +75,10 @@ std::string SystemFolder()
 
 TEST_F(Elevation, LimitedInstanceAsksForAnElevatedOneAndOpensNothing)
 {
-    ASSERT_TRUE(PlaceDriverFile());
-    const harness::CHandle token = harness::LimitedToken();
+    ASSERT_TRUE(PlaceBoardDriver());
+    const fw::UniqueKernelHandle token = harness::LimitedToken();
     ASSERT_TRUE(token) << "no limited linked token";
-    harness::CChild control = StartLimited(ControlPanelLine(), token, {{"ShellExecuteExA", 0}});
+    CChild control = StartLimited(ControlPanelLine(), token, {{"ShellExecuteExA", 0}});
     ASSERT_TRUE(control.Started()) << control.StartError();
     EXPECT_TRUE(harness::NoMessageBox(control.pid(), 0));
     EXPECT_EQ(DialogsUntilExit(control), std::vector<std::string>{});
@@ -95,11 +93,11 @@ TEST_F(Elevation, LimitedInstanceAsksForAnElevatedOneAndOpensNothing)
 
 TEST_F(Elevation, InstanceGivenTheWordOpensTheMainDialogWithoutAsking)
 {
-    ASSERT_TRUE(RegisterDriver());
-    const harness::CHandle token = harness::LimitedToken();
+    ASSERT_TRUE(RegisterBoardDriver(SERVICE_AUTO_START));
+    const fw::UniqueKernelHandle token = harness::LimitedToken();
     ASSERT_TRUE(token) << "no limited linked token";
     // A request it should not make would be refused, and say so.
-    harness::CChild instance =
+    CChild instance =
         StartLimited("rundll32.exe shell32.dll,Control_RunDLL \"" + CplPath() + "\",@0,elevated", token,
                      {{"ShellExecuteExA", ERROR_CANCELLED}});
     ASSERT_TRUE(instance.Started()) << instance.StartError();
@@ -114,11 +112,11 @@ TEST_F(Elevation, InstanceGivenTheWordOpensTheMainDialogWithoutAsking)
 TEST_F(Elevation, RefusedRequestIsReportedAndNothingIsRegisteredOrWritten)
 {
     // Were the dialog opened, the driver found here would be registered.
-    ASSERT_TRUE(PlaceDriverFile());
+    ASSERT_TRUE(PlaceBoardDriver());
     const auto sources = ReadValue(kEventLogKey, "Sources");
-    const harness::CHandle token = harness::LimitedToken();
+    const fw::UniqueKernelHandle token = harness::LimitedToken();
     ASSERT_TRUE(token) << "no limited linked token";
-    harness::CChild control = StartLimited(ControlPanelLine(), token, {{"ShellExecuteExA", ERROR_CANCELLED}});
+    CChild control = StartLimited(ControlPanelLine(), token, {{"ShellExecuteExA", ERROR_CANCELLED}});
     ASSERT_TRUE(control.Started()) << control.StartError();
     EXPECT_EQ(TakeBox(control.pid()), kNeedsRights);
     EXPECT_EQ(DialogsUntilExit(control), std::vector<std::string>{});

@@ -1,26 +1,15 @@
 // The main dialog on a machine where the driver service is registered: the
 // versions the running driver reports, the port-name prefix as read, shown
 // and stored, the system menu's about box and the debug line.
-#include "AppletFixture.h"
+#include "AppletSession.h"
 #include "DebugOutput.h"
 #include "ImportFaults.h"
-#include "Robot.h"
-#include "Scm.h"
 
-using namespace applettest;
+using namespace harness;
 
 namespace {
 
-class MainDialog : public CAppletTest {
-protected:
-    void SetUp() override
-    {
-        CAppletTest::SetUp();
-        if (HasFatalFailure())
-            return;
-        ASSERT_TRUE(RegisterDriver());
-    }
-};
+using MainDialog = CInstalledAppletTest;
 
 const std::string kHundredZeros(100, '0');
 
@@ -36,21 +25,21 @@ HWND FindIconControl(HWND dialog)
 
 TEST_F(MainDialog, RunningDriverShowsTheVersionsItReports)
 {
-    ASSERT_EQ(harness::StartDriverService(kServiceName), 0u);
+    ASSERT_EQ(StartDriverService(kServiceName), 0u);
     WithMainDialog([&](HWND main) { ExpectMainFields(main, "QB480 test driver 1.0", "no firmware", "COM"); });
 }
 
 TEST_F(MainDialog, RunningDriverWithoutVersionsShowsZeros)
 {
     ASSERT_TRUE(WriteValue(kParamKey, "TestNoVersions", Dword(1)));
-    ASSERT_EQ(harness::StartDriverService(kServiceName), 0u);
+    ASSERT_EQ(StartDriverService(kServiceName), 0u);
     ASSERT_FALSE(ReadValue(kParamKey, "DriverVersion"));
     WithMainDialog([&](HWND main) { ExpectMainFields(main, kHundredZeros, kHundredZeros, "COM"); });
 }
 
 TEST_F(MainDialog, VersionTooLongForItsHundredBytesShowsZeros)
 {
-    ASSERT_EQ(harness::StartDriverService(kServiceName), 0u);
+    ASSERT_EQ(StartDriverService(kServiceName), 0u);
     const std::string fits(99, 'f');
     ASSERT_TRUE(WriteValue(kParamKey, "DriverVersion", Sz(std::string(100, 'd'))));
     ASSERT_TRUE(WriteValue(kParamKey, "FirmwareVersion", Sz(fits)));
@@ -71,7 +60,7 @@ TEST_F(MainDialog, MissingPrefixBecomesCOM)
 {
     ASSERT_TRUE(WriteValue(kParamKey, "MEM_SEG", Dword(0xD0000)));
     WithMainDialog([&](HWND main) {
-        EXPECT_EQ(harness::GetText(main, kPrefix), "COM");
+        EXPECT_EQ(GetText(main, kPrefix), "COM");
         EXPECT_EQ(ReadValue(kParamKey, "PortNamePrefix"), Sz("COM"));
     });
 }
@@ -84,7 +73,7 @@ TEST_F(MainDialog, LongStoredPrefixIsShownWhole)
         std::string upper = prefix;
         CharUpperA(upper.data());
         WithMainDialog([&](HWND main) {
-            EXPECT_EQ(harness::GetText(main, kPrefix), prefix);
+            EXPECT_EQ(GetText(main, kPrefix), prefix);
             EXPECT_EQ(ReadValue(kParamKey, "PortNamePrefix"), Sz(upper));
         });
     }
@@ -95,9 +84,9 @@ TEST_F(MainDialog, TypedPrefixIsTrimmedUpperCasedAndStoredOnExit)
     CRegWriteRecorder recorder(Cpl());
     ASSERT_TRUE(recorder.Active());
     const LONG result = WithMainDialog([&](HWND main) {
-        harness::SetText(main, kPrefix, " ab ");
-        harness::Click(main, kExit);
-        EXPECT_TRUE(harness::WaitGone(main));
+        SetText(main, kPrefix, " ab ");
+        Click(main, kExit);
+        EXPECT_TRUE(WaitGone(main));
     });
     EXPECT_EQ(result, 0);
     EXPECT_EQ(ReadValue(kParamKey, "PortNamePrefix"), Sz("AB"));
@@ -108,10 +97,10 @@ TEST_F(MainDialog, TypedPrefixIsTrimmedUpperCasedAndStoredOnExit)
 TEST_F(MainDialog, EnterStoresThePrefixAsExitDoes)
 {
     WithMainDialog([&](HWND main) {
-        harness::SetText(main, kPrefix, "\tcd");
-        EXPECT_EQ(harness::FocusedControlId(main), kPrefix);
-        harness::PressEnter(main);
-        EXPECT_TRUE(harness::WaitGone(main));
+        SetText(main, kPrefix, "\tcd");
+        EXPECT_EQ(FocusedControlId(main), kPrefix);
+        PressEnter(main);
+        EXPECT_TRUE(WaitGone(main));
     });
     EXPECT_EQ(ReadValue(kParamKey, "PortNamePrefix"), Sz("CD"));
 }
@@ -120,15 +109,15 @@ TEST_F(MainDialog, EscapeAndTheCloseBoxStoreNothingTyped)
 {
     ASSERT_TRUE(WriteValue(kParamKey, "PortNamePrefix", Sz("lpt")));
     WithMainDialog([&](HWND main) {
-        harness::SetText(main, kPrefix, "xyz");
-        harness::PressEscape(main);
-        EXPECT_TRUE(harness::WaitGone(main));
+        SetText(main, kPrefix, "xyz");
+        PressEscape(main);
+        EXPECT_TRUE(WaitGone(main));
     });
     EXPECT_EQ(ReadValue(kParamKey, "PortNamePrefix"), Sz("LPT"));
     WithMainDialog([&](HWND main) {
-        harness::SetText(main, kPrefix, "xyz");
-        harness::ChooseSystemMenuCommand(main, SC_CLOSE);
-        EXPECT_TRUE(harness::WaitGone(main));
+        SetText(main, kPrefix, "xyz");
+        ChooseSystemMenuCommand(main, SC_CLOSE);
+        EXPECT_TRUE(WaitGone(main));
     });
     EXPECT_EQ(ReadValue(kParamKey, "PortNamePrefix"), Sz("LPT"));
 }
@@ -136,18 +125,18 @@ TEST_F(MainDialog, EscapeAndTheCloseBoxStoreNothingTyped)
 TEST_F(MainDialog, FailedPrefixWritesAreReported)
 {
     ASSERT_TRUE(WriteValue(kParamKey, "PortNamePrefix", Sz("lpt")));
-    harness::CImportFaults faults(Cpl());
+    CImportFaults faults(Cpl());
     ASSERT_TRUE(faults.Inject("RegSetValueExA", ERROR_ACCESS_DENIED));
     DoubleClick([&] {
         EXPECT_EQ(TakeBox(), "Could not write Port Name Prefix");
-        const HWND main = harness::WaitForDialog(kMainCaption, kSelf);
+        const HWND main = WaitForDialog(kMainCaption, kSelf);
         if (!main)
             return;
-        EXPECT_EQ(harness::GetText(main, kPrefix), "lpt");
-        harness::SetText(main, kPrefix, "ab");
-        harness::Click(main, kExit);
+        EXPECT_EQ(GetText(main, kPrefix), "lpt");
+        SetText(main, kPrefix, "ab");
+        Click(main, kExit);
         EXPECT_EQ(TakeBox(), "Could not write Port Name Prefix");
-        EXPECT_TRUE(harness::WaitGone(main));
+        EXPECT_TRUE(WaitGone(main));
     });
     EXPECT_EQ(ReadValue(kParamKey, "PortNamePrefix"), Sz("lpt"));
 }
@@ -155,21 +144,22 @@ TEST_F(MainDialog, FailedPrefixWritesAreReported)
 TEST_F(MainDialog, SystemMenuEndsWithTheAboutBox)
 {
     WithMainDialog([&](HWND main) {
-        const std::vector<harness::MenuItem> menu = harness::SystemMenu(main);
+        const std::vector<MenuItem> menu = SystemMenu(main);
         ASSERT_GE(menu.size(), 3u);
         EXPECT_TRUE(menu[menu.size() - 2].separator);
         EXPECT_EQ(menu.back().text, "&About ...");
         EXPECT_EQ(menu.back().id, kAboutCommand);
-        harness::ChooseSystemMenuCommand(main, kAboutCommand);
-        const HWND about = harness::WaitForDialog(kAboutCaption, kSelf);
+        ChooseSystemMenuCommand(main, kAboutCommand);
+        const HWND about = WaitForDialog(kAboutCaption, kSelf);
         ASSERT_TRUE(about);
         const HWND icon = FindIconControl(about);
         EXPECT_TRUE(icon && SendMessageA(icon, STM_GETICON, 0, 0)) << "the about box shows no icon";
-        harness::Click(about, IDOK);
-        EXPECT_TRUE(harness::WaitGone(about));
+        Click(about, IDOK);
+        EXPECT_TRUE(WaitGone(about));
+        EXPECT_TRUE(Settle(main));
         EXPECT_TRUE(IsWindowVisible(main)) << "the main dialog closed with the about box";
-        EXPECT_TRUE(harness::NoMessageBox(kSelf, 0));
     });
+    EXPECT_EQ(BoxesShown(), Texts{});
 }
 
 TEST_F(MainDialog, CarriesTheBoardIconInItsCaption)
@@ -184,7 +174,7 @@ TEST_F(MainDialog, CarriesTheBoardIconInItsCaption)
 
 TEST_F(MainDialog, WritesTheDebugLineAtEveryOpening)
 {
-    harness::CDebugOutputRecorder recorder;
+    CDebugOutputRecorder recorder;
     const std::string line = "\nTesting if driver is installed\n\n";
     WithMainDialog([&](HWND) { EXPECT_EQ(recorder.Messages(), std::vector<std::string>{line}); });
     WithMainDialog([&](HWND) { EXPECT_EQ(recorder.Messages(), (std::vector<std::string>{line, line})); });

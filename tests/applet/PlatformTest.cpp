@@ -4,13 +4,11 @@
 // posted and reach a disabled window all the same, so the disabled state
 // itself is what is judged. A system folder too long for MAX_PATH is no
 // folder at all.
-#include "AppletFixture.h"
+#include "AppletSession.h"
 #include "Child.h"
 #include "ImportFaults.h"
-#include "Robot.h"
-#include "Scm.h"
 
-using namespace applettest;
+using namespace harness;
 
 namespace {
 
@@ -39,7 +37,7 @@ struct Nested {
     int close;
 };
 
-class NestedDialog : public CAppletTest, public ::testing::WithParamInterface<Nested> {};
+class NestedDialog : public CInstalledAppletTest, public ::testing::WithParamInterface<Nested> {};
 
 // A stand-in for the Control Panel's window, active on the thread that
 // calls the applet.
@@ -64,7 +62,6 @@ private:
 
 TEST_P(NestedDialog, DisablesTheMainDialogWhileItRuns)
 {
-    ASSERT_TRUE(RegisterDriver());
     // Ports to list, so that the advanced options open without a message.
     ASSERT_TRUE(WriteValue(kParamKey, "TotalNumberOfPorts", Dword(2)));
     ASSERT_TRUE(WriteValue(kParamKey, "PortsStartingAt", Dword(1)));
@@ -95,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(Dialogs, NestedDialog,
 // board settings come before the main dialog shows, and so are modal to it too.
 TEST_F(Ownership, ControlPanelWindowIsDisabledWhileTheAppletRuns)
 {
-    ASSERT_TRUE(PlaceDriverFile());
+    ASSERT_TRUE(PlaceBoardDriver());
     const CControlPanelWindow controlPanel;
     ASSERT_TRUE(harness::IsActiveOnItsThread(controlPanel.get()));
     DoubleClick([&] {
@@ -116,7 +113,7 @@ TEST_F(Ownership, ControlPanelWindowIsDisabledWhileTheAppletRuns)
 // own, with their own taskbar buttons.
 TEST_F(Ownership, HiddenActiveWindowIsNeverTakenAsOwner)
 {
-    ASSERT_TRUE(PlaceDriverFile());
+    ASSERT_TRUE(PlaceBoardDriver());
     const CControlPanelWindow host(false);
     ASSERT_TRUE(harness::IsActiveOnItsThread(host.get())) << "set-up: the hidden window is not active";
     DoubleClick([&] {
@@ -148,8 +145,8 @@ TEST_F(Ownership, ControlPanelWindowStaysDisabledAfterAMessageOfTheOpening)
 
 TEST_F(Ownership, ConfigureThroughControlExeDisablesTheMainDialog)
 {
-    ASSERT_TRUE(RegisterDriver());
-    harness::CChild control("control.exe \"" + CplPath() + "\"");
+    ASSERT_TRUE(RegisterBoardDriver(SERVICE_AUTO_START));
+    CChild control("control.exe \"" + CplPath() + "\"");
     ASSERT_TRUE(control.Started()) << control.StartError();
     const HWND main = harness::WaitForDialog(kMainCaption, control.pid());
     ASSERT_TRUE(main);
@@ -168,7 +165,7 @@ TEST_F(Ownership, ConfigureThroughControlExeDisablesTheMainDialog)
 // real folder in the buffer, where a careless caller would use it.
 TEST_F(SystemFolder, TooLongForMaxPathEndsTheInstallationAsForAMissingFile)
 {
-    ASSERT_TRUE(PlaceDriverFile());
+    ASSERT_TRUE(PlaceBoardDriver());
     harness::CImportFaults faults(Cpl());
     ASSERT_TRUE(faults.Inject("GetSystemDirectoryA", MAX_PATH));
     DoubleClick([&] {
@@ -183,7 +180,7 @@ TEST_F(SystemFolder, TooLongForMaxPathEndsTheInstallationAsForAMissingFile)
 
 TEST_F(SystemFolder, TooLongForMaxPathDeletesNoFileOnRemoval)
 {
-    ASSERT_TRUE(RegisterDriver());
+    ASSERT_TRUE(RegisterBoardDriver(SERVICE_AUTO_START));
     harness::CImportFaults faults(Cpl());
     ASSERT_TRUE(faults.Inject("GetSystemDirectoryA", MAX_PATH + 40));
     WithMainDialog([&](HWND main) {
@@ -191,5 +188,5 @@ TEST_F(SystemFolder, TooLongForMaxPathDeletesNoFileOnRemoval)
         EXPECT_TRUE(harness::WaitGone(main));
     });
     EXPECT_TRUE(harness::WaitUntil([] { return !harness::IsServiceListed(kServiceName); }));
-    EXPECT_TRUE(FileExists(DriverFilePath())) << "a file was deleted by a path built on no folder";
+    EXPECT_TRUE(FileExists(BoardDriverPath())) << "a file was deleted by a path built on no folder";
 }

@@ -1,31 +1,19 @@
 // "Remove driver": refused while the driver runs; otherwise the service and
 // the driver file go and the main dialog closes without storing the prefix.
-#include "AppletFixture.h"
-#include "ImportHook.h"
-#include "Robot.h"
-#include "Scm.h"
+#include "AppletSession.h"
 
-using namespace applettest;
+using namespace harness;
 
 namespace {
 
-class RemoveDriver : public CAppletTest {
-protected:
-    void SetUp() override
-    {
-        CAppletTest::SetUp();
-        if (HasFatalFailure())
-            return;
-        ASSERT_TRUE(RegisterDriver());
-    }
-};
+using RemoveDriver = CInstalledAppletTest;
 
 // Clicks "Remove driver" and waits until the dialog has closed or a box
 // has come up; true when it closed.
 bool ClickRemoveAndWaitForTheEnd(HWND main)
 {
-    harness::Click(main, kRemoveDriver);
-    harness::WaitUntil([&] { return !IsWindowVisible(main) || harness::FindMessageBox(kSelf); });
+    Click(main, kRemoveDriver);
+    WaitUntil([&] { return !IsWindowVisible(main) || FindMessageBox(kSelf); });
     return !IsWindowVisible(main);
 }
 
@@ -40,7 +28,7 @@ public:
         m_previousDirectory = directory;
         m_placed = SetCurrentDirectoryA("C:\\") &&
                    (CreateDirectoryA(kFolder, nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) &&
-                   CopyFileA(QB480_FAKEVDX_SYS, Path().c_str(), FALSE);
+                   CopyFileA(FakeVdxPath().c_str(), Path().c_str(), FALSE);
     }
     ~CStrayDriverFile()
     {
@@ -64,60 +52,61 @@ private:
 
 TEST_F(RemoveDriver, IsRefusedWhileTheDriverRuns)
 {
-    ASSERT_EQ(harness::StartDriverService(kServiceName), 0u);
+    ASSERT_EQ(StartDriverService(kServiceName), 0u);
     WithMainDialog([&](HWND main) {
-        harness::Click(main, kRemoveDriver);
+        Click(main, kRemoveDriver);
         EXPECT_EQ(TakeBox(),
                   "The driver is active. Please close all the applications that are using qb480 ports and then stop "
                   "the driver manually before attempting to remove it.");
-        EXPECT_FALSE(harness::WaitGone(main, 200)) << "the main dialog closed";
+        EXPECT_TRUE(Settle(main));
+        EXPECT_TRUE(IsWindowVisible(main)) << "the main dialog closed";
     });
-    EXPECT_EQ(harness::ServiceState(kServiceName), std::optional<DWORD>(SERVICE_RUNNING));
-    EXPECT_TRUE(FileExists(DriverFilePath()));
+    EXPECT_EQ(ServiceState(kServiceName), std::optional<DWORD>(SERVICE_RUNNING));
+    EXPECT_TRUE(FileExists(BoardDriverPath()));
 }
 
 TEST_F(RemoveDriver, DeletesServiceAndFileAndClosesWithoutStoringThePrefix)
 {
+    CRegWriteRecorder recorder(Cpl());
+    ASSERT_TRUE(recorder.Active());
     const LONG result = WithMainDialog([&](HWND main) {
-        harness::SetText(main, kPrefix, "zzz");
+        SetText(main, kPrefix, "zzz");
         EXPECT_TRUE(ClickRemoveAndWaitForTheEnd(main));
-        EXPECT_TRUE(harness::NoMessageBox(kSelf, 0));
     });
     EXPECT_EQ(result, 0);
-    EXPECT_TRUE(harness::WaitUntil([] { return !harness::IsServiceListed(kServiceName); }, 2000))
-        << "VDXQB480 is still registered";
-    EXPECT_FALSE(FileExists(DriverFilePath()));
-    // Wine removes the service's key with the service; the prefix typed must
-    // not have been written back after the removal.
-    const auto prefix = ReadValue(kParamKey, "PortNamePrefix");
-    EXPECT_TRUE(!prefix || *prefix == Sz("COM")) << ::testing::PrintToString(prefix);
+    EXPECT_EQ(BoxesShown(), Texts{});
+    EXPECT_TRUE(WaitUntilUnlisted(kServiceName, 2000)) << "VDXQB480 is still registered";
+    EXPECT_FALSE(FileExists(BoardDriverPath()));
+    // Wine deletes the service's key with the service, so the key cannot
+    // tell; the writes can: the opening's alone, not the prefix typed.
+    EXPECT_EQ(recorder.Writes("PortNamePrefix"), std::vector<RegValue>{Sz("COM")});
 }
 
 TEST_F(RemoveDriver, UnregisteredServiceIsReportedAndTheFileKept)
 {
     WithMainDialog([&](HWND main) {
-        ASSERT_TRUE(harness::DeleteServiceAndWait(kServiceName));
-        harness::Click(main, kRemoveDriver);
+        ASSERT_TRUE(DeleteServiceAndWait(kServiceName));
+        Click(main, kRemoveDriver);
         EXPECT_EQ(TakeBox(), "failure: OpenService");
-        EXPECT_TRUE(harness::WaitGone(main));
+        EXPECT_TRUE(WaitGone(main));
     });
-    EXPECT_TRUE(FileExists(DriverFilePath()));
+    EXPECT_TRUE(FileExists(BoardDriverPath()));
 }
 
 TEST_F(RemoveDriver, UndeletableServiceIsReportedAndTheFileStillDeleted)
 {
     // A service deleted while a handle stays open is only marked for
     // deletion: it can still be opened, but not deleted again.
-    harness::CScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    harness::CScHandle held(OpenServiceA(manager.get(), kServiceName, SERVICE_ALL_ACCESS));
+    fw::UniqueScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    fw::UniqueScHandle held(OpenServiceA(manager.get(), kServiceName, SERVICE_ALL_ACCESS));
     ASSERT_TRUE(held);
     ASSERT_TRUE(DeleteService(held.get()));
     WithMainDialog([&](HWND main) {
-        harness::Click(main, kRemoveDriver);
+        Click(main, kRemoveDriver);
         EXPECT_EQ(TakeBox(), "failure: DeleteService ");
-        EXPECT_TRUE(harness::WaitGone(main));
+        EXPECT_TRUE(WaitGone(main));
     });
-    EXPECT_FALSE(FileExists(DriverFilePath()));
+    EXPECT_FALSE(FileExists(BoardDriverPath()));
 }
 
 TEST_F(RemoveDriver, UnknownSystemFolderDeletesNoOtherFile)
@@ -126,12 +115,10 @@ TEST_F(RemoveDriver, UnknownSystemFolderDeletesNoOtherFile)
     // at the root of the current drive.
     CStrayDriverFile stray;
     ASSERT_TRUE(stray.Placed());
-    harness::CImportHook hook(Cpl(), nullptr, "GetSystemDirectoryA", reinterpret_cast<void*>(NoSystemDirectory));
+    CImportHook hook(Cpl(), nullptr, "GetSystemDirectoryA", reinterpret_cast<void*>(NoSystemDirectory));
     ASSERT_TRUE(hook) << "qb480.cpl does not import GetSystemDirectoryA";
-    WithMainDialog([&](HWND main) {
-        EXPECT_TRUE(ClickRemoveAndWaitForTheEnd(main));
-        EXPECT_TRUE(harness::NoMessageBox(kSelf, 0));
-    });
-    EXPECT_TRUE(harness::WaitUntil([] { return !harness::IsServiceListed(kServiceName); }, 2000));
+    WithMainDialog([&](HWND main) { EXPECT_TRUE(ClickRemoveAndWaitForTheEnd(main)); });
+    EXPECT_EQ(BoxesShown(), Texts{});
+    EXPECT_TRUE(WaitUntilUnlisted(kServiceName, 2000));
     EXPECT_TRUE(FileExists(stray.Path())) << "a file outside the drivers folder was deleted";
 }

@@ -11,24 +11,27 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <filesystem>
 #include <functional>
-#include <iterator>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <thread>
 
+#include "FirmwareFiles.h"
+#include "HarnessFiles.h"
 #include "ParamNames.h"
+#include "RegValue.h"
+#include "Scm.h"
+#include "SimulatedBoard.h"
+#include "UniqueHandle.h"
+#include "TestKeys.h"
 
 namespace {
 
+using namespace harness;
 using Clock = std::chrono::steady_clock;
 
-constexpr char kServicesKey[] = "SYSTEM\\CurrentControlSet\\Services\\";
-constexpr char kTestKey[] = "SOFTWARE\\QB480Test";
-constexpr char kLoaderRunKey[] = "SOFTWARE\\QB480Test\\LoaderRun";
-constexpr char kBoardFile[] = "C:\\qb480board.bin";
 constexpr char kFakeVersion[] = "QB480 test driver 1.0";
 
 // NTSTATUS values the fake loader records as its Result. StartService turns
@@ -37,23 +40,6 @@ constexpr DWORD kStatusUnsuccessful = 0xC0000001;
 constexpr DWORD kStatusInvalidParameter = 0xC000000D;
 constexpr DWORD kStatusNameNotFound = 0xC0000034;
 
-std::string WindowsPath(std::string path)
-{
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
-
-std::string SystemFolder()
-{
-    char buffer[MAX_PATH];
-    UINT n = GetSystemDirectoryA(buffer, MAX_PATH);
-    return std::string(buffer, n);
-}
-
-std::string DriversFolder() { return SystemFolder() + "\\drivers"; }
-
 // A folder with a blank in its name, as a loader installed under
 // "Program Files" would have.
 std::string LoaderFolder()
@@ -61,33 +47,6 @@ std::string LoaderFolder()
     char buffer[MAX_PATH];
     DWORD n = GetTempPathA(MAX_PATH, buffer);
     return std::string(buffer, n) + "qb480 driver test";
-}
-
-std::string ReadFileBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-bool WriteFileBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    return static_cast<bool>(out.flush());
-}
-
-bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-// Bytes that differ from position to position, so that a shifted, truncated
-// or repeated copy does not compare equal.
-std::string Pattern(size_t size, uint32_t seed)
-{
-    std::string bytes(size, '\0');
-    for (char& c : bytes) {
-        seed = seed * 1103515245u + 12345u;
-        c = static_cast<char>(seed >> 23);
-    }
-    return bytes;
 }
 
 // Bit by bit, independent of the driver's code.
@@ -110,117 +69,7 @@ std::string FirmwareDescription(const std::string& bytes)
     return text;
 }
 
-// --- registry --------------------------------------------------------------
-
-LSTATUS SetValue(const std::string& key, const char* name, DWORD type, const void* data, DWORD size)
-{
-    HKEY h;
-    LSTATUS rc = RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h,
-                                 nullptr);
-    if (rc != ERROR_SUCCESS)
-        return rc;
-    rc = RegSetValueExA(h, name, 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(h);
-    return rc;
-}
-
-LSTATUS SetDword(const std::string& key, const char* name, DWORD value)
-{
-    return SetValue(key, name, REG_DWORD, &value, sizeof value);
-}
-
-LSTATUS SetString(const std::string& key, const char* name, const std::string& text, DWORD type = REG_SZ)
-{
-    return SetValue(key, name, type, text.c_str(), static_cast<DWORD>(text.size() + 1));
-}
-
-// nullopt when the value is missing or has another type.
-std::optional<DWORD> GetDword(const std::string& key, const char* name)
-{
-    DWORD value = 0, type = 0, size = sizeof value;
-    if (RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), name, RRF_RT_ANY, &type, &value, &size) != ERROR_SUCCESS ||
-        type != REG_DWORD || size != sizeof value)
-        return std::nullopt;
-    return value;
-}
-
-std::optional<std::string> GetString(const std::string& key, const char* name)
-{
-    char text[512];
-    DWORD type = 0, size = sizeof text;
-    if (RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, &type, text, &size) !=
-            ERROR_SUCCESS ||
-        type != REG_SZ)
-        return std::nullopt;
-    return std::string(text);
-}
-
-bool KeyExists(const std::string& key)
-{
-    HKEY h;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(h);
-    return true;
-}
-
-// --- services --------------------------------------------------------------
-
-class ScHandle {
-public:
-    explicit ScHandle(SC_HANDLE h = nullptr) : m_h(h) {}
-    ~ScHandle()
-    {
-        if (m_h)
-            CloseServiceHandle(m_h);
-    }
-    ScHandle(const ScHandle&) = delete;
-    ScHandle& operator=(const ScHandle&) = delete;
-    ScHandle(ScHandle&& other) noexcept : m_h(other.m_h) { other.m_h = nullptr; }
-    ScHandle& operator=(ScHandle&& other) noexcept
-    {
-        if (this != &other) {
-            if (m_h)
-                CloseServiceHandle(m_h);
-            m_h = other.m_h;
-            other.m_h = nullptr;
-        }
-        return *this;
-    }
-    SC_HANDLE get() const { return m_h; }
-    explicit operator bool() const { return m_h != nullptr; }
-
-private:
-    SC_HANDLE m_h;
-};
-
-ScHandle OpenScm() { return ScHandle(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)); }
-
-bool ServiceListed(const char* name)
-{
-    ScHandle scm = OpenScm();
-    ScHandle service(OpenServiceA(scm.get(), name, SERVICE_QUERY_STATUS));
-    return static_cast<bool>(service) || GetLastError() != ERROR_SERVICE_DOES_NOT_EXIST;
-}
-
-// Stops and deletes the service, then waits until the SCM has forgotten it:
-// until then a CreateService of the same name fails with 1072.
-void RemoveService(const char* name)
-{
-    {
-        ScHandle scm = OpenScm();
-        ScHandle service(OpenServiceA(scm.get(), name, SERVICE_ALL_ACCESS));
-        if (!service)
-            return;
-        SERVICE_STATUS status;
-        ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
-        DeleteService(service.get());
-    }
-    for (auto end = Clock::now() + std::chrono::seconds(10); ServiceListed(name) && Clock::now() < end;)
-        Sleep(10);
-}
-
-DWORD ServiceState(SC_HANDLE service)
+DWORD StateOf(SC_HANDLE service)
 {
     SERVICE_STATUS status{};
     return QueryServiceStatus(service, &status) ? status.dwCurrentState : 0;
@@ -237,52 +86,48 @@ long long MsSince(Clock::time_point start)
 // key, the images and the board, whatever an earlier (failed) run left.
 class DriverDoubles : public ::testing::Test {
 protected:
-    static std::string ServiceKey(const char* name) { return std::string(kServicesKey) + name; }
     static std::string VdxParameters() { return qb480::kDriverParamKey; }
     static std::string LoaderParameters() { return qb480::kLoaderParamKey; }
-    static std::string VdxImage() { return DriversFolder() + "\\vdxqb480.sys"; }
-    static std::string LoaderImage() { return LoaderFolder() + "\\loader.sys"; }
+    static std::string VdxImage() { return BoardDriverPath(); }
+    // A file of its own for each run: Wine was seen to keep a refused
+    // driver's image mapped long after its service had gone.
+    std::string NextLoaderImage()
+    {
+        return LoaderFolder() + "\\loader" + std::to_string(++m_loaderRuns) + ".sys";
+    }
     static std::string Firmware(const char* name) { return DriversFolder() + "\\" + name; }
 
     void SetUp() override
     {
         Clean();
-        ASSERT_FALSE(ServiceListed(qb480::kDriverServiceName));
-        ASSERT_FALSE(ServiceListed(qb480::kLoaderServiceName));
+        ASSERT_FALSE(IsServiceListed(qb480::kDriverServiceName));
+        ASSERT_FALSE(IsServiceListed(qb480::kLoaderServiceName));
         ASSERT_FALSE(FileExists(kBoardFile));
-        m_scm = OpenScm();
+        m_scm.reset(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
         ASSERT_TRUE(m_scm) << GetLastError();
     }
 
     void TearDown() override
     {
-        m_scm = ScHandle();
+        m_scm.reset();
         Clean();
     }
 
+    // The harness's baseline, and the helper's folder of these tests.
     static void Clean()
     {
-        RemoveService(qb480::kDriverServiceName);
-        RemoveService(qb480::kLoaderServiceName);
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, ServiceKey(qb480::kDriverServiceName).c_str());
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, ServiceKey(qb480::kLoaderServiceName).c_str());
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kTestKey);
-        DeleteFileA(VdxImage().c_str());
-        DeleteFileA(LoaderImage().c_str());
-        RemoveDirectoryA(LoaderFolder().c_str());
-        DeleteFileA(Firmware("fw.bin").c_str());
-        DeleteFileA(kBoardFile);
+        ResetBaseline();
+        std::error_code ignored;
+        std::filesystem::remove_all(LoaderFolder(), ignored);
     }
 
     // The board driver as the applet installs it: a kernel driver started on
     // demand, its image in the drivers folder.
-    ScHandle CreateVdx(const std::string& imagePath)
+    fw::UniqueScHandle CreateVdx(const std::string& imagePath)
     {
-        if (!CopyFileA(WindowsPath(QB480_FAKEVDX_SYS).c_str(), VdxImage().c_str(), FALSE)) {
-            ADD_FAILURE() << "copy of " << QB480_FAKEVDX_SYS << ": " << GetLastError();
-            return ScHandle();
-        }
-        ScHandle service(CreateServiceA(m_scm.get(), qb480::kDriverServiceName, qb480::kDriverServiceName,
+        if (!PlaceBoardDriver())
+            return fw::UniqueScHandle();
+        fw::UniqueScHandle service(CreateServiceA(m_scm.get(), qb480::kDriverServiceName, qb480::kDriverServiceName,
                                         SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START,
                                         SERVICE_ERROR_NORMAL, imagePath.c_str(), nullptr, nullptr, nullptr,
                                         nullptr, nullptr));
@@ -291,7 +136,7 @@ protected:
         return service;
     }
 
-    ScHandle CreateVdx() { return CreateVdx(VdxImage()); }
+    fw::UniqueScHandle CreateVdx() { return CreateVdx(VdxImage()); }
 
     // 0, or StartService's error.
     static DWORD Start(SC_HANDLE service)
@@ -306,7 +151,7 @@ protected:
         SERVICE_STATUS status{};
         ASSERT_TRUE(ControlService(service, SERVICE_CONTROL_STOP, &status)) << GetLastError();
         EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), status.dwCurrentState);
-        EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), ServiceState(service));
+        EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), StateOf(service));
     }
 
     // One download as qb480load performs it: the service is registered,
@@ -315,15 +160,16 @@ protected:
     DWORD RunLoader(const std::function<void()>& writeParameters)
     {
         CreateDirectoryA(LoaderFolder().c_str(), nullptr);
-        if (!CopyFileA(WindowsPath(QB480_FAKELOADER_SYS).c_str(), LoaderImage().c_str(), FALSE)) {
-            ADD_FAILURE() << "copy of " << QB480_FAKELOADER_SYS << ": " << GetLastError();
+        const std::string image = NextLoaderImage();
+        if (!CopyFileA(FakeLoaderPath().c_str(), image.c_str(), FALSE)) {
+            ADD_FAILURE() << "copy of " << FakeLoaderPath() << ": " << GetLastError();
             return ERROR_FILE_NOT_FOUND;
         }
         DWORD result;
         {
-            ScHandle service(CreateServiceA(m_scm.get(), qb480::kLoaderServiceName, qb480::kLoaderServiceName,
+            fw::UniqueScHandle service(CreateServiceA(m_scm.get(), qb480::kLoaderServiceName, qb480::kLoaderServiceName,
                                             SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START,
-                                            SERVICE_ERROR_NORMAL, LoaderImage().c_str(), nullptr, nullptr,
+                                            SERVICE_ERROR_NORMAL, image.c_str(), nullptr, nullptr,
                                             nullptr, nullptr, nullptr));
             if (!service) {
                 ADD_FAILURE() << "CreateServiceA: " << GetLastError();
@@ -336,13 +182,10 @@ protected:
             if (result == ERROR_SUCCESS)
                 Stop(service.get());
             else
-                EXPECT_NE(static_cast<DWORD>(SERVICE_RUNNING), ServiceState(service.get()));
+                EXPECT_NE(static_cast<DWORD>(SERVICE_RUNNING), StateOf(service.get()));
             EXPECT_TRUE(DeleteService(service.get())) << GetLastError();
         }
-        for (auto end = Clock::now() + std::chrono::seconds(10);
-             ServiceListed(qb480::kLoaderServiceName) && Clock::now() < end;)
-            Sleep(10);
-        EXPECT_FALSE(ServiceListed(qb480::kLoaderServiceName));
+        EXPECT_TRUE(WaitUntilUnlisted(qb480::kLoaderServiceName, 10000));
         return result;
     }
 
@@ -351,19 +194,20 @@ protected:
     {
         return RunLoader([&] {
             if (memSeg) {
-                EXPECT_EQ(ERROR_SUCCESS, SetDword(LoaderParameters(), qb480::kValueMemSeg, *memSeg));
+                EXPECT_TRUE(WriteValue(LoaderParameters(), qb480::kValueMemSeg, Dword(*memSeg)));
             }
             if (port) {
-                EXPECT_EQ(ERROR_SUCCESS, SetDword(LoaderParameters(), qb480::kValuePort, *port));
+                EXPECT_TRUE(WriteValue(LoaderParameters(), qb480::kValuePort, Dword(*port)));
             }
             if (file) {
-                EXPECT_EQ(ERROR_SUCCESS, SetString(LoaderParameters(), qb480::kValueFirmwareFile, *file));
+                EXPECT_TRUE(WriteValue(LoaderParameters(), qb480::kValueFirmwareFile, Sz(*file)));
             }
         });
     }
 
-    ScHandle m_scm;
+    fw::UniqueScHandle m_scm;
     long long m_loaderStartMs = 0;
+    int m_loaderRuns = 0;
 };
 
 // --- fakevdx.sys -------------------------------------------------------------
@@ -383,20 +227,20 @@ class FakeVdxImagePath : public DriverDoubles, public ::testing::WithParamInterf
 
 TEST_P(FakeVdxImagePath, PublishesValuesStopsAndRestarts)
 {
-    ScHandle service = CreateVdx(GetParam().path());
+    fw::UniqueScHandle service = CreateVdx(GetParam().path());
     ASSERT_TRUE(service);
 
     auto started = Clock::now();
     ASSERT_EQ(ERROR_SUCCESS, Start(service.get()));
     long long startMs = MsSince(started);
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), ServiceState(service.get()));
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), StateOf(service.get()));
     // A second start of a running driver is refused, as on Windows.
     EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_ALREADY_RUNNING), Start(service.get()));
 
-    EXPECT_EQ(kFakeVersion, GetString(VdxParameters(), qb480::kValueDriverVersion).value_or("(absent)"));
-    EXPECT_EQ("no firmware", GetString(VdxParameters(), qb480::kValueFirmwareVersion).value_or("(absent)"));
-    EXPECT_EQ(8u, GetDword(VdxParameters(), qb480::kValueTotalNumberOfPorts).value_or(0));
-    EXPECT_EQ(3u, GetDword(VdxParameters(), qb480::kValuePortsStartingAt).value_or(0));
+    EXPECT_EQ(kFakeVersion, ReadString(VdxParameters(), qb480::kValueDriverVersion).value_or("(absent)"));
+    EXPECT_EQ("no firmware", ReadString(VdxParameters(), qb480::kValueFirmwareVersion).value_or("(absent)"));
+    EXPECT_EQ(8u, ReadDword(VdxParameters(), qb480::kValueTotalNumberOfPorts).value_or(0));
+    EXPECT_EQ(3u, ReadDword(VdxParameters(), qb480::kValuePortsStartingAt).value_or(0));
 
     auto stopped = Clock::now();
     Stop(service.get());
@@ -405,7 +249,7 @@ TEST_P(FakeVdxImagePath, PublishesValuesStopsAndRestarts)
 
     // The driver unloaded cleanly, so it can be started again.
     ASSERT_EQ(ERROR_SUCCESS, Start(service.get()));
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), ServiceState(service.get()));
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), StateOf(service.get()));
     Stop(service.get());
 }
 
@@ -420,52 +264,52 @@ INSTANTIATE_TEST_SUITE_P(Forms, FakeVdxImagePath, ::testing::ValuesIn(kImagePath
 
 TEST_F(DriverDoubles, FakeVdxPortKnobsOverrideTheCounts)
 {
-    ScHandle service = CreateVdx();
+    fw::UniqueScHandle service = CreateVdx();
     ASSERT_TRUE(service);
-    ASSERT_EQ(ERROR_SUCCESS, SetDword(VdxParameters(), "TestPorts", 16));
-    ASSERT_EQ(ERROR_SUCCESS, SetDword(VdxParameters(), "TestFirstPort", 21));
+    ASSERT_TRUE(WriteValue(VdxParameters(), "TestPorts", Dword(16)));
+    ASSERT_TRUE(WriteValue(VdxParameters(), "TestFirstPort", Dword(21)));
     ASSERT_EQ(ERROR_SUCCESS, Start(service.get()));
-    EXPECT_EQ(16u, GetDword(VdxParameters(), qb480::kValueTotalNumberOfPorts).value_or(0));
-    EXPECT_EQ(21u, GetDword(VdxParameters(), qb480::kValuePortsStartingAt).value_or(0));
-    EXPECT_EQ(kFakeVersion, GetString(VdxParameters(), qb480::kValueDriverVersion).value_or("(absent)"));
+    EXPECT_EQ(16u, ReadDword(VdxParameters(), qb480::kValueTotalNumberOfPorts).value_or(0));
+    EXPECT_EQ(21u, ReadDword(VdxParameters(), qb480::kValuePortsStartingAt).value_or(0));
+    EXPECT_EQ(kFakeVersion, ReadString(VdxParameters(), qb480::kValueDriverVersion).value_or("(absent)"));
     Stop(service.get());
 }
 
 TEST_F(DriverDoubles, FakeVdxNoVersionsKnobLeavesTheVersionsOut)
 {
-    ScHandle service = CreateVdx();
+    fw::UniqueScHandle service = CreateVdx();
     ASSERT_TRUE(service);
     // As left by an earlier start of the same service.
-    ASSERT_EQ(ERROR_SUCCESS, SetString(VdxParameters(), qb480::kValueDriverVersion, "old"));
-    ASSERT_EQ(ERROR_SUCCESS, SetString(VdxParameters(), qb480::kValueFirmwareVersion, "old"));
-    ASSERT_EQ(ERROR_SUCCESS, SetDword(VdxParameters(), "TestNoVersions", 1));
+    ASSERT_TRUE(WriteValue(VdxParameters(), qb480::kValueDriverVersion, Sz("old")));
+    ASSERT_TRUE(WriteValue(VdxParameters(), qb480::kValueFirmwareVersion, Sz("old")));
+    ASSERT_TRUE(WriteValue(VdxParameters(), "TestNoVersions", Dword(1)));
     ASSERT_EQ(ERROR_SUCCESS, Start(service.get()));
-    EXPECT_FALSE(GetString(VdxParameters(), qb480::kValueDriverVersion).has_value());
-    EXPECT_FALSE(GetString(VdxParameters(), qb480::kValueFirmwareVersion).has_value());
-    EXPECT_EQ(8u, GetDword(VdxParameters(), qb480::kValueTotalNumberOfPorts).value_or(0));
-    EXPECT_EQ(3u, GetDword(VdxParameters(), qb480::kValuePortsStartingAt).value_or(0));
+    EXPECT_FALSE(ReadString(VdxParameters(), qb480::kValueDriverVersion).has_value());
+    EXPECT_FALSE(ReadString(VdxParameters(), qb480::kValueFirmwareVersion).has_value());
+    EXPECT_EQ(8u, ReadDword(VdxParameters(), qb480::kValueTotalNumberOfPorts).value_or(0));
+    EXPECT_EQ(3u, ReadDword(VdxParameters(), qb480::kValuePortsStartingAt).value_or(0));
     Stop(service.get());
 }
 
 TEST_F(DriverDoubles, FakeVdxFailStartKnobFailsTheStartAndWritesNothing)
 {
-    ScHandle service = CreateVdx();
+    fw::UniqueScHandle service = CreateVdx();
     ASSERT_TRUE(service);
-    ASSERT_EQ(ERROR_SUCCESS, SetDword(VdxParameters(), "TestFailStart", 1));
+    ASSERT_TRUE(WriteValue(VdxParameters(), "TestFailStart", Dword(1)));
     // STATUS_UNSUCCESSFUL reaches the caller as ERROR_GEN_FAILURE.
     EXPECT_EQ(static_cast<DWORD>(ERROR_GEN_FAILURE), Start(service.get()));
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), ServiceState(service.get()));
-    EXPECT_FALSE(GetString(VdxParameters(), qb480::kValueDriverVersion).has_value());
-    EXPECT_FALSE(GetString(VdxParameters(), qb480::kValueFirmwareVersion).has_value());
-    EXPECT_FALSE(GetDword(VdxParameters(), qb480::kValueTotalNumberOfPorts).has_value());
-    EXPECT_FALSE(GetDword(VdxParameters(), qb480::kValuePortsStartingAt).has_value());
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), StateOf(service.get()));
+    EXPECT_FALSE(ReadString(VdxParameters(), qb480::kValueDriverVersion).has_value());
+    EXPECT_FALSE(ReadString(VdxParameters(), qb480::kValueFirmwareVersion).has_value());
+    EXPECT_FALSE(ReadDword(VdxParameters(), qb480::kValueTotalNumberOfPorts).has_value());
+    EXPECT_FALSE(ReadDword(VdxParameters(), qb480::kValuePortsStartingAt).has_value());
 }
 
 TEST_F(DriverDoubles, FakeVdxDelayKnobKeepsTheStartPending)
 {
-    ScHandle service = CreateVdx();
+    fw::UniqueScHandle service = CreateVdx();
     ASSERT_TRUE(service);
-    ASSERT_EQ(ERROR_SUCCESS, SetDword(VdxParameters(), "TestDelayMs", 1000));
+    ASSERT_TRUE(WriteValue(VdxParameters(), "TestDelayMs", Dword(1000)));
 
     DWORD result = ERROR_IO_PENDING;
     std::atomic<bool> done{false};
@@ -477,10 +321,10 @@ TEST_F(DriverDoubles, FakeVdxDelayKnobKeepsTheStartPending)
         done = true;
     });
     // Watched through a handle of its own, as the applet would from its UI.
-    ScHandle watcher(OpenServiceA(m_scm.get(), qb480::kDriverServiceName, SERVICE_QUERY_STATUS));
+    fw::UniqueScHandle watcher(OpenServiceA(m_scm.get(), qb480::kDriverServiceName, SERVICE_QUERY_STATUS));
     bool sawPending = false;
     while (!done && MsSince(started) < 5000) {
-        if (ServiceState(watcher.get()) == SERVICE_START_PENDING)
+        if (StateOf(watcher.get()) == SERVICE_START_PENDING)
             sawPending = true;
         Sleep(20);
     }
@@ -488,31 +332,31 @@ TEST_F(DriverDoubles, FakeVdxDelayKnobKeepsTheStartPending)
     ASSERT_EQ(ERROR_SUCCESS, result);
     EXPECT_TRUE(sawPending);
     EXPECT_GE(startMs, 950);
-    EXPECT_EQ(kFakeVersion, GetString(VdxParameters(), qb480::kValueDriverVersion).value_or("(absent)"));
+    EXPECT_EQ(kFakeVersion, ReadString(VdxParameters(), qb480::kValueDriverVersion).value_or("(absent)"));
     Stop(service.get());
 }
 
 TEST_F(DriverDoubles, FakeVdxFirmwareVersionDescribesTheBoardImage)
 {
-    ScHandle service = CreateVdx();
+    fw::UniqueScHandle service = CreateVdx();
     ASSERT_TRUE(service);
 
     // The standard CRC-32 check value.
     ASSERT_TRUE(WriteFileBytes(kBoardFile, "123456789"));
     ASSERT_EQ(ERROR_SUCCESS, Start(service.get()));
-    EXPECT_EQ("size 9 crc32 CBF43926", GetString(VdxParameters(), qb480::kValueFirmwareVersion).value_or(""));
+    EXPECT_EQ("size 9 crc32 CBF43926", ReadString(VdxParameters(), qb480::kValueFirmwareVersion).value_or(""));
     Stop(service.get());
 
     // Several read chunks, and read again at each start.
-    const std::string image = Pattern(200000, 7);
+    const std::string image = FirmwareImage(200000, 7);
     ASSERT_TRUE(WriteFileBytes(kBoardFile, image));
     ASSERT_EQ(ERROR_SUCCESS, Start(service.get()));
-    EXPECT_EQ(FirmwareDescription(image), GetString(VdxParameters(), qb480::kValueFirmwareVersion).value_or(""));
+    EXPECT_EQ(FirmwareDescription(image), ReadString(VdxParameters(), qb480::kValueFirmwareVersion).value_or(""));
     Stop(service.get());
 
     ASSERT_TRUE(WriteFileBytes(kBoardFile, ""));
     ASSERT_EQ(ERROR_SUCCESS, Start(service.get()));
-    EXPECT_EQ("size 0 crc32 00000000", GetString(VdxParameters(), qb480::kValueFirmwareVersion).value_or(""));
+    EXPECT_EQ("size 0 crc32 00000000", ReadString(VdxParameters(), qb480::kValueFirmwareVersion).value_or(""));
     Stop(service.get());
 }
 
@@ -520,40 +364,40 @@ TEST_F(DriverDoubles, FakeVdxFirmwareVersionDescribesTheBoardImage)
 
 TEST_F(DriverDoubles, FakeLoaderCopiesTheImageIntoTheBoardAndRecordsTheRun)
 {
-    const std::string image = Pattern(70000, 1);
+    const std::string image = FirmwareImage(70000, 1);
     ASSERT_TRUE(WriteFileBytes(Firmware("fw.bin"), image));
 
     ASSERT_EQ(ERROR_SUCCESS, RunLoader(0xD0000, 0x300, std::string("fw.bin")));
     std::printf("fakeloader.sys: start with a 70000-byte image %lld ms\n", m_loaderStartMs);
 
-    const std::string board = ReadFileBytes(kBoardFile);
+    const std::string board = ReadFileBytes(kBoardFile).value_or("");
     EXPECT_EQ(image.size(), board.size());
     EXPECT_TRUE(board == image) << "the board differs from the image";
-    EXPECT_EQ(0xD0000u, GetDword(kLoaderRunKey, qb480::kValueMemSeg).value_or(0));
-    EXPECT_EQ(0x300u, GetDword(kLoaderRunKey, qb480::kValuePort).value_or(0));
-    EXPECT_EQ("fw.bin", GetString(kLoaderRunKey, qb480::kValueFirmwareFile).value_or("(absent)"));
-    EXPECT_EQ(70000u, GetDword(kLoaderRunKey, "Bytes").value_or(0));
-    EXPECT_EQ(0u, GetDword(kLoaderRunKey, "Result").value_or(0xFFFFFFFF));
+    EXPECT_EQ(0xD0000u, ReadDword(kHelperRecordKey, qb480::kValueMemSeg).value_or(0));
+    EXPECT_EQ(0x300u, ReadDword(kHelperRecordKey, qb480::kValuePort).value_or(0));
+    EXPECT_EQ("fw.bin", ReadString(kHelperRecordKey, qb480::kValueFirmwareFile).value_or("(absent)"));
+    EXPECT_EQ(70000u, ReadDword(kHelperRecordKey, "Bytes").value_or(0));
+    EXPECT_EQ(0u, ReadDword(kHelperRecordKey, "Result").value_or(0xFFFFFFFF));
     // Why the record exists: the service's own key went with the service.
     EXPECT_FALSE(KeyExists(LoaderParameters()));
 }
 
 TEST_F(DriverDoubles, FakeVdxReportsTheImageTheLoaderDownloaded)
 {
-    const std::string image = Pattern(70000, 2);
+    const std::string image = FirmwareImage(70000, 2);
     ASSERT_TRUE(WriteFileBytes(Firmware("fw.bin"), image));
     ASSERT_EQ(ERROR_SUCCESS, RunLoader(0xC0000, 0x100, std::string("fw.bin")));
 
-    ScHandle service = CreateVdx();
+    fw::UniqueScHandle service = CreateVdx();
     ASSERT_TRUE(service);
     ASSERT_EQ(ERROR_SUCCESS, Start(service.get()));
-    EXPECT_EQ(FirmwareDescription(image), GetString(VdxParameters(), qb480::kValueFirmwareVersion).value_or(""));
+    EXPECT_EQ(FirmwareDescription(image), ReadString(VdxParameters(), qb480::kValueFirmwareVersion).value_or(""));
     Stop(service.get());
 }
 
 TEST_F(DriverDoubles, FakeLoaderAcceptsTheBoundsOfEveryRange)
 {
-    const std::string image = Pattern(100, 3);
+    const std::string image = FirmwareImage(100, 3);
     ASSERT_TRUE(WriteFileBytes(Firmware("fw.bin"), image));
     for (DWORD memSeg : {0xC0000u, 0xD0000u, 0xE0000u, 0xF0000u}) {
         for (DWORD port : {0x100u, 0x2A8u, 0x3FCu}) {
@@ -561,8 +405,8 @@ TEST_F(DriverDoubles, FakeLoaderAcceptsTheBoundsOfEveryRange)
             DeleteFileA(kBoardFile);
             EXPECT_EQ(ERROR_SUCCESS, RunLoader(memSeg, port, std::string("fw.bin")));
             EXPECT_EQ(image, ReadFileBytes(kBoardFile));
-            EXPECT_EQ(memSeg, GetDword(kLoaderRunKey, qb480::kValueMemSeg).value_or(0));
-            EXPECT_EQ(port, GetDword(kLoaderRunKey, qb480::kValuePort).value_or(0));
+            EXPECT_EQ(memSeg, ReadDword(kHelperRecordKey, qb480::kValueMemSeg).value_or(0));
+            EXPECT_EQ(port, ReadDword(kHelperRecordKey, qb480::kValuePort).value_or(0));
         }
     }
 }
@@ -586,19 +430,19 @@ TEST_P(FakeLoaderRefuses, FailsKeepsTheBoardAndRecords)
 {
     const Refusal& r = GetParam();
     // Present, so that only the values can be the reason for the refusal.
-    ASSERT_TRUE(WriteFileBytes(Firmware("fw.bin"), Pattern(1000, 4)));
+    ASSERT_TRUE(WriteFileBytes(Firmware("fw.bin"), FirmwareImage(1000, 4)));
     // A board holding an earlier image, which a refused download must keep.
-    const std::string earlier = Pattern(500, 5);
+    const std::string earlier = FirmwareImage(500, 5);
     ASSERT_TRUE(WriteFileBytes(kBoardFile, earlier));
 
     EXPECT_EQ(r.error, RunLoader(r.memSeg, r.port, r.file));
 
     EXPECT_EQ(earlier, ReadFileBytes(kBoardFile));
-    EXPECT_EQ(r.status, GetDword(kLoaderRunKey, "Result").value_or(0));
-    EXPECT_EQ(r.memSeg, GetDword(kLoaderRunKey, qb480::kValueMemSeg));
-    EXPECT_EQ(r.port, GetDword(kLoaderRunKey, qb480::kValuePort));
-    EXPECT_EQ(r.file, GetString(kLoaderRunKey, qb480::kValueFirmwareFile));
-    EXPECT_FALSE(GetDword(kLoaderRunKey, "Bytes").has_value());
+    EXPECT_EQ(r.status, ReadDword(kHelperRecordKey, "Result").value_or(0));
+    EXPECT_EQ(r.memSeg, ReadDword(kHelperRecordKey, qb480::kValueMemSeg));
+    EXPECT_EQ(r.port, ReadDword(kHelperRecordKey, qb480::kValuePort));
+    EXPECT_EQ(r.file, ReadString(kHelperRecordKey, qb480::kValueFirmwareFile));
+    EXPECT_FALSE(ReadDword(kHelperRecordKey, "Bytes").has_value());
 }
 
 constexpr DWORD kSeg = 0xD0000, kPort = 0x300;
@@ -633,68 +477,68 @@ INSTANTIATE_TEST_SUITE_P(Cases, FakeLoaderRefuses, ::testing::ValuesIn(kRefusals
 
 TEST_F(DriverDoubles, FakeLoaderRefusesValuesOfAnotherType)
 {
-    ASSERT_TRUE(WriteFileBytes(Firmware("fw.bin"), Pattern(1000, 6)));
+    ASSERT_TRUE(WriteFileBytes(Firmware("fw.bin"), FirmwareImage(1000, 6)));
     for (const char* value : {qb480::kValueMemSeg, qb480::kValuePort, qb480::kValueFirmwareFile}) {
         SCOPED_TRACE(value);
         DWORD result = RunLoader([&] {
-            ASSERT_EQ(ERROR_SUCCESS, SetDword(LoaderParameters(), qb480::kValueMemSeg, kSeg));
-            ASSERT_EQ(ERROR_SUCCESS, SetDword(LoaderParameters(), qb480::kValuePort, kPort));
-            ASSERT_EQ(ERROR_SUCCESS, SetString(LoaderParameters(), qb480::kValueFirmwareFile, kFile));
+            ASSERT_TRUE(WriteValue(LoaderParameters(), qb480::kValueMemSeg, Dword(kSeg)));
+            ASSERT_TRUE(WriteValue(LoaderParameters(), qb480::kValuePort, Dword(kPort)));
+            ASSERT_TRUE(WriteValue(LoaderParameters(), qb480::kValueFirmwareFile, Sz(kFile)));
             // The same meaning in the wrong type: a number as text, a name
             // that would be expanded.
             if (std::strcmp(value, qb480::kValueFirmwareFile) == 0) {
-                ASSERT_EQ(ERROR_SUCCESS, SetString(LoaderParameters(), value, kFile, REG_EXPAND_SZ));
+                ASSERT_TRUE(WriteValue(LoaderParameters(), value, RegValue{REG_EXPAND_SZ, kFile + '\0'}));
             } else {
-                ASSERT_EQ(ERROR_SUCCESS, SetString(LoaderParameters(), value, "0x300"));
+                ASSERT_TRUE(WriteValue(LoaderParameters(), value, Sz("0x300")));
             }
         });
         EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), result);
         EXPECT_FALSE(FileExists(kBoardFile));
-        EXPECT_EQ(kStatusInvalidParameter, GetDword(kLoaderRunKey, "Result").value_or(0));
+        EXPECT_EQ(kStatusInvalidParameter, ReadDword(kHelperRecordKey, "Result").value_or(0));
         // Only values of the right type are recorded.
         EXPECT_EQ(std::strcmp(value, qb480::kValueMemSeg) != 0,
-                  GetDword(kLoaderRunKey, qb480::kValueMemSeg).has_value());
+                  ReadDword(kHelperRecordKey, qb480::kValueMemSeg).has_value());
         EXPECT_EQ(std::strcmp(value, qb480::kValueFirmwareFile) != 0,
-                  GetString(kLoaderRunKey, qb480::kValueFirmwareFile).has_value());
+                  ReadString(kHelperRecordKey, qb480::kValueFirmwareFile).has_value());
     }
 }
 
 TEST_F(DriverDoubles, FakeLoaderWithoutParametersKeyFails)
 {
-    ASSERT_TRUE(WriteFileBytes(Firmware("fw.bin"), Pattern(1000, 6)));
+    ASSERT_TRUE(WriteFileBytes(Firmware("fw.bin"), FirmwareImage(1000, 6)));
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), RunLoader(std::nullopt, std::nullopt, std::nullopt));
     EXPECT_FALSE(FileExists(kBoardFile));
-    EXPECT_EQ(kStatusNameNotFound, GetDword(kLoaderRunKey, "Result").value_or(0));
+    EXPECT_EQ(kStatusNameNotFound, ReadDword(kHelperRecordKey, "Result").value_or(0));
 }
 
 TEST_F(DriverDoubles, FakeLoaderFailStartKnobRefusesBeforeReadingAnything)
 {
-    ASSERT_TRUE(WriteFileBytes(Firmware("fw.bin"), Pattern(1000, 7)));
-    ASSERT_EQ(ERROR_SUCCESS, SetDword(kTestKey, "LoaderFailStart", 1));
+    ASSERT_TRUE(WriteFileBytes(Firmware("fw.bin"), FirmwareImage(1000, 7)));
+    ASSERT_TRUE(WriteValue(kTestKey, "LoaderFailStart", Dword(1)));
     EXPECT_EQ(static_cast<DWORD>(ERROR_GEN_FAILURE), RunLoader(kSeg, kPort, kFile));
     EXPECT_FALSE(FileExists(kBoardFile));
-    EXPECT_EQ(kStatusUnsuccessful, GetDword(kLoaderRunKey, "Result").value_or(0));
-    EXPECT_FALSE(GetDword(kLoaderRunKey, qb480::kValueMemSeg).has_value());
-    EXPECT_FALSE(GetString(kLoaderRunKey, qb480::kValueFirmwareFile).has_value());
+    EXPECT_EQ(kStatusUnsuccessful, ReadDword(kHelperRecordKey, "Result").value_or(0));
+    EXPECT_FALSE(ReadDword(kHelperRecordKey, qb480::kValueMemSeg).has_value());
+    EXPECT_FALSE(ReadString(kHelperRecordKey, qb480::kValueFirmwareFile).has_value());
 }
 
 TEST_F(DriverDoubles, FakeLoaderRecordDescribesTheLatestRunOnly)
 {
-    ASSERT_EQ(ERROR_SUCCESS, SetString(kLoaderRunKey, qb480::kValueFirmwareFile, "old.bin"));
-    ASSERT_EQ(ERROR_SUCCESS, SetDword(kLoaderRunKey, "Bytes", 5));
-    ASSERT_EQ(ERROR_SUCCESS, SetDword(kLoaderRunKey, qb480::kValuePort, 0x200));
+    ASSERT_TRUE(WriteValue(kHelperRecordKey, qb480::kValueFirmwareFile, Sz("old.bin")));
+    ASSERT_TRUE(WriteValue(kHelperRecordKey, "Bytes", Dword(5)));
+    ASSERT_TRUE(WriteValue(kHelperRecordKey, qb480::kValuePort, Dword(0x200)));
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), RunLoader(kSeg, std::nullopt, std::nullopt));
-    EXPECT_EQ(kSeg, GetDword(kLoaderRunKey, qb480::kValueMemSeg).value_or(0));
-    EXPECT_FALSE(GetDword(kLoaderRunKey, qb480::kValuePort).has_value());
-    EXPECT_FALSE(GetString(kLoaderRunKey, qb480::kValueFirmwareFile).has_value());
-    EXPECT_FALSE(GetDword(kLoaderRunKey, "Bytes").has_value());
+    EXPECT_EQ(kSeg, ReadDword(kHelperRecordKey, qb480::kValueMemSeg).value_or(0));
+    EXPECT_FALSE(ReadDword(kHelperRecordKey, qb480::kValuePort).has_value());
+    EXPECT_FALSE(ReadString(kHelperRecordKey, qb480::kValueFirmwareFile).has_value());
+    EXPECT_FALSE(ReadDword(kHelperRecordKey, "Bytes").has_value());
 }
 
 TEST_F(DriverDoubles, FakeLoaderDelayKnobBlocksTheStart)
 {
-    const std::string image = Pattern(3000, 8);
+    const std::string image = FirmwareImage(3000, 8);
     ASSERT_TRUE(WriteFileBytes(Firmware("fw.bin"), image));
-    ASSERT_EQ(ERROR_SUCCESS, SetDword(kTestKey, "LoaderDelayMs", 800));
+    ASSERT_TRUE(WriteValue(kTestKey, "LoaderDelayMs", Dword(800)));
     EXPECT_EQ(ERROR_SUCCESS, RunLoader(kSeg, kPort, kFile));
     EXPECT_GE(m_loaderStartMs, 750);
     EXPECT_EQ(image, ReadFileBytes(kBoardFile));

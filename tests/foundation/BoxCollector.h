@@ -58,4 +58,4 @@ inline std::vector<std::string> BoxTextsDuring(const std::function<void()>& acti
     return texts;
 }
 
-using Texts = std::vector<std::string>;
+using harness::Texts;

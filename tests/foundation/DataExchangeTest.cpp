@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <thread>
 
 #include "Control.h"
 #include "DataExchange.h"
@@ -78,26 +77,10 @@ protected:
     }
 };
 
-// Runs the dialog on this thread, as the Control Panel's thread runs the
-// applet's, while drive works on a robot thread. Whatever drive leaves open
-// is cancelled, so a failed step cannot hang the test.
+// The dialog on this thread while drive works on a robot thread.
 INT_PTR RunWithRobot(CExchangeDlg& dialog, const std::function<void(HWND)>& drive)
 {
-    std::thread robot([&] {
-        const HWND dlg = harness::WaitForDialog(kCaption, kSelf);
-        if (!dlg)
-            return;
-        drive(dlg);
-        if (!harness::WaitGone(dlg, 200)) {
-            while (const HWND box = harness::FindMessageBox(kSelf))
-                harness::DismissMessageBox(box);
-            PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
-            harness::WaitGone(dlg);
-        }
-    });
-    const INT_PTR result = dialog.DoModal();
-    robot.join();
-    return result;
+    return harness::RunWithRobot(kCaption, [&] { return dialog.DoModal(); }, drive);
 }
 
 struct Refusal {

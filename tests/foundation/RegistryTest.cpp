@@ -5,6 +5,7 @@
 
 #include "ImportFaults.h"
 #include "ImportHook.h"
+#include "RegValue.h"
 #include "Scm.h"
 
 namespace {
@@ -12,37 +13,14 @@ namespace {
 constexpr char kKey[] = "SOFTWARE\\QB480Test\\Registry";
 constexpr char kMissingKey[] = "SOFTWARE\\QB480Test\\Registry\\Missing";
 
-bool KeyExists(const char* path)
-{
-    HKEY key = nullptr;
-    const bool exists = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) == ERROR_SUCCESS;
-    if (exists)
-        RegCloseKey(key);
-    return exists;
-}
-
 void SetRaw(const char* name, DWORD type, const std::string& bytes)
 {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), 0);
-    ASSERT_EQ(RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                             static_cast<DWORD>(bytes.size())),
-              0);
-    RegCloseKey(key);
+    ASSERT_TRUE(harness::WriteValue(kKey, name, {type, bytes}));
 }
 
-// The stored type and bytes of a value.
-std::pair<DWORD, std::string> Raw(const char* name)
+std::optional<harness::RegValue> Raw(const char* name)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return {0, "<no key>"};
-    DWORD type = 0;
-    char data[512];
-    DWORD size = sizeof data;
-    const LONG result = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS ? std::make_pair(type, std::string(data, size)) : std::make_pair(DWORD{0}, std::string("<none>"));
+    return harness::ReadValue(kKey, name);
 }
 
 class Registry : public ::testing::Test {
@@ -58,12 +36,12 @@ using namespace std::string_literals;
 TEST_F(Registry, CreateKindsMakeMissingKeysAndOpenKindsDoNot)
 {
     EXPECT_FALSE(qb480::OpenKeyForQuery(kKey));
-    EXPECT_FALSE(KeyExists(kKey));
+    EXPECT_FALSE(harness::KeyExists(kKey));
     EXPECT_TRUE(qb480::CreateKeyForReadWrite(kKey));
-    EXPECT_TRUE(KeyExists(kKey));
+    EXPECT_TRUE(harness::KeyExists(kKey));
     EXPECT_TRUE(qb480::OpenKeyForQuery(kKey));
     EXPECT_TRUE(qb480::CreateKeyForReading(kMissingKey));
-    EXPECT_TRUE(KeyExists(kMissingKey));
+    EXPECT_TRUE(harness::KeyExists(kMissingKey));
 }
 
 TEST_F(Registry, EachKindHasOnlyItsAccess)
@@ -91,7 +69,7 @@ TEST_F(Registry, EachKindHasOnlyItsAccess)
         EXPECT_EQ(qb480::ReadDword(both.get(), "Value"), 7u);
         EXPECT_TRUE(qb480::WriteDword(both.get(), "Other", 1));
     }
-    EXPECT_EQ(Raw("Other"), std::make_pair(DWORD{REG_DWORD}, "\x01\0\0\0"s));
+    EXPECT_EQ(Raw("Other"), (harness::RegValue{REG_DWORD, "\x01\0\0\0"s}));
 }
 
 TEST_F(Registry, DwordReaderTakesFourBytesOfAnyTypeAndNothingLonger)
@@ -133,10 +111,10 @@ TEST_F(Registry, WritersStoreExactBytes)
         EXPECT_TRUE(qb480::DeleteValue(key.get(), "Number"));
         EXPECT_FALSE(qb480::DeleteValue(key.get(), "Number"));
     }
-    EXPECT_EQ(Raw("Text"), std::make_pair(DWORD{REG_SZ}, "COM\0"s));
-    EXPECT_EQ(Raw("Empty"), std::make_pair(DWORD{REG_SZ}, "\0"s));
-    EXPECT_EQ(Raw("Number").second, "<none>");
-    EXPECT_EQ(Raw("List"), std::make_pair(DWORD{REG_MULTI_SZ}, "a\0b\0\0"s));
+    EXPECT_EQ(Raw("Text"), (harness::RegValue{REG_SZ, "COM\0"s}));
+    EXPECT_EQ(Raw("Empty"), (harness::RegValue{REG_SZ, "\0"s}));
+    EXPECT_FALSE(Raw("Number"));
+    EXPECT_EQ(Raw("List"), (harness::RegValue{REG_MULTI_SZ, "a\0b\0\0"s}));
 }
 
 TEST_F(Registry, FailedCreateOrSetStoresNothing)
@@ -148,7 +126,7 @@ TEST_F(Registry, FailedCreateOrSetStoresNothing)
         EXPECT_FALSE(key);
         EXPECT_FALSE(qb480::WriteDword(key.get(), "Number", 1));
     }
-    EXPECT_FALSE(KeyExists(kKey));
+    EXPECT_FALSE(harness::KeyExists(kKey));
     {
         const auto key = qb480::CreateKeyForWriting(kKey);
         harness::CImportFaults faults(GetModuleHandleA(nullptr));
@@ -156,8 +134,8 @@ TEST_F(Registry, FailedCreateOrSetStoresNothing)
         EXPECT_FALSE(qb480::WriteText(key.get(), "Text", "COM"));
         EXPECT_FALSE(qb480::WriteDword(key.get(), "Number", 1));
     }
-    EXPECT_EQ(Raw("Text").second, "<none>");
-    EXPECT_EQ(Raw("Number").second, "<none>");
+    EXPECT_FALSE(Raw("Text"));
+    EXPECT_FALSE(Raw("Number"));
 }
 
 namespace {

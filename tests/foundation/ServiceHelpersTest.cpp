@@ -10,6 +10,7 @@
 #include "EnumEmulation.h"
 #include "ImportFaults.h"
 #include "Scm.h"
+#include "SimulatedBoard.h"
 #include "UniqueHandle.h"
 
 namespace {
@@ -26,19 +27,11 @@ const Texts kStartedEnumFailure{"EnumServiceStatus failed in VDXDriverStarted"};
 
 constexpr char kOtherService[] = "QB480TestSvc";
 
-std::string DriversFolder()
-{
-    char system[MAX_PATH] = "";
-    GetSystemDirectoryA(system, sizeof system);
-    return std::string(system) + "\\drivers";
-}
-
 // The board driver stand-in, where the applet expects the driver.
 std::string InstallDriverFile()
 {
-    const std::string path = DriversFolder() + "\\vdxqb480.sys";
-    EXPECT_TRUE(CopyFileA(QB480_FAKEVDX_SYS, path.c_str(), FALSE)) << "copy of the driver stand-in";
-    return path;
+    harness::PlaceBoardDriver();
+    return harness::BoardDriverPath();
 }
 
 class ServiceHelpers : public ::testing::Test {

@@ -1,4 +1,5 @@
-#include "Handles.h"
+#include "HarnessFiles.h"
+#include "RegValue.h"
 #include "Scm.h"
 #include "TestKeys.h"
 
@@ -11,80 +12,51 @@ constexpr const char* kEventLogKey = "SYSTEM\\CurrentControlSet\\Services\\Event
 constexpr const char* kSourcesValue = "Sources";
 constexpr const char* kSnapshotKey = "SOFTWARE\\QB480TestBaseline";
 
-struct RegValue {
-    bool present = false;
-    DWORD type = REG_NONE;
-    std::vector<BYTE> data;
-
-    bool operator==(const RegValue& other) const
-    {
-        return present == other.present && (!present || (type == other.type && data == other.data));
-    }
-};
-
-RegValue ReadValue(HKEY root, const char* path, const char* name)
+// Absent values are restored by deleting them.
+LONG Restore(const char* path, const char* name, const std::optional<RegValue>& value)
 {
-    RegValue value;
-    DWORD size = 0;
-    if (RegGetValueA(root, path, name, RRF_RT_ANY | RRF_NOEXPAND, &value.type, nullptr, &size) != ERROR_SUCCESS)
-        return value;
-    value.data.resize(size);
-    value.present = RegGetValueA(root, path, name, RRF_RT_ANY | RRF_NOEXPAND, &value.type, value.data.data(),
-                                 &size) == ERROR_SUCCESS;
-    value.data.resize(size);
-    return value;
-}
-
-LONG WriteValue(HKEY root, const char* path, const char* name, const RegValue& value)
-{
-    if (!value.present) {
-        const LONG error = RegDeleteKeyValueA(root, path, name);
+    if (!value) {
+        const LONG error = RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, path, name);
         return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
     }
-    return RegSetKeyValueA(root, path, name, value.type, value.data.data(), static_cast<DWORD>(value.data.size()));
+    return RegSetKeyValueA(HKEY_LOCAL_MACHINE, path, name, value->type, value->data.data(),
+                           static_cast<DWORD>(value->data.size()));
 }
 
 // The snapshot keeps the value's bytes as REG_BINARY and its type (REG_NONE
 // when the value was absent) beside them.
-RegValue ReadSnapshot()
+std::optional<RegValue> ReadSnapshot()
 {
-    RegValue type = ReadValue(HKEY_LOCAL_MACHINE, kSnapshotKey, "SourcesType");
-    RegValue snapshot = ReadValue(HKEY_LOCAL_MACHINE, kSnapshotKey, kSourcesValue);
-    if (!type.present || type.data.size() != sizeof(DWORD))
-        return {};
-    snapshot.type = *reinterpret_cast<const DWORD*>(type.data.data());
-    snapshot.present = snapshot.type != REG_NONE;
-    return snapshot;
+    const auto type = ReadDword(kSnapshotKey, "SourcesType");
+    const auto bytes = ReadValue(kSnapshotKey, kSourcesValue);
+    if (!type || *type == REG_NONE || !bytes)
+        return std::nullopt;
+    return RegValue{*type, bytes->data};
 }
 
 bool SnapshotTaken()
 {
-    return ReadValue(HKEY_LOCAL_MACHINE, kSnapshotKey, "SourcesType").present;
+    return ReadDword(kSnapshotKey, "SourcesType").has_value();
 }
 
-LONG TakeSnapshot(const RegValue& sources)
+LONG TakeSnapshot(const std::optional<RegValue>& sources)
 {
-    const RegValue bytes = {true, REG_BINARY, sources.data};
-    const DWORD type = sources.present ? sources.type : REG_NONE;
-    const RegValue typeValue = {true, REG_DWORD,
-                                std::vector<BYTE>(reinterpret_cast<const BYTE*>(&type),
-                                                  reinterpret_cast<const BYTE*>(&type) + sizeof type)};
-    const LONG error = WriteValue(HKEY_LOCAL_MACHINE, kSnapshotKey, kSourcesValue, bytes);
-    return error ? error : WriteValue(HKEY_LOCAL_MACHINE, kSnapshotKey, "SourcesType", typeValue);
+    const LONG error = Restore(kSnapshotKey, kSourcesValue, RegValue{REG_BINARY, sources ? sources->data : ""});
+    return error ? error : Restore(kSnapshotKey, "SourcesType", Dword(sources ? sources->type : REG_NONE));
 }
 
 void RestoreSources(std::string& problems)
 {
-    const RegValue current = ReadValue(HKEY_LOCAL_MACHINE, kEventLogKey, kSourcesValue);
+    const auto current = ReadValue(kEventLogKey, kSourcesValue);
     if (!SnapshotTaken()) {
         if (const LONG error = TakeSnapshot(current))
             problems += "snapshot of Sources: error " + std::to_string(error) + "; ";
         return;
     }
-    const RegValue original = ReadSnapshot();
+    const auto original = ReadSnapshot();
     if (current == original)
         return;
-    if (const LONG error = WriteValue(HKEY_LOCAL_MACHINE, kEventLogKey, kSourcesValue, original))
+    if (const LONG error = Restore(kEventLogKey, kSourcesValue, original))
         problems += "restoring Sources: error " + std::to_string(error) + "; ";
 }
 
@@ -102,19 +74,12 @@ void DeleteFileIfThere(const std::string& path, std::string& problems)
         problems += "deleting " + path + ": error " + std::to_string(GetLastError()) + "; ";
 }
 
-std::string DriversFolder()
-{
-    char system[MAX_PATH] = {};
-    GetSystemDirectoryA(system, MAX_PATH);
-    return std::string(system) + "\\drivers\\";
-}
-
 // A 32-bit test on 64-bit Windows sees SysWOW64's drivers folder under
 // System32; the real one, where the deliverables put their files, is
 // reached through sysnative. Both are cleaned.
 std::vector<std::string> DriversFolders()
 {
-    std::vector<std::string> folders = {DriversFolder()};
+    std::vector<std::string> folders = {DriversFolder() + "\\"};
     BOOL wow64 = FALSE;
     char windows[MAX_PATH] = {};
     if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64 && GetWindowsDirectoryA(windows, MAX_PATH))

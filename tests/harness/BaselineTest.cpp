@@ -1,7 +1,7 @@
 // ResetBaseline undoes what a test of the deliverables may leave behind.
 #include "Child.h"
 #include "HarnessFiles.h"
-#include "Handles.h"
+#include "RegValue.h"
 #include "Robot.h"
 #include "Scm.h"
 
@@ -15,20 +15,9 @@ namespace {
 
 constexpr const char* kEventLogKey = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\System";
 
-std::string ReadSources()
+std::optional<RegValue> ReadSources()
 {
-    char data[4096] = {};
-    DWORD size = sizeof data;
-    DWORD type = 0;
-    if (RegGetValueA(HKEY_LOCAL_MACHINE, kEventLogKey, "Sources", RRF_RT_ANY, &type, data, &size))
-        return "(absent)";
-    return std::to_string(type) + ":" + std::string(data, size);
-}
-
-bool KeyExists(HKEY root, const std::string& path)
-{
-    CRegKey key;
-    return RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+    return ReadValue(kEventLogKey, "Sources");
 }
 
 LONG CreateKeyWithValue(HKEY root, const std::string& path)
@@ -37,27 +26,15 @@ LONG CreateKeyWithValue(HKEY root, const std::string& path)
     return RegSetKeyValueA(root, path.c_str(), "Left", REG_DWORD, &value, sizeof value);
 }
 
-std::string DriversFolder()
-{
-    char system[MAX_PATH] = {};
-    GetSystemDirectoryA(system, MAX_PATH);
-    return std::string(system) + "\\drivers\\";
-}
-
-bool FileExists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 }  // namespace
 
 TEST(Baseline, ResetRemovesWhatATestLeftAndRestoresTheSourcesList)
 {
     ASSERT_TRUE(ResetBaseline());
-    const std::string sources = ReadSources();
+    const auto sources = ReadSources();
     const std::string services = "SYSTEM\\CurrentControlSet\\Services\\";
     const std::string comDlg = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32";
-    const std::vector<std::string> files = {DriversFolder() + "vdxqb480.sys", DriversFolder() + "fw.bin",
+    const std::vector<std::string> files = {DriversFolder() + "\\vdxqb480.sys", DriversFolder() + "\\fw.bin",
                                             "C:\\qb480board.bin"};
 
     ASSERT_EQ(CreateDriverService("VDXQB480", "VDXQB480", "C:\\windows\\system32\\drivers\\vdxqb480.sys"), 0u);
@@ -78,12 +55,12 @@ TEST(Baseline, ResetRemovesWhatATestLeftAndRestoresTheSourcesList)
 
     for (const char* name : {"VDXQB480", "loader", "QB480TestLeftover"})
         EXPECT_FALSE(IsServiceListed(name)) << name;
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, services + "VDXQB480"));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, services + "loader"));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::string(kEventLogKey) + "\\vdxqb480"));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\QB480Test"));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, comDlg));
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kEventLogKey));
+    EXPECT_FALSE(KeyExists(services + "VDXQB480"));
+    EXPECT_FALSE(KeyExists(services + "loader"));
+    EXPECT_FALSE(KeyExists(std::string(kEventLogKey) + "\\vdxqb480"));
+    EXPECT_FALSE(KeyExists("SOFTWARE\\QB480Test"));
+    EXPECT_FALSE(KeyExists(comDlg, HKEY_CURRENT_USER));
+    EXPECT_TRUE(KeyExists(kEventLogKey));
     EXPECT_EQ(ReadSources(), sources);
     for (const auto& file : files)
         EXPECT_FALSE(FileExists(file)) << file;

@@ -11,7 +11,13 @@ struct CallSite {
     int line;
 };
 
-// Records a non-fatal GoogleTest failure at the caller's line.
+// Records a non-fatal GoogleTest failure at the caller's line, or hands it
+// to the handler set below.
 void Fail(const CallSite& where, const std::string& message);
+
+// For programs built on the harness that are not tests (the walk-through
+// robots): every failure goes to handler instead. nullptr: GoogleTest again.
+using FailureHandler = void (*)(const CallSite& where, const std::string& message);
+void SetFailureHandler(FailureHandler handler);
 
 }  // namespace harness

@@ -27,7 +27,7 @@ bool WriteFaultPlan(const std::vector<std::pair<std::string, DWORD>>& faults, DW
                     const std::string& moduleName = std::string())
 {
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, kFaultsKey);
-    CRegKey key;
+    fw::UniqueHkey key;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kFaultsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr))
         return false;
     auto setDword = [&](const std::string& name, DWORD value) {
@@ -79,8 +79,8 @@ CChild::CChild(const std::string& commandLine, const std::string& currentDirecto
         m_startError = Failed(("starting " + commandLine).c_str());
         return;
     }
-    CHandle process(started.hProcess);
-    CHandle thread(started.hThread);
+    fw::UniqueKernelHandle process(started.hProcess);
+    fw::UniqueKernelHandle thread(started.hThread);
     if (!AssignProcessToJobObject(m_job.get(), process.get())) {
         m_startError = Failed("putting the process into the job");
         TerminateProcess(process.get(), 1);
@@ -100,20 +100,20 @@ void CChild::Resume()
     m_thread.reset();
 }
 
-CHandle LimitedToken()
+fw::UniqueKernelHandle LimitedToken()
 {
-    CHandle own;
+    fw::UniqueKernelHandle own;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, own.put()))
-        return CHandle();
+        return fw::UniqueKernelHandle();
     TOKEN_LINKED_TOKEN linked = {};
     DWORD size = 0;
     if (!GetTokenInformation(own.get(), TokenLinkedToken, &linked, sizeof linked, &size))
-        return CHandle();
-    const CHandle impersonation(linked.LinkedToken);
-    CHandle primary;
+        return fw::UniqueKernelHandle();
+    const fw::UniqueKernelHandle impersonation(linked.LinkedToken);
+    fw::UniqueKernelHandle primary;
     if (!DuplicateTokenEx(impersonation.get(), TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary,
                           primary.put()))
-        return CHandle();
+        return fw::UniqueKernelHandle();
     return primary;
 }
 

@@ -2,7 +2,7 @@
 // A program under test started in a job that kills it when the job handle
 // closes, so that no modal dialog outlives a failed test.
 #include "CallSite.h"
-#include "Handles.h"
+#include "UniqueHandle.h"
 
 #include <windows.h>
 
@@ -54,9 +54,9 @@ public:
     bool Suspended() const { return static_cast<bool>(m_thread); }
 
 private:
-    CHandle m_job;
-    CHandle m_process;
-    CHandle m_thread;
+    fw::UniqueKernelHandle m_job;
+    fw::UniqueKernelHandle m_process;
+    fw::UniqueKernelHandle m_thread;
     DWORD m_pid = 0;
     std::string m_startError;
 };
@@ -65,7 +65,7 @@ private:
 // since Windows Vista) as a primary token for ChildStart; empty when the
 // system has none. Wine starts every process elevated, but with this token
 // a program sees itself limited.
-CHandle LimitedToken();
+fw::UniqueKernelHandle LimitedToken();
 
 // Loads dllPath into the child (VirtualAllocEx, WriteProcessMemory,
 // CreateRemoteThread on LoadLibraryA) and waits until its DllMain has run.

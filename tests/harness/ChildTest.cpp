@@ -19,7 +19,7 @@ std::string RobotDialogCommand()
 
 bool Ended(DWORD pid)
 {
-    CHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
+    fw::UniqueKernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
     return !process || WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0;
 }
 

@@ -2,13 +2,17 @@
 
 #include <windows.h>
 
+#include <map>
 #include <mutex>
 
 namespace harness {
 namespace {
 
+// One handler serves every recorder alive; each keeps what came in its own
+// lifetime.
 std::mutex g_lock;
-std::vector<std::string> g_messages;
+std::map<const CDebugOutputRecorder*, std::vector<std::string>> g_logs;
+void* g_handler = nullptr;
 
 LONG CALLBACK RecordDebugOutput(EXCEPTION_POINTERS* exception)
 {
@@ -18,7 +22,8 @@ LONG CALLBACK RecordDebugOutput(EXCEPTION_POINTERS* exception)
         const auto* text = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
         // The length counts the terminating zero.
         std::lock_guard<std::mutex> lock(g_lock);
-        g_messages.emplace_back(text, length ? length - 1 : 0);
+        for (auto& log : g_logs)
+            log.second.emplace_back(text, length ? length - 1 : 0);
     }
     return EXCEPTION_CONTINUE_SEARCH;
 }
@@ -27,22 +32,28 @@ LONG CALLBACK RecordDebugOutput(EXCEPTION_POINTERS* exception)
 
 CDebugOutputRecorder::CDebugOutputRecorder()
 {
-    {
-        std::lock_guard<std::mutex> lock(g_lock);
-        g_messages.clear();
-    }
-    m_handler = AddVectoredExceptionHandler(1, RecordDebugOutput);
+    std::lock_guard<std::mutex> lock(g_lock);
+    g_logs[this];
+    if (!g_handler)
+        g_handler = AddVectoredExceptionHandler(1, RecordDebugOutput);
+    m_handler = g_handler;
 }
 
 CDebugOutputRecorder::~CDebugOutputRecorder()
 {
-    RemoveVectoredExceptionHandler(m_handler);
+    std::lock_guard<std::mutex> lock(g_lock);
+    g_logs.erase(this);
+    if (g_logs.empty() && g_handler) {
+        RemoveVectoredExceptionHandler(g_handler);
+        g_handler = nullptr;
+    }
 }
 
 std::vector<std::string> CDebugOutputRecorder::Messages() const
 {
     std::lock_guard<std::mutex> lock(g_lock);
-    return g_messages;
+    const auto log = g_logs.find(this);
+    return log == g_logs.end() ? std::vector<std::string>{} : log->second;
 }
 
 std::string CDebugOutputRecorder::Text() const

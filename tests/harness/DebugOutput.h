@@ -15,13 +15,14 @@ public:
     CDebugOutputRecorder(const CDebugOutputRecorder&) = delete;
     CDebugOutputRecorder& operator=(const CDebugOutputRecorder&) = delete;
 
-    // Each OutputDebugStringA text, in order, from any thread.
+    // Each OutputDebugStringA text since this recorder was made, in order,
+    // from any thread. Recorders alive at once each see the same texts.
     std::vector<std::string> Messages() const;
     // All of them joined.
     std::string Text() const;
 
 private:
-    void* m_handler;
+    void* m_handler;  // shared by the recorders alive
 };
 
 }  // namespace harness

@@ -12,7 +12,6 @@ TEST(DebugOutput, RecordsEachMessageInOrderFromAnyThread)
 {
     OutputDebugStringA("before the recorder\n");
     CDebugOutputRecorder recorder;
-    EXPECT_TRUE(recorder.Messages().empty());
     OutputDebugStringA("\nTesting if driver is installed\n\n");
     std::thread([] { OutputDebugStringA("from a thread"); }).join();
     EXPECT_EQ(recorder.Messages(),
@@ -20,13 +19,15 @@ TEST(DebugOutput, RecordsEachMessageInOrderFromAnyThread)
     EXPECT_EQ(recorder.Text(), "\nTesting if driver is installed\n\nfrom a thread");
 }
 
-TEST(DebugOutput, NothingIsRecordedOnceTheRecorderIsGone)
+TEST(DebugOutput, EachRecorderKeepsWhatCameInItsOwnLifetime)
 {
+    CDebugOutputRecorder outer;
+    OutputDebugStringA("outer only");
     {
-        CDebugOutputRecorder first;
-        OutputDebugStringA("first");
+        CDebugOutputRecorder inner;
+        OutputDebugStringA("both");
+        EXPECT_EQ(inner.Messages(), std::vector<std::string>{"both"});
     }
-    OutputDebugStringA("between");
-    CDebugOutputRecorder second;
-    EXPECT_TRUE(second.Messages().empty());
+    OutputDebugStringA("after the inner one");
+    EXPECT_EQ(outer.Messages(), (std::vector<std::string>{"outer only", "both", "after the inner one"}));
 }

@@ -33,7 +33,7 @@ std::vector<Listed> RealDrivers(DWORD state)
 {
     std::vector<BYTE> buffer(1024 * 1024);
     auto* entries = reinterpret_cast<ENUM_SERVICE_STATUSA*>(buffer.data());
-    CScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE));
+    fw::UniqueScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE));
     DWORD needed = 0, returned = 0, resume = 0;
     std::vector<Listed> listed;
     if (EnumServicesStatusA(manager.get(), SERVICE_DRIVER, state, entries, static_cast<DWORD>(buffer.size()), &needed,
@@ -85,7 +85,7 @@ protected:
         return result;
     }
 
-    CModule m_hookee;
+    UniqueModule m_hookee;
     EnumFunction m_enum = nullptr;
     CImportHook m_hook;
 };
@@ -178,7 +178,7 @@ TEST_F(EnumEmulation, FillersCrowdTheListAheadOfTheRealEntries)
 TEST(EnumEmulationResume, SecondCallContinuesWhereTheFirstStopped)
 {
     const auto real = RealDrivers(SERVICE_STATE_ALL);
-    CScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE));
+    fw::UniqueScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE));
     const DWORD size = EntrySize(real[0].name, real[0].displayName) + EntrySize(real[1].name, real[1].displayName);
     std::vector<BYTE> buffer(size);
     auto* entries = reinterpret_cast<ENUM_SERVICE_STATUSA*>(buffer.data());

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 namespace harness {
 namespace {
@@ -40,6 +42,35 @@ std::string WindowsPath(const std::string& path)
 std::string HarnessBinary(const std::string& name)
 {
     return WindowsPath(QB480_HARNESS_BIN_DIR) + "\\" + name;
+}
+
+std::string DriversFolder()
+{
+    char system[MAX_PATH] = {};
+    GetSystemDirectoryA(system, sizeof system);
+    return std::string(system) + "\\drivers";
+}
+
+bool FileExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::optional<std::string> ReadFileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes, CallSite where)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    if (!out.flush())
+        Fail(where, "set-up: writing " + path + " failed");
+    return static_cast<bool>(out);
 }
 
 }  // namespace harness

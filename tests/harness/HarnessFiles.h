@@ -1,5 +1,9 @@
 #pragma once
-// Where the programs and DLLs built with the harness are found at run time.
+// Where the programs and DLLs built with the harness are found at run time,
+// and the files the tests place and check.
+#include "CallSite.h"
+
+#include <optional>
 #include <string>
 
 namespace harness {
@@ -12,5 +16,15 @@ std::string HarnessBinary(const std::string& name);
 // A Unix path as Wine's programs see it ("/a/b" -> "Z:\a\b"); other paths
 // are returned unchanged.
 std::string WindowsPath(const std::string& path);
+
+// The system's "drivers" folder as this process sees it (a 32-bit process in
+// a win64 prefix is sent to syswow64's), without a closing backslash.
+std::string DriversFolder();
+
+bool FileExists(const std::string& path);
+// Nothing when the file is missing, so that "gone" and "empty" differ.
+std::optional<std::string> ReadFileBytes(const std::string& path);
+// Creates or truncates the file; reports a failure at the caller's line.
+bool WriteFileBytes(const std::string& path, const std::string& bytes, CallSite where = {});
 
 }  // namespace harness

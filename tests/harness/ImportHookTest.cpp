@@ -4,6 +4,7 @@
 #include "Handles.h"
 #include "ImportFaults.h"
 #include "ImportHook.h"
+#include "RegValue.h"
 #include "Scm.h"
 #include "TestKeys.h"
 
@@ -29,12 +30,6 @@ bool ValueExists(HKEY key, const char* name)
     return RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
-bool KeyExists(const char* path)
-{
-    CRegKey key;
-    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, key.put()) == ERROR_SUCCESS;
-}
-
 class ImportHook : public ::testing::Test {
 protected:
     void SetUp() override
@@ -58,8 +53,8 @@ protected:
         return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(m_hookee.get(), name)));
     }
 
-    CModule m_hookee;
-    CRegKey m_key;
+    UniqueModule m_hookee;
+    fw::UniqueHkey m_key;
 };
 
 }  // namespace

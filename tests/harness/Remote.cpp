@@ -43,7 +43,7 @@ private:
 // nothing when the thread could not run to its end in time.
 bool RunRemoteThread(HANDLE process, LPTHREAD_START_ROUTINE start, void* argument, int timeoutMs, DWORD& exitCode)
 {
-    CHandle thread(CreateRemoteThread(process, nullptr, 0, start, argument, 0, nullptr));
+    fw::UniqueKernelHandle thread(CreateRemoteThread(process, nullptr, 0, start, argument, 0, nullptr));
     if (!thread)
         return false;
     if (WaitForSingleObject(thread.get(), timeoutMs) != WAIT_OBJECT_0) {
@@ -114,7 +114,7 @@ bool LoadLibraryInProcess(HANDLE process, const std::string& dllPath, int timeou
 
 HMODULE RemoteModule(DWORD pid, const std::string& moduleName)
 {
-    CSnapshot snapshot;
+    UniqueSnapshot snapshot;
     // ERROR_BAD_LENGTH asks to try again while the module list changes.
     for (int attempt = 0; attempt < 5 && !snapshot; ++attempt)
         snapshot.reset(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid));
@@ -131,11 +131,11 @@ HMODULE RemoteModule(DWORD pid, const std::string& moduleName)
 bool CallInProcess(DWORD pid, const std::string& dllPath, const char* function, void* data, size_t size,
                    int timeoutMs)
 {
-    CModule local(LoadLibraryA(dllPath.c_str()));
+    UniqueModule local(LoadLibraryA(dllPath.c_str()));
     const FARPROC localFunction = local ? GetProcAddress(local.get(), function) : nullptr;
     if (!localFunction)
         return false;
-    CHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid));
+    fw::UniqueKernelHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid));
     if (!process)
         return false;
     HMODULE remote = RemoteModule(pid, FileName(dllPath));

@@ -83,17 +83,6 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM windows)
     return TRUE;
 }
 
-std::vector<HWND> VisibleDialogsOf(DWORD pid)
-{
-    std::vector<HWND> all;
-    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&all));
-    std::vector<HWND> dialogs;
-    for (HWND window : all)
-        if (WindowPid(window) == pid && IsWindowVisible(window) && ClassName(window) == "#32770")
-            dialogs.push_back(window);
-    return dialogs;
-}
-
 std::vector<HWND> ChildrenOf(HWND parent)
 {
     std::vector<HWND> children;
@@ -109,18 +98,6 @@ std::string WindowText(HWND window, const CallSite& where)
                                    "reading the text", where);
     text.resize(std::min<size_t>(copied, length));
     return text;
-}
-
-std::string DescribeWindowsOf(DWORD pid)
-{
-    std::string list;
-    for (HWND window : VisibleDialogsOf(pid)) {
-        list += list.empty() ? "" : ", ";
-        list += Quoted(Caption(window));
-        if (IsMessageBox(window))
-            list += " (message box: " + Quoted(Caption(GetDlgItem(window, kMessageBoxTextId))) + ")";
-    }
-    return list.empty() ? "none" : list;
 }
 
 // Runs a probe in the window's own process: directly for this process,
@@ -203,25 +180,33 @@ HWND OpenDialogButton(HWND open, int id)
     return nullptr;
 }
 
-void CloseOpenDialog(DWORD pid, int buttonId, const std::string& name, const CallSite& where)
+void CloseOpenDialog(HWND open, int buttonId, const std::string& name, const CallSite& where)
 {
-    const HWND open = WaitForDialog("Open", pid, kRobotTimeoutMs, where);
-    if (!open)
-        return;
-    if (buttonId == IDOK)
-        SetText(open, kOpenFileNameId, name, where);
     const HWND button = OpenDialogButton(open, buttonId);
     if (!button) {
         Fail(where, "the Open dialog has no button " + std::to_string(buttonId));
         return;
     }
     PostClick(button);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(open, &pid);
     if (!WaitGone(open))
         Fail(where, "the Open dialog stayed open" + (name.empty() ? "" : " after choosing " + Quoted(name)) +
-                        "; windows: " + DescribeWindowsOf(pid));
+                        "; windows: " + DescribeWindows(pid));
 }
 
 }  // namespace
+
+std::vector<HWND> VisibleDialogs(DWORD pid)
+{
+    std::vector<HWND> all;
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&all));
+    std::vector<HWND> dialogs;
+    for (HWND window : all)
+        if (WindowPid(window) == pid && IsWindowVisible(window) && ClassName(window) == "#32770")
+            dialogs.push_back(window);
+    return dialogs;
+}
 
 bool WaitUntil(const std::function<bool()>& predicate, int timeoutMs)
 {
@@ -233,6 +218,26 @@ bool WaitUntil(const std::function<bool()>& predicate, int timeoutMs)
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
     }
+}
+
+INT_PTR RunWithRobot(const std::string& caption, const std::function<INT_PTR()>& runDialog,
+                     const std::function<void(HWND)>& drive)
+{
+    std::thread robot([&] {
+        const HWND dlg = WaitForDialog(caption, GetCurrentProcessId());
+        if (!dlg)
+            return;
+        drive(dlg);
+        if (WaitGone(dlg, 200))
+            return;
+        while (const HWND box = FindMessageBox(GetCurrentProcessId()))
+            DismissMessageBox(box);
+        PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+        WaitGone(dlg);
+    });
+    const INT_PTR result = runDialog();
+    robot.join();
+    return result;
 }
 
 std::string Caption(HWND window)
@@ -255,7 +260,7 @@ HWND WaitForDialog(const std::string& caption, DWORD pid, int timeoutMs, CallSit
     HWND found = nullptr;
     WaitUntil(
         [&] {
-            for (HWND window : VisibleDialogsOf(pid))
+            for (HWND window : VisibleDialogs(pid))
                 if (Caption(window) == caption && !IsMessageBox(window))
                     found = window;
             return found != nullptr;
@@ -263,7 +268,7 @@ HWND WaitForDialog(const std::string& caption, DWORD pid, int timeoutMs, CallSit
         timeoutMs);
     if (!found)
         Fail(where, "no dialog " + Quoted(caption) + " of process " + std::to_string(pid) + " within " +
-                        std::to_string(timeoutMs) + " ms; its windows: " + DescribeWindowsOf(pid));
+                        std::to_string(timeoutMs) + " ms; its windows: " + DescribeWindows(pid));
     return found;
 }
 
@@ -272,12 +277,43 @@ bool WaitGone(HWND window, int timeoutMs)
     return WaitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }, timeoutMs);
 }
 
+bool Settle(HWND window, int timeoutMs)
+{
+    DWORD_PTR ignored = 0;
+    return !IsWindow(window) ||
+           SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(timeoutMs), &ignored) != 0 ||
+           !IsWindow(window);
+}
+
+HWND FindDialog(const std::string& caption, DWORD pid)
+{
+    std::vector<HWND> all;
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&all));
+    for (HWND window : all)
+        if (WindowPid(window) == pid && ClassName(window) == "#32770" && Caption(window) == caption &&
+            !IsMessageBox(window))
+            return window;
+    return nullptr;
+}
+
+std::string DescribeWindows(DWORD pid)
+{
+    std::string list;
+    for (HWND window : VisibleDialogs(pid)) {
+        list += list.empty() ? "" : ", ";
+        list += Quoted(Caption(window));
+        if (IsMessageBox(window))
+            list += " (message box: " + Quoted(Caption(GetDlgItem(window, kMessageBoxTextId))) + ")";
+    }
+    return list.empty() ? "none" : list;
+}
+
 HWND FindMessageBox(DWORD pid, int timeoutMs)
 {
     HWND found = nullptr;
     WaitUntil(
         [&] {
-            for (HWND window : VisibleDialogsOf(pid))
+            for (HWND window : VisibleDialogs(pid))
                 if (IsMessageBox(window))
                     found = window;
             return found != nullptr;
@@ -309,7 +345,7 @@ std::optional<MessageBoxSeen> TakeMessageBox(DWORD pid, int timeoutMs, CallSite 
     const HWND box = FindMessageBox(pid, timeoutMs);
     if (!box) {
         Fail(where, "no message box of process " + std::to_string(pid) + " within " + std::to_string(timeoutMs) +
-                        " ms; its windows: " + DescribeWindowsOf(pid));
+                        " ms; its windows: " + DescribeWindows(pid));
         return std::nullopt;
     }
     MessageBoxSeen seen = ReadMessageBox(box, where);
@@ -324,6 +360,28 @@ bool NoMessageBox(DWORD pid, int waitMs, CallSite where)
         Fail(where, "unexpected message box " + Quoted(Caption(box)) + ": " +
                         Quoted(WindowText(GetDlgItem(box, kMessageBoxTextId), where)));
     return box == nullptr;
+}
+
+bool ExpectApplicationBox(const MessageBoxSeen& seen, const std::string& caption, CallSite where)
+{
+    if (seen.caption == caption && seen.exclamation && seen.buttons == std::vector<std::string>{"OK"})
+        return true;
+    std::string buttons;
+    for (const auto& button : seen.buttons)
+        buttons += "[" + button + "]";
+    Fail(where, "box " + Quoted(seen.text) + " is captioned " + Quoted(seen.caption) + ", has buttons " + buttons +
+                    (seen.exclamation ? "" : " and not the exclamation icon") + "; expected " + Quoted(caption) +
+                    ", [OK], exclamation");
+    return false;
+}
+
+std::string TakeApplicationBox(DWORD pid, const std::string& caption, int timeoutMs, CallSite where)
+{
+    const auto seen = TakeMessageBox(pid, timeoutMs, where);
+    if (!seen)
+        return std::string();
+    ExpectApplicationBox(*seen, caption, where);
+    return seen->text;
 }
 
 void SetText(HWND dlg, int id, const std::string& text, CallSite where)
@@ -424,6 +482,15 @@ void PressEscape(HWND dlg, CallSite where)
     PostKey(dlg, VK_ESCAPE, 0x01, where);
 }
 
+void FocusControl(HWND dlg, int id, CallSite where)
+{
+    if (const HWND control = Control(dlg, id, where)) {
+        PostMessageA(dlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+        if (!WaitUntil([&] { return FocusedControlId(dlg) == id; }))
+            Fail(where, Describe(dlg, id) + " did not take the focus");
+    }
+}
+
 int FocusedControlId(HWND dlg)
 {
     GUITHREADINFO info = {};
@@ -501,14 +568,30 @@ void ChooseSystemMenuCommand(HWND dlg, UINT command)
     PostMessageA(dlg, WM_SYSCOMMAND, command, 0);
 }
 
+HWND TypeFileName(DWORD pid, const std::string& name, int timeoutMs, CallSite where)
+{
+    const HWND open = WaitForDialog("Open", pid, timeoutMs, where);
+    if (open)
+        SetText(open, kOpenFileNameId, name, where);
+    return open;
+}
+
+void PressOpen(HWND open, CallSite where)
+{
+    if (open)
+        CloseOpenDialog(open, IDOK, Caption(GetDlgItem(open, kOpenFileNameId)), where);
+}
+
 void ChooseFileInOpenDialog(DWORD pid, const std::string& name, CallSite where)
 {
-    CloseOpenDialog(pid, IDOK, name, where);
+    if (const HWND open = TypeFileName(pid, name, kRobotTimeoutMs, where))
+        CloseOpenDialog(open, IDOK, name, where);
 }
 
 void CancelOpenDialog(DWORD pid, CallSite where)
 {
-    CloseOpenDialog(pid, IDCANCEL, std::string(), where);
+    if (const HWND open = WaitForDialog("Open", pid, kRobotTimeoutMs, where))
+        CloseOpenDialog(open, IDCANCEL, std::string(), where);
 }
 
 }  // namespace harness

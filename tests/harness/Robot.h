@@ -20,8 +20,19 @@ namespace harness {
 
 constexpr int kRobotTimeoutMs = 5000;
 
+// Texts seen in order: boxes, items, captions.
+using Texts = std::vector<std::string>;
+
 // Polls until the predicate holds; false after timeoutMs.
 bool WaitUntil(const std::function<bool()>& predicate, int timeoutMs = kRobotTimeoutMs);
+
+// Runs a modal dialog of this process on this thread (runDialog, which
+// returns its result), as the Control Panel's thread runs the applet's,
+// while drive gets the dialog, once it shows, on a robot thread. What drive
+// leaves open is closed, boxes with OK and the dialog with Cancel, so that a
+// failed step cannot hang the test.
+INT_PTR RunWithRobot(const std::string& caption, const std::function<INT_PTR()>& runDialog,
+                     const std::function<void(HWND dlg)>& drive);
 
 // A visible top-level dialog (#32770) of process pid with that caption that
 // is not a message box. Reports a failure naming the windows pid shows when
@@ -29,6 +40,19 @@ bool WaitUntil(const std::function<bool()>& predicate, int timeoutMs = kRobotTim
 HWND WaitForDialog(const std::string& caption, DWORD pid, int timeoutMs = kRobotTimeoutMs, CallSite where = {});
 // True once the window is destroyed or hidden.
 bool WaitGone(HWND window, int timeoutMs = kRobotTimeoutMs);
+// Returns once the window's thread takes sent messages again: the step it
+// was running has finished, or shows a box. Messages posted to it before may
+// still wait. False when the thread does not answer within timeoutMs; true
+// at once when the window is gone.
+bool Settle(HWND window, int timeoutMs = kRobotTimeoutMs);
+// The first dialog of process pid with that caption, visible or not (one
+// whose opening is still under way), that is not a message box; nullptr
+// when there is none (no failure).
+HWND FindDialog(const std::string& caption, DWORD pid);
+// The visible top-level dialogs and message boxes (#32770) of pid.
+std::vector<HWND> VisibleDialogs(DWORD pid);
+// Their captions, for a failure message.
+std::string DescribeWindows(DWORD pid);
 
 enum class MessageBoxIcon { None, Exclamation, Information, Error, Question, Other };
 
@@ -54,6 +78,12 @@ std::optional<MessageBoxSeen> TakeMessageBox(DWORD pid, int timeoutMs = kRobotTi
 // True when no box of pid appears within waitMs. Otherwise reports the box
 // it saw and leaves it open.
 bool NoMessageBox(DWORD pid, int waitMs, CallSite where = {});
+// The form in which the deliverables report every failure: their caption,
+// the exclamation icon and one OK button. Reports another form.
+bool ExpectApplicationBox(const MessageBoxSeen& seen, const std::string& caption, CallSite where = {});
+// TakeMessageBox and that check: the box's text, or empty when none came.
+std::string TakeApplicationBox(DWORD pid, const std::string& caption, int timeoutMs = kRobotTimeoutMs,
+                               CallSite where = {});
 
 void SetText(HWND dlg, int id, const std::string& text, CallSite where = {});
 std::string GetText(HWND dlg, int id, CallSite where = {});
@@ -75,6 +105,9 @@ int ComboSelection(HWND dlg, int id, CallSite where = {});
 // button, Escape sends IDCANCEL.
 void PressEnter(HWND dlg, CallSite where = {});
 void PressEscape(HWND dlg, CallSite where = {});
+// Puts the focus into the control as the Tab key would, and waits until it
+// is there.
+void FocusControl(HWND dlg, int id, CallSite where = {});
 // Id of the dialog's control that holds the focus (the control itself when
 // the focus is in one of its children, as in a combo box's edit), or -1 when
 // the focus is elsewhere.
@@ -106,5 +139,9 @@ void ChooseSystemMenuCommand(HWND dlg, UINT command);
 // the file name box (1148), presses Open and waits until the dialog closes.
 void ChooseFileInOpenDialog(DWORD pid, const std::string& name, CallSite where = {});
 void CancelOpenDialog(DWORD pid, CallSite where = {});
+// The same in two steps, for a look in between: the Open dialog with name
+// typed (nullptr when it did not come), then its Open button pressed.
+HWND TypeFileName(DWORD pid, const std::string& name, int timeoutMs = kRobotTimeoutMs, CallSite where = {});
+void PressOpen(HWND open, CallSite where = {});
 
 }  // namespace harness

@@ -2,10 +2,10 @@
 // tests drive qb480load.exe: reading icons and the system menu there needs
 // robotprobe.dll, and faults come in through iathook.dll.
 #include "Child.h"
-#include "Handles.h"
 #include "HarnessFiles.h"
 #include "Remote.h"
 #include "RobotDialog.h"
+#include "RegValue.h"
 #include "Robot.h"
 #include "Scm.h"
 
@@ -21,29 +21,6 @@ namespace {
 
 constexpr const char* kDialog = "Robot Test";
 constexpr const char* kResultKey = "SOFTWARE\\QB480Test\\RobotDialog";
-
-std::optional<std::string> StoredText(const char* name)
-{
-    char text[MAX_PATH] = {};
-    DWORD size = sizeof text;
-    if (RegGetValueA(HKEY_LOCAL_MACHINE, kResultKey, name, RRF_RT_REG_SZ, nullptr, text, &size))
-        return std::nullopt;
-    return std::string(text);
-}
-
-std::optional<DWORD> StoredNumber(const char* name)
-{
-    DWORD value = 0, size = sizeof value;
-    if (RegGetValueA(HKEY_LOCAL_MACHINE, kResultKey, name, RRF_RT_REG_DWORD, nullptr, &value, &size))
-        return std::nullopt;
-    return value;
-}
-
-bool ResultKeyExists()
-{
-    CRegKey key;
-    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, kResultKey, 0, KEY_READ, key.put()) == ERROR_SUCCESS;
-}
 
 // A folder of the test's own, removed with its files.
 class CScratchFolder {
@@ -100,9 +77,9 @@ TEST_F(RobotChild, DrivesTheDialogAndTheProgramStoresWhatItAccepted)
     Click(m_dlg, IDOK);
     EXPECT_TRUE(WaitGone(m_dlg));
     EXPECT_EQ(m_child->Wait(kRobotTimeoutMs), DWORD{IDOK});
-    EXPECT_EQ(StoredText("Number"), "42");
-    EXPECT_EQ(StoredNumber("Enabled"), DWORD{1});
-    EXPECT_EQ(StoredNumber("Port"), DWORD{2});
+    EXPECT_EQ(ReadString(kResultKey, "Number"), "42");
+    EXPECT_EQ(ReadDword(kResultKey, "Enabled"), DWORD{1});
+    EXPECT_EQ(ReadDword(kResultKey, "Port"), DWORD{2});
 }
 
 TEST_F(RobotChild, RefusalFocusAndSelectionAcrossProcesses)
@@ -118,7 +95,7 @@ TEST_F(RobotChild, RefusalFocusAndSelectionAcrossProcesses)
     EXPECT_EQ(Selection(m_dlg, IDC_NUMBER), std::make_pair(0, 3));
     PressEscape(m_dlg);
     EXPECT_EQ(m_child->Wait(kRobotTimeoutMs), DWORD{IDCANCEL});
-    EXPECT_FALSE(ResultKeyExists());
+    EXPECT_FALSE(KeyExists(kResultKey));
 }
 
 TEST_F(RobotChild, MessageBoxIconsAreToldApartInAnotherProcess)
@@ -186,8 +163,8 @@ TEST_F(RobotChild, InjectedFaultsMakeTheProgramsCallsFail)
     EXPECT_TRUE(box->exclamation);
     EXPECT_EQ(m_child->Wait(kRobotTimeoutMs), DWORD{3});
     // RegCreateKeyExA was left alone, RegSetValueExA wrote nothing.
-    EXPECT_TRUE(ResultKeyExists());
-    EXPECT_EQ(StoredText("Number"), std::nullopt);
+    EXPECT_TRUE(KeyExists(kResultKey));
+    EXPECT_EQ(ReadString(kResultKey, "Number"), std::nullopt);
 }
 
 TEST_F(RobotChild, FaultPlanForAnImportTheProgramLacksIsReported)
@@ -199,5 +176,5 @@ TEST_F(RobotChild, FaultPlanForAnImportTheProgramLacksIsReported)
     const auto box = TakeMessageBox(pid());
     ASSERT_TRUE(box);
     EXPECT_EQ(box->text, "Could not store the result: error 1450");
-    EXPECT_FALSE(ResultKeyExists());
+    EXPECT_FALSE(KeyExists(kResultKey));
 }

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <thread>
 
 using namespace harness;
 
@@ -22,28 +21,8 @@ protected:
     // thread; returns the dialog's result.
     int RunWithRobot(const std::function<void(HWND)>& drive)
     {
-        std::thread robot([&] {
-            const HWND dlg = WaitForDialog(kDialog, kSelf);
-            if (!dlg)
-                return;
-            drive(dlg);
-            CloseLeftovers(dlg);
-        });
-        const int answer = RunRobotDialog(m_result);
-        robot.join();
-        return answer;
-    }
-
-    // Whatever a failed step left open must not keep the main thread in its
-    // modal loop.
-    static void CloseLeftovers(HWND dlg)
-    {
-        if (WaitGone(dlg, 200))
-            return;
-        while (const HWND box = FindMessageBox(kSelf))
-            DismissMessageBox(box);
-        PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
-        WaitGone(dlg);
+        const auto run = [&] { return INT_PTR{RunRobotDialog(m_result)}; };
+        return static_cast<int>(harness::RunWithRobot(kDialog, run, drive));
     }
 
     RobotDialogResult m_result;

@@ -8,14 +8,14 @@
 namespace harness {
 namespace {
 
-CScHandle OpenManager()
+fw::UniqueScHandle OpenManager()
 {
-    return CScHandle(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    return fw::UniqueScHandle(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
 }
 
-CScHandle OpenNamed(SC_HANDLE manager, const std::string& name)
+fw::UniqueScHandle OpenNamed(SC_HANDLE manager, const std::string& name)
 {
-    return CScHandle(OpenServiceA(manager, name.c_str(), SERVICE_ALL_ACCESS));
+    return fw::UniqueScHandle(OpenServiceA(manager, name.c_str(), SERVICE_ALL_ACCESS));
 }
 
 DWORD ErrorOr0(BOOL ok)
@@ -36,10 +36,10 @@ std::optional<DWORD> StateOf(SC_HANDLE service)
 DWORD CreateDriverService(const std::string& name, const std::string& displayName, const std::string& imagePath,
                           DWORD startType)
 {
-    CScHandle manager = OpenManager();
+    fw::UniqueScHandle manager = OpenManager();
     if (!manager)
         return GetLastError();
-    CScHandle service(CreateServiceA(manager.get(), name.c_str(), displayName.c_str(), SERVICE_ALL_ACCESS,
+    fw::UniqueScHandle service(CreateServiceA(manager.get(), name.c_str(), displayName.c_str(), SERVICE_ALL_ACCESS,
                                      SERVICE_KERNEL_DRIVER, startType, SERVICE_ERROR_NORMAL, imagePath.c_str(),
                                      nullptr, nullptr, nullptr, nullptr, nullptr));
     return service ? 0 : GetLastError();
@@ -47,8 +47,8 @@ DWORD CreateDriverService(const std::string& name, const std::string& displayNam
 
 DWORD StartDriverService(const std::string& name)
 {
-    CScHandle manager = OpenManager();
-    CScHandle service = manager ? OpenNamed(manager.get(), name) : CScHandle();
+    fw::UniqueScHandle manager = OpenManager();
+    fw::UniqueScHandle service = manager ? OpenNamed(manager.get(), name) : fw::UniqueScHandle();
     if (!service)
         return GetLastError();
     return ErrorOr0(StartServiceA(service.get(), 0, nullptr));
@@ -56,8 +56,8 @@ DWORD StartDriverService(const std::string& name)
 
 DWORD StopService(const std::string& name)
 {
-    CScHandle manager = OpenManager();
-    CScHandle service = manager ? OpenNamed(manager.get(), name) : CScHandle();
+    fw::UniqueScHandle manager = OpenManager();
+    fw::UniqueScHandle service = manager ? OpenNamed(manager.get(), name) : fw::UniqueScHandle();
     if (!service)
         return GetLastError();
     if (StateOf(service.get()) == DWORD{SERVICE_STOPPED})
@@ -73,28 +73,27 @@ DWORD StopService(const std::string& name)
 bool DeleteServiceAndWait(const std::string& name, int timeoutMs)
 {
     {
-        CScHandle manager = OpenManager();
-        CScHandle service = manager ? OpenNamed(manager.get(), name) : CScHandle();
+        fw::UniqueScHandle manager = OpenManager();
+        fw::UniqueScHandle service = manager ? OpenNamed(manager.get(), name) : fw::UniqueScHandle();
         if (service) {
             StopService(name);
             DeleteService(service.get());
         }
     }
-    // The entry goes only after the last handle closed.
-    return WaitUntil([&] { return !IsServiceListed(name); }, timeoutMs);
+    return WaitUntilUnlisted(name, timeoutMs);
 }
 
 std::optional<DWORD> ServiceState(const std::string& name)
 {
-    CScHandle manager = OpenManager();
-    CScHandle service = manager ? OpenNamed(manager.get(), name) : CScHandle();
+    fw::UniqueScHandle manager = OpenManager();
+    fw::UniqueScHandle service = manager ? OpenNamed(manager.get(), name) : fw::UniqueScHandle();
     return service ? StateOf(service.get()) : std::nullopt;
 }
 
 std::optional<ServiceConfig> QueryServiceConfiguration(const std::string& name)
 {
-    CScHandle manager = OpenManager();
-    CScHandle service = manager ? OpenNamed(manager.get(), name) : CScHandle();
+    fw::UniqueScHandle manager = OpenManager();
+    fw::UniqueScHandle service = manager ? OpenNamed(manager.get(), name) : fw::UniqueScHandle();
     if (!service)
         return std::nullopt;
     DWORD needed = 0;
@@ -111,7 +110,7 @@ std::optional<ServiceConfig> QueryServiceConfiguration(const std::string& name)
 std::vector<std::string> ServiceNames(DWORD type, DWORD state)
 {
     std::vector<std::string> names;
-    CScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE));
+    fw::UniqueScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE));
     if (!manager)
         return names;
     // Large enough that Wine never takes its short-buffer paths.
@@ -138,9 +137,14 @@ bool IsServiceListed(const std::string& name, DWORD type)
     return false;
 }
 
+bool WaitUntilUnlisted(const std::string& name, int timeoutMs)
+{
+    return WaitUntil([&] { return !IsServiceListed(name); }, timeoutMs);
+}
+
 void KillProcessesNamed(const std::vector<std::string>& exeNames)
 {
-    CSnapshot snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    UniqueSnapshot snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot)
         return;
     PROCESSENTRY32 entry = {};
@@ -151,7 +155,7 @@ void KillProcessesNamed(const std::vector<std::string>& exeNames)
         for (const auto& name : exeNames) {
             if (lstrcmpiA(entry.szExeFile, name.c_str()) != 0)
                 continue;
-            CHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+            fw::UniqueKernelHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
             if (process && TerminateProcess(process.get(), 1))
                 WaitForSingleObject(process.get(), 5000);
         }

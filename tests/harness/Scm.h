@@ -41,6 +41,9 @@ std::optional<ServiceConfig> QueryServiceConfiguration(const std::string& name);
 std::vector<std::string> ServiceNames(DWORD type = SERVICE_DRIVER, DWORD state = SERVICE_STATE_ALL);
 // Listed under any letter case, as the SCM compares names.
 bool IsServiceListed(const std::string& name, DWORD type = SERVICE_DRIVER | SERVICE_WIN32);
+// Polls until the SCM no longer lists the service (its deletion completes
+// once the last handle is closed); false when it stays.
+bool WaitUntilUnlisted(const std::string& name, int timeoutMs = 5000);
 
 // Terminates this prefix's processes with these file names (this process
 // excepted) and waits for their end.

@@ -1,7 +1,7 @@
 // The service helpers against the prefix's Service Control Manager, with
 // harnessdriver.sys as a driver that really starts.
 #include "HarnessFiles.h"
-#include "Handles.h"
+#include "UniqueHandle.h"
 #include "Scm.h"
 
 #include <gtest/gtest.h>
@@ -51,8 +51,8 @@ TEST_F(Scm, DeletedServiceIsGoneSoItsNameCanBeUsedAgainAtOnce)
 TEST_F(Scm, DeletionCompletesOnlyWhenTheLastHandleCloses)
 {
     ASSERT_EQ(CreateDriverService(kService, kService, kImage), 0u);
-    CScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    CScHandle held(OpenServiceA(manager.get(), kService, SERVICE_QUERY_STATUS));
+    fw::UniqueScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    fw::UniqueScHandle held(OpenServiceA(manager.get(), kService, SERVICE_QUERY_STATUS));
     ASSERT_TRUE(held);
     EXPECT_FALSE(DeleteServiceAndWait(kService, 300));
     EXPECT_EQ(CreateDriverService(kService, kService, kImage), DWORD{ERROR_SERVICE_MARKED_FOR_DELETE});

@@ -1,12 +1,9 @@
 // hookee.dll: a stand-in for the applet module in the import-patching tests.
 // It calls the patched functions through its own import table. With no
 // export markings, the linker exports every function.
-#include "Handles.h"
+#include "UniqueHandle.h"
 
 #include <windows.h>
-
-using harness::CRegKey;
-using harness::CScHandle;
 
 extern "C" {
 
@@ -17,15 +14,15 @@ LONG HookeeSetValue(HKEY key, const char* name, DWORD value)
 
 LONG HookeeCreateKey(const char* path)
 {
-    CRegKey key;
+    fw::UniqueHkey key;
     return RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
 }
 
 // 0 or the error of CreateServiceA.
 DWORD HookeeCreateService(const char* name, const char* imagePath)
 {
-    CScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    CScHandle service(CreateServiceA(manager.get(), name, name, SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
+    fw::UniqueScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    fw::UniqueScHandle service(CreateServiceA(manager.get(), name, name, SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
                                      SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, imagePath, nullptr, nullptr, nullptr,
                                      nullptr, nullptr));
     return service ? 0 : GetLastError();
@@ -35,7 +32,7 @@ DWORD HookeeCreateService(const char* name, const char* imagePath)
 BOOL HookeeEnumServices(DWORD state, ENUM_SERVICE_STATUSA* services, DWORD size, DWORD* needed, DWORD* returned,
                         DWORD* error)
 {
-    CScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE));
+    fw::UniqueScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE));
     DWORD resume = 0;
     SetLastError(0xdeadbeef);
     const BOOL ok =

@@ -6,7 +6,7 @@
 // Panel loads its applet only after it started. The patches last as long as
 // the process.
 #include "EnumEmulation.h"
-#include "Handles.h"
+#include "UniqueHandle.h"
 #include "ImportFaults.h"
 #include "TestKeys.h"
 
@@ -53,7 +53,7 @@ void ReportPatched(HKEY plan, const std::vector<std::string>& functions)
 
 void PatchModule(HMODULE module)
 {
-    harness::CRegKey plan;
+    fw::UniqueHkey plan;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, harness::kFaultsKey, 0, KEY_ALL_ACCESS, plan.put()))
         return;
     if (const auto fillers = PlannedValue(plan.get(), harness::kFillersValue))
@@ -97,7 +97,7 @@ VOID CALLBACK OnDllLoaded(ULONG reason, const DllNotification* data, void*)
 void ApplyPlan()
 {
     {
-        harness::CRegKey plan;
+        fw::UniqueHkey plan;
         if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, harness::kFaultsKey, 0, KEY_QUERY_VALUE, plan.put()))
             return;
         g_moduleName = PlannedModule(plan.get());

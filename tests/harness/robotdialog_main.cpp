@@ -2,7 +2,7 @@
 // it stores what the dialog accepted under HKLM\SOFTWARE\QB480Test\RobotDialog
 // and reports a failed store in an exclamation box, as the deliverables do.
 // Exit code: the dialog's result, or 3 when the store failed.
-#include "Handles.h"
+#include "UniqueHandle.h"
 #include "RobotDialog.h"
 
 #include <windows.h>
@@ -20,7 +20,7 @@ LONG Store(HKEY key, const char* name, DWORD type, const void* data, size_t size
 
 LONG StoreResult(const RobotDialogResult& result)
 {
-    harness::CRegKey key;
+    fw::UniqueHkey key;
     LONG error =
         RegCreateKeyExA(HKEY_LOCAL_MACHINE, kResultKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
     if (error)

@@ -6,10 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "FirmwareFiles.h"
 #include "LoaderRun.h"
-#include "Robot.h"
-#include "Scm.h"
 #include "resource.h"
 
 using namespace loadertest;
@@ -43,70 +40,78 @@ TEST_F(LoaderRun, BoardEntriesAreRefusedInRuleOrderUntilTheyPass)
         {"D0000", "FC", kPortRange},
         {"D0000", "400", kPortRange},
     };
-    const std::string image = FirmwareImage(1024, 30);
-    WriteFileBytes(InFolder("fw.hex"), IntelHex(image));
+    const std::string image = PlaceFirmware(1024, 30);
     ASSERT_TRUE(Start());
     ConfirmAndChoose("fw.hex");
     const HWND board = WaitForBoardDialog();
     ASSERT_TRUE(board);
     for (const auto& row : refusals) {
         SCOPED_TRACE(std::string("memory \"") + row.memory + "\", port \"" + row.port + "\"");
-        harness::SetText(board, IDC_MEMORY_SEGMENT, row.memory);
-        harness::SetText(board, IDC_PORT_ADDRESS, row.port);
-        harness::Click(board, IDOK);
+        SetText(board, IDC_MEMORY_SEGMENT, row.memory);
+        SetText(board, IDC_PORT_ADDRESS, row.port);
+        Click(board, IDOK);
         EXPECT_EQ(NextBox(), row.message);
+        ASSERT_TRUE(Settle(board));
         ASSERT_TRUE(IsWindowVisible(board));
-        EXPECT_EQ(harness::GetText(board, IDC_MEMORY_SEGMENT), row.memory);
-        EXPECT_EQ(harness::GetText(board, IDC_PORT_ADDRESS), row.port);
+        EXPECT_EQ(GetText(board, IDC_MEMORY_SEGMENT), row.memory);
+        EXPECT_EQ(GetText(board, IDC_PORT_ADDRESS), row.port);
         EXPECT_FALSE(KeyExists(kLoaderParamKey));
     }
     AcceptBoardParameters("e0000", "3fc");
     EXPECT_EQ(BoxesUntilExit(), Texts{kLoaded});
     EXPECT_EQ(ExitCode(), 0u);
-    const HelperRecord record = ReadHelperRecord();
-    EXPECT_EQ(record.memSeg, 0xE0000u);
-    EXPECT_EQ(record.port, 0x3FCu);
-    EXPECT_EQ(ReadFileBytes(kBoardFile), image);
+    ExpectDelivered(image, 0xE0000, 0x3FC);
 }
 
+struct EarlierRun {
+    const char* name;
+    bool registrationLeft;  // or only its values, as a completed run leaves them
+};
+
+class CancelledBoardDialog : public LoaderRun, public ::testing::WithParamInterface<EarlierRun> {};
+
 // Cancel, here after a refused attempt, writes nothing: the helper gets the
-// values an earlier run left in its key.
-TEST_F(LoaderRun, CancelledBoardDialogGoesOnWithTheEarlierValues)
+// values an earlier run left in its key, also when replacing that run's
+// registration takes the key away.
+TEST_P(CancelledBoardDialog, GoesOnWithTheEarlierValues)
 {
-    SetDword(kLoaderParamKey, "MEM_SEG", 0xC0000);
-    SetDword(kLoaderParamKey, "PORT", 0x100);
-    const std::string image = FirmwareImage(2048, 31);
-    WriteFileBytes(InFolder("fw.hex"), IntelHex(image));
+    if (GetParam().registrationLeft) {
+        LeaveStaleHelperRegistration();
+    } else {
+        WriteValue(kLoaderParamKey, "MEM_SEG", Dword(0xC0000));
+        WriteValue(kLoaderParamKey, "PORT", Dword(0x100));
+    }
+    const std::string image = PlaceFirmware(2048, 31);
     ASSERT_TRUE(Start());
     ConfirmAndChoose("fw.hex");
     const HWND board = WaitForBoardDialog();
     ASSERT_TRUE(board);
-    harness::SetText(board, IDC_MEMORY_SEGMENT, "F0000");
-    harness::SetText(board, IDC_PORT_ADDRESS, "302");
-    harness::Click(board, IDOK);
+    SetText(board, IDC_MEMORY_SEGMENT, "F0000");
+    SetText(board, IDC_PORT_ADDRESS, "302");
+    Click(board, IDOK);
     EXPECT_EQ(NextBox(), kPortAlignment);
-    harness::Click(board, IDCANCEL);
-    EXPECT_TRUE(harness::WaitGone(board));
+    Click(board, IDCANCEL);
+    EXPECT_TRUE(WaitGone(board));
     EXPECT_EQ(BoxesUntilExit(), Texts{kLoaded});
     EXPECT_EQ(ExitCode(), 0u);
-    const HelperRecord record = ReadHelperRecord();
-    EXPECT_EQ(record.memSeg, 0xC0000u);
-    EXPECT_EQ(record.port, 0x100u);
-    EXPECT_EQ(record.firmwareFile, "fw.bin");
-    EXPECT_EQ(ReadFileBytes(kBoardFile), image);
+    ExpectDelivered(image, 0xC0000, 0x100);
 }
+
+INSTANTIATE_TEST_SUITE_P(Earlier, CancelledBoardDialog,
+                         ::testing::Values(EarlierRun{"ValuesOnly", false}, EarlierRun{"RegistrationLeft", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // On a first run nothing is there to go on with: the helper refuses the
 // download and the service is removed all the same.
 TEST_F(LoaderRun, CancelledBoardDialogOnAFirstRunEndsInAFailedStart)
 {
-    WriteFileBytes(InFolder("fw.hex"), IntelHex(FirmwareImage(512, 32)));
+    PlaceFirmware(512, 32);
     ASSERT_TRUE(Start());
     ConfirmAndChoose("fw.hex");
     const HWND board = WaitForBoardDialog();
     ASSERT_TRUE(board);
-    harness::PressEscape(board);
-    EXPECT_TRUE(harness::WaitGone(board));
+    PressEscape(board);
+    EXPECT_TRUE(WaitGone(board));
     EXPECT_EQ(BoxesUntilExit(), Texts{kStartFailed});
     EXPECT_EQ(ExitCode(), 0u);
     const HelperRecord record = ReadHelperRecord();
@@ -115,5 +120,5 @@ TEST_F(LoaderRun, CancelledBoardDialogOnAFirstRunEndsInAFailedStart)
     EXPECT_FALSE(record.port);
     EXPECT_EQ(record.firmwareFile, "fw.bin");
     EXPECT_FALSE(ReadFileBytes(kBoardFile));
-    EXPECT_TRUE(ServiceGone("loader"));
+    EXPECT_TRUE(WaitUntilUnlisted("loader"));
 }

@@ -6,33 +6,18 @@
 
 #include <gtest/gtest.h>
 
-#include "FirmwareFiles.h"
 #include "LoaderRun.h"
-#include "Scm.h"
 
 using namespace loadertest;
 
-namespace {
-
-// The board driver stand-in, registered as VDXQB480 where the applet puts it.
-void RegisterBoardDriver()
-{
-    const std::string image = DriversFolder() + "\\vdxqb480.sys";
-    ASSERT_TRUE(CopyFileA(QB480_FAKEVDX_SYS, image.c_str(), FALSE)) << GetLastError();
-    ASSERT_EQ(harness::CreateDriverService("VDXQB480", "VDXQB480", image), 0u);
-}
-
-}  // namespace
-
 TEST_F(LoaderRun, StoppedDriverGivesItsBoardValuesWithoutAsking)
 {
-    RegisterBoardDriver();
-    SetDword(kDriverParamKey, "MEM_SEG", 0xE0000);
-    SetDword(kDriverParamKey, "PORT", 0x2A0);
-    SetDword(kDriverParamKey, "IRQ", 5);
+    ASSERT_TRUE(RegisterBoardDriver(SERVICE_DEMAND_START));
+    WriteValue(kDriverParamKey, "MEM_SEG", Dword(0xE0000));
+    WriteValue(kDriverParamKey, "PORT", Dword(0x2A0));
+    WriteValue(kDriverParamKey, "IRQ", Dword(5));
     const auto driverValues = ReadValues(kDriverParamKey);
-    const std::string image = FirmwareImage(8000, 20);
-    WriteFileBytes(InFolder("fw.hex"), IntelHex(image));
+    const std::string image = PlaceFirmware(8000, 20);
     ASSERT_TRUE(Start());
     ConfirmAndChoose("fw.hex");
     // No board parameters dialog comes first.
@@ -40,14 +25,9 @@ TEST_F(LoaderRun, StoppedDriverGivesItsBoardValuesWithoutAsking)
     EXPECT_EQ(BoxesUntilExit(), Texts{});
     EXPECT_EQ(ExitCode(), 0u);
 
-    const HelperRecord record = ReadHelperRecord();
-    EXPECT_EQ(record.memSeg, 0xE0000u);
-    EXPECT_EQ(record.port, 0x2A0u);
-    EXPECT_EQ(record.firmwareFile, "fw.bin");
-    EXPECT_EQ(ReadFileBytes(kBoardFile), image);
-    EXPECT_TRUE(ServiceGone("loader"));
+    ExpectDelivered(image, 0xE0000, 0x2A0);
     EXPECT_EQ(ReadValues(kDriverParamKey), driverValues);
-    EXPECT_EQ(harness::ServiceState("VDXQB480"), DWORD{SERVICE_STOPPED});
+    EXPECT_EQ(ServiceState("VDXQB480"), DWORD{SERVICE_STOPPED});
 }
 
 struct DriverValues {
@@ -63,10 +43,10 @@ class UnreadableDriverValue : public LoaderRun, public ::testing::WithParamInter
 TEST_P(UnreadableDriverValue, IsHandedOnAsZero)
 {
     const DriverValues& row = GetParam();
-    RegisterBoardDriver();
+    ASSERT_TRUE(RegisterBoardDriver(SERVICE_DEMAND_START));
     for (const auto& [name, value] : row.stored)
-        SetValue(kDriverParamKey, name.c_str(), value.type, value.data);
-    WriteFileBytes(InFolder("fw.hex"), IntelHex(FirmwareImage(700, 22)));
+        WriteValue(kDriverParamKey, name, value);
+    PlaceFirmware(700, 22);
     ASSERT_TRUE(Start());
     ConfirmAndChoose("fw.hex");
     EXPECT_EQ(NextBox(), kStartFailed);
@@ -78,7 +58,7 @@ TEST_P(UnreadableDriverValue, IsHandedOnAsZero)
     EXPECT_EQ(record.port, row.port);
     EXPECT_EQ(record.firmwareFile, "fw.bin");
     EXPECT_FALSE(ReadFileBytes(kBoardFile));
-    EXPECT_TRUE(ServiceGone("loader"));
+    EXPECT_TRUE(WaitUntilUnlisted("loader"));
     EXPECT_TRUE(KeyExists(kDriverParamKey));
     EXPECT_EQ(ReadValues(kDriverParamKey), row.stored);
 }
@@ -86,32 +66,31 @@ TEST_P(UnreadableDriverValue, IsHandedOnAsZero)
 INSTANTIATE_TEST_SUITE_P(
     Values, UnreadableDriverValue,
     ::testing::Values(DriverValues{"NoParameterKey", {}, 0, 0},
-                      DriverValues{"PortMissing", {{"MEM_SEG", {REG_DWORD, BytesOf(0xD0000)}}}, 0xD0000, 0},
+                      DriverValues{"PortMissing", {{"MEM_SEG", Dword(0xD0000)}}, 0xD0000, 0},
                       DriverValues{"MemSegLongerThanFourBytes",
                                    {{"MEM_SEG", {REG_QWORD, BytesOf(0xD0000, 8)}},
-                                    {"PORT", {REG_DWORD, BytesOf(0x300)}}},
+                                    {"PORT", Dword(0x300)}},
                                    0,
                                    0x300}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LoaderRun, RunningDriverIsRefusedAfterTheImageWasWritten)
 {
-    RegisterBoardDriver();
-    ASSERT_EQ(harness::StartDriverService("VDXQB480"), 0u);
+    ASSERT_TRUE(RegisterBoardDriver(SERVICE_DEMAND_START));
+    ASSERT_EQ(StartDriverService("VDXQB480"), 0u);
     const auto driverValues = ReadValues(kDriverParamKey);  // as the running driver published them
     ASSERT_FALSE(driverValues.empty());
-    const std::string image = FirmwareImage(3000, 21);
-    WriteFileBytes(InFolder("fw.hex"), IntelHex(image));
+    const std::string image = PlaceFirmware(3000, 21);
     ASSERT_TRUE(Start());
     ConfirmAndChoose("fw.hex");
     EXPECT_EQ(BoxesUntilExit(), Texts{kDriverActive});
     EXPECT_EQ(ExitCode(), 0u);
 
-    EXPECT_EQ(ReadFileBytes(DriversFolder() + "\\fw.bin"), image);
+    EXPECT_EQ(ReadFileBytes(ImageFile()), image);
     EXPECT_FALSE(KeyExists(kLoaderServiceKey));
-    EXPECT_FALSE(harness::IsServiceListed("loader"));
+    EXPECT_FALSE(IsServiceListed("loader"));
     EXPECT_FALSE(KeyExists(kHelperRecordKey));
     EXPECT_FALSE(ReadFileBytes(kBoardFile));
-    EXPECT_EQ(harness::ServiceState("VDXQB480"), DWORD{SERVICE_RUNNING});
+    EXPECT_EQ(ServiceState("VDXQB480"), DWORD{SERVICE_RUNNING});
     EXPECT_EQ(ReadValues(kDriverParamKey), driverValues);
 }

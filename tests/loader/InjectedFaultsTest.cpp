@@ -6,10 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "FirmwareFiles.h"
 #include "LoaderRun.h"
-#include "Robot.h"
-#include "Scm.h"
 #include "resource.h"
 
 using namespace loadertest;
@@ -18,15 +15,15 @@ using namespace loadertest;
 // helper, finding no values, refuses the download.
 TEST_F(LoaderRun, FailedRegistryWritesAreEachReported)
 {
-    WriteFileBytes(InFolder("fw.hex"), IntelHex(FirmwareImage(800, 40)));
+    PlaceFirmware(800, 40);
     ASSERT_TRUE(Start());
-    ASSERT_TRUE(harness::InjectFaults(Child(), {{"RegSetValueExA", ERROR_ACCESS_DENIED}}));
+    ASSERT_TRUE(InjectFaults(Child(), {{"RegSetValueExA", ERROR_ACCESS_DENIED}}));
     ConfirmAndChoose("fw.hex");
     const HWND board = WaitForBoardDialog();
     ASSERT_TRUE(board);
-    harness::SetText(board, IDC_MEMORY_SEGMENT, "D0000");
-    harness::SetText(board, IDC_PORT_ADDRESS, "300");
-    harness::Click(board, IDOK);
+    SetText(board, IDC_MEMORY_SEGMENT, "D0000");
+    SetText(board, IDC_PORT_ADDRESS, "300");
+    Click(board, IDOK);
     EXPECT_EQ(BoxesUntilExit(), (Texts{"Could not write MemSeg", "Could not write Port",
                                        "Could not write Firmware filename", kStartFailed}));
     EXPECT_EQ(ExitCode(), 0u);
@@ -36,24 +33,19 @@ TEST_F(LoaderRun, FailedRegistryWritesAreEachReported)
     EXPECT_FALSE(record.memSeg);
     EXPECT_FALSE(record.port);
     EXPECT_FALSE(record.firmwareFile);
-    EXPECT_TRUE(ServiceGone("loader"));
+    EXPECT_TRUE(WaitUntilUnlisted("loader"));
 }
 
 // A helper key that cannot be opened is not reported: nothing is stored,
 // the dialog closes, and only the refused download tells.
 TEST_F(LoaderRun, UnopenableHelperKeyStoresNothingSilently)
 {
-    WriteFileBytes(InFolder("fw.hex"), IntelHex(FirmwareImage(800, 41)));
-    ASSERT_TRUE(Start());
-    ASSERT_TRUE(harness::InjectFaults(Child(), {{"RegCreateKeyExA", ERROR_ACCESS_DENIED}}));
-    ConfirmAndChoose("fw.hex");
-    AcceptBoardParameters("D0000", "300");
-    EXPECT_EQ(BoxesUntilExit(), Texts{kStartFailed});
-    EXPECT_EQ(ExitCode(), 0u);
+    PlaceFirmware(800, 41);
+    EXPECT_EQ(Run("fw.hex", "D0000", "300", {{"RegCreateKeyExA", ERROR_ACCESS_DENIED}}), Texts{kStartFailed});
     const HelperRecord record = ReadHelperRecord();
     EXPECT_FALSE(record.memSeg);
     EXPECT_FALSE(record.firmwareFile);
-    EXPECT_TRUE(ServiceGone("loader"));
+    EXPECT_TRUE(WaitUntilUnlisted("loader"));
 }
 
 struct RegistrationFault {
@@ -69,22 +61,16 @@ class FailedRegistration : public LoaderRun, public ::testing::WithParamInterfac
 TEST_P(FailedRegistration, IsReportedAndAbortsTheRun)
 {
     const RegistrationFault& row = GetParam();
-    const std::string image = FirmwareImage(900, 42);
-    WriteFileBytes(InFolder("fw.hex"), IntelHex(image));
-    ASSERT_TRUE(Start());
-    ASSERT_TRUE(harness::InjectFaults(Child(), {{"CreateServiceA", row.error}}));
-    ConfirmAndChoose("fw.hex");
-    AcceptBoardParameters("D0000", "300");
-    EXPECT_EQ(BoxesUntilExit(), (Texts{row.message, kInstallAborted}));
-    EXPECT_EQ(ExitCode(), 0u);
-    EXPECT_FALSE(harness::IsServiceListed("loader"));
+    const std::string image = PlaceFirmware(900, 42);
+    EXPECT_EQ(Run("fw.hex", "D0000", "300", {{"CreateServiceA", row.error}}), (Texts{row.message, kInstallAborted}));
+    EXPECT_FALSE(IsServiceListed("loader"));
     EXPECT_FALSE(KeyExists(kHelperRecordKey));
     EXPECT_FALSE(ReadFileBytes(kBoardFile));
-    EXPECT_EQ(ReadFileBytes(DriversFolder() + "\\fw.bin"), image);
+    EXPECT_EQ(ReadFileBytes(ImageFile()), image);
     const auto values = ReadValues(kLoaderParamKey);
-    EXPECT_EQ(values, (std::map<std::string, RegValue>{{"MEM_SEG", {REG_DWORD, BytesOf(0xD0000)}},
-                                                        {"PORT", {REG_DWORD, BytesOf(0x300)}},
-                                                        {"FirmwareFile", {REG_SZ, std::string("fw.bin", 7)}}}));
+    EXPECT_EQ(values, (std::map<std::string, RegValue>{{"MEM_SEG", Dword(0xD0000)},
+                                                        {"PORT", Dword(0x300)},
+                                                        {"FirmwareFile", Sz("fw.bin")}}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -97,14 +83,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(LoaderRun, FailedStartCallIsReportedAndTheServiceDeleted)
 {
-    WriteFileBytes(InFolder("fw.hex"), IntelHex(FirmwareImage(900, 43)));
-    ASSERT_TRUE(Start());
-    ASSERT_TRUE(harness::InjectFaults(Child(), {{"StartServiceA", ERROR_SERVICE_DISABLED}}));
-    ConfirmAndChoose("fw.hex");
-    AcceptBoardParameters("D0000", "300");
-    EXPECT_EQ(BoxesUntilExit(), Texts{kStartFailed});
-    EXPECT_EQ(ExitCode(), 0u);
+    PlaceFirmware(900, 43);
+    EXPECT_EQ(Run("fw.hex", "D0000", "300", {{"StartServiceA", ERROR_SERVICE_DISABLED}}), Texts{kStartFailed});
     EXPECT_FALSE(KeyExists(kHelperRecordKey));
     EXPECT_FALSE(ReadFileBytes(kBoardFile));
-    EXPECT_TRUE(ServiceGone("loader"));
+    EXPECT_TRUE(WaitUntilUnlisted("loader"));
 }

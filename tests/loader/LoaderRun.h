@@ -7,25 +7,26 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "CallSite.h"
 #include "Child.h"
+#include "FirmwareFiles.h"
+#include "HarnessFiles.h"
+#include "RegValue.h"
+#include "Robot.h"
+#include "Scm.h"
+#include "SimulatedBoard.h"
+#include "TestKeys.h"
 
 namespace loadertest {
 
-using Texts = std::vector<std::string>;
+using namespace harness;
 
 inline constexpr char kCaption[] = "qb480load";
 inline constexpr char kBoardDialog[] = "Enter board parameters:";
 inline constexpr char kProgressWindow[] = "Loading in progress";
-inline constexpr char kBoardFile[] = "C:\\qb480board.bin";
-inline constexpr char kHelperRecordKey[] = "SOFTWARE\\QB480Test\\LoaderRun";
-inline constexpr char kTestKey[] = "SOFTWARE\\QB480Test";
 inline constexpr char kLoaderServiceKey[] = "SYSTEM\\CurrentControlSet\\Services\\loader";
 inline constexpr char kLoaderParamKey[] = "SYSTEM\\CurrentControlSet\\Services\\loader\\Parameters";
 inline constexpr char kDriverServiceKey[] = "SYSTEM\\CurrentControlSet\\Services\\VDXQB480";
@@ -38,38 +39,17 @@ inline constexpr char kDriverActive[] =
     "The vdxqb480 driver is active. Please stop it and restart the firmware loader";
 inline constexpr char kInstallAborted[] = "Couldn't install the loader service: installation aborted";
 
-// What fakeloader.sys read and returned when the loader started it.
-struct HelperRecord {
-    bool present = false;
-    std::optional<DWORD> memSeg, port, bytes, result;
-    std::optional<std::string> firmwareFile;
-};
-HelperRecord ReadHelperRecord();
+// The image file a run leaves in the drivers folder.
+std::string ImageFile(const std::string& name = "fw.bin");
 
-// HKEY_LOCAL_MACHINE as the test sees it.
-bool KeyExists(const std::string& path);
-struct RegValue {
-    DWORD type = REG_NONE;
-    std::string data;
-    bool operator==(const RegValue& other) const { return type == other.type && data == other.data; }
-};
-// Every value of the key by name; empty when the key is missing.
-std::map<std::string, RegValue> ReadValues(const std::string& path);
-// A REG_DWORD or REG_SZ value; nothing when missing or of another type.
-std::optional<DWORD> ReadDword(const std::string& path, const char* name);
-std::optional<std::string> ReadString(const std::string& path, const char* name);
-// The little-endian bytes of a value as the registry stores them.
-std::string BytesOf(std::uint64_t value, std::size_t size = 4);
-void SetValue(const std::string& path, const char* name, DWORD type, const std::string& data);
-void SetDword(const std::string& path, const char* name, DWORD value);
+// A download that succeeded: what the helper read, the image in the board,
+// and no helper service left behind.
+void ExpectDelivered(const std::string& image, DWORD memSeg, DWORD port, const std::string& imageName = "fw.bin",
+                     CallSite where = {});
 
-std::string DriversFolder();
-// Nothing when the file is missing, so that "gone" and "empty" differ.
-std::optional<std::string> ReadFileBytes(const std::string& path);
-void WriteFileBytes(const std::string& path, const std::string& bytes);
-
-// Waits until the SCM no longer lists the service; false when it stays.
-bool ServiceGone(const std::string& name);
+// A registration of the helper left by an interrupted run, with the values
+// that run handed over: MEM_SEG C0000, PORT 100, FirmwareFile "old.bin".
+void LeaveStaleHelperRegistration(CallSite where = {});
 
 class LoaderRun : public ::testing::Test {
 protected:
@@ -81,31 +61,41 @@ protected:
     std::string InFolder(const std::string& name) const { return m_folder + "\\" + name; }
     // A subfolder of the test's folder, created.
     std::string Subfolder(const std::string& name) const;
+    // FirmwareImage(size, seed) written as Intel HEX into the test's folder
+    // under that name; the image.
+    std::string PlaceFirmware(std::size_t size, std::uint32_t seed, const std::string& name = "fw.hex") const;
 
     // Starts the copy with this current directory (default: its folder) and
     // waits for the confirmation dialog.
-    bool Start(const std::string& currentDirectory = std::string(), harness::CallSite where = {});
-    void Confirm(harness::CallSite where = {});
+    bool Start(const std::string& currentDirectory = std::string(), CallSite where = {});
+    void Confirm(CallSite where = {});
     // Confirms and types name into the Open dialog.
-    void ConfirmAndChoose(const std::string& name, harness::CallSite where = {});
-    HWND WaitForBoardDialog(harness::CallSite where = {});
+    void ConfirmAndChoose(const std::string& name, CallSite where = {});
+    HWND WaitForBoardDialog(CallSite where = {});
     // Types both entries and presses OK; the dialog must close.
-    void AcceptBoardParameters(const std::string& memory, const std::string& port, harness::CallSite where = {});
+    void AcceptBoardParameters(const std::string& memory, const std::string& port, CallSite where = {});
+    // The whole run of an operator who picks name and, when the board
+    // values are asked for, types memory and port: the boxes until the
+    // program ended, which it must with exit code 0. The faults are injected
+    // while the confirmation waits (see harness::InjectFaults).
+    using Faults = std::vector<std::pair<std::string, DWORD>>;
+    Texts Run(const std::string& name, const std::string& memory = "D0000", const std::string& port = "300",
+              const Faults& faults = {}, CallSite where = {});
     // The text of every message box until the program ends, in order, each
     // dismissed with OK; each must be the application's box (caption,
     // exclamation icon, one OK button). Reports a program that does not end.
-    Texts BoxesUntilExit(int timeoutMs = 15000, harness::CallSite where = {});
+    Texts BoxesUntilExit(int timeoutMs = 15000, CallSite where = {});
     // The next box's text, checked like those of BoxesUntilExit.
-    std::string NextBox(harness::CallSite where = {});
+    std::string NextBox(CallSite where = {});
     std::optional<DWORD> ExitCode(int timeoutMs = 5000) const;
 
     DWORD pid() const { return m_child->pid(); }
-    harness::CChild& Child() { return *m_child; }
+    CChild& Child() { return *m_child; }
     HWND MainDialog() const { return m_main; }
 
 private:
     std::string m_folder;
-    std::optional<harness::CChild> m_child;
+    std::optional<CChild> m_child;
     HWND m_main = nullptr;
 };
 

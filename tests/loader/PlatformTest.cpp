@@ -7,10 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "FirmwareFiles.h"
 #include "ImportFaults.h"
 #include "LoaderRun.h"
-#include "Robot.h"
 #include "resource.h"
 
 using namespace loadertest;
@@ -38,7 +36,7 @@ void ExpectModalTo(HWND main, const std::string& function, const std::string& pr
 
 TEST_F(LoaderRun, OpenAndBoardDialogsAreModalToTheMainWindow)
 {
-    WriteFileBytes(InFolder("fw.hex"), IntelHex(FirmwareImage(700, 51)));
+    PlaceFirmware(700, 51);
     ASSERT_TRUE(Start());
     ASSERT_TRUE(harness::InjectFaults(Child(), {{"GetOpenFileNameA", 0}, {"DialogBoxParamA", 0}}));
     const HWND main = MainDialog();
@@ -82,12 +80,12 @@ TEST_F(LoaderRun, AboutBoxIsModalToTheMainWindow)
 // real folder in it: the image must not be written there all the same.
 TEST_F(LoaderRun, SystemFolderTooLongForMaxPathWritesNoImage)
 {
-    WriteFileBytes(InFolder("fw.hex"), IntelHex(FirmwareImage(600, 52)));
+    PlaceFirmware(600, 52);
     ASSERT_TRUE(Start());
     ASSERT_TRUE(harness::InjectFaults(Child(), {{"GetSystemDirectoryA", MAX_PATH}}));
     ConfirmAndChoose("fw.hex");
     EXPECT_EQ(BoxesUntilExit(), Texts{kConversionFailed});
     EXPECT_EQ(ExitCode(), 0u);
-    EXPECT_FALSE(ReadFileBytes(DriversFolder() + "\\fw.bin"));
+    EXPECT_FALSE(ReadFileBytes(ImageFile()));
     EXPECT_FALSE(KeyExists(kLoaderParamKey));
 }

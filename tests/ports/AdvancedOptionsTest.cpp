@@ -8,9 +8,7 @@
 
 #include "AdvancedDlg.h"
 #include "ImportFaults.h"
-#include "ImportHook.h"
-#include "PortsSession.h"
-#include "Robot.h"
+#include "PortsTest.h"
 
 using namespace portstest;
 
@@ -21,7 +19,7 @@ constexpr int kRxTimeout = 1003;
 constexpr int kRxThreshold = 1004;
 constexpr int kTxLoad = 1005;
 constexpr int kApply = 1048;
-constexpr int kExit = 1036;
+constexpr int kExitButton = 1036;
 constexpr int kMultidrop = 13;
 constexpr int kHalfDuplex = 14;
 constexpr int kPortList = 0;
@@ -44,64 +42,54 @@ void PrintTo(const Modes& modes, std::ostream* out)
 }
 const Modes kDefaults{"1", "0", "12", false, false};
 
-Modes Read(HWND dlg, harness::CallSite where = {})
+Modes Read(HWND dlg, CallSite where = {})
 {
-    return {harness::GetText(dlg, kRxTimeout, where), harness::GetText(dlg, kRxThreshold, where),
-            harness::GetText(dlg, kTxLoad, where), harness::IsChecked(dlg, kMultidrop, where),
-            harness::IsChecked(dlg, kHalfDuplex, where)};
+    return {GetText(dlg, kRxTimeout, where), GetText(dlg, kRxThreshold, where),
+            GetText(dlg, kTxLoad, where), IsChecked(dlg, kMultidrop, where),
+            IsChecked(dlg, kHalfDuplex, where)};
 }
 
 // Half duplex first: checking it checks multidrop too.
-void Type(HWND dlg, const Modes& modes, harness::CallSite where = {})
+void Type(HWND dlg, const Modes& modes, CallSite where = {})
 {
-    harness::SetText(dlg, kRxTimeout, modes.timeout, where);
-    harness::SetText(dlg, kRxThreshold, modes.threshold, where);
-    harness::SetText(dlg, kTxLoad, modes.load, where);
-    harness::SetCheck(dlg, kHalfDuplex, modes.halfDuplex, where);
-    harness::SetCheck(dlg, kMultidrop, modes.multidrop, where);
+    SetText(dlg, kRxTimeout, modes.timeout, where);
+    SetText(dlg, kRxThreshold, modes.threshold, where);
+    SetText(dlg, kTxLoad, modes.load, where);
+    SetCheck(dlg, kHalfDuplex, modes.halfDuplex, where);
+    SetCheck(dlg, kMultidrop, modes.multidrop, where);
 }
 
-HWND Open(HWND main, Texts* boxes = nullptr, harness::CallSite where = {})
+HWND Open(HWND main, Texts* boxes = nullptr, CallSite where = {})
 {
     return OpenFromMain(main, kAdvancedButton, kCaption, boxes, where);
 }
 
 // A user's choice of port, handled before this returns: the dialog's
 // handler opens nothing, so the notification can be sent.
-void Choose(HWND dlg, int index, harness::CallSite where = {})
+void Choose(HWND dlg, int index, CallSite where = {})
 {
     const HWND list = GetDlgItem(dlg, kPortList);
     DWORD_PTR result = 0;
     if (!list || !SendMessageTimeoutA(list, CB_SETCURSEL, index, 0, SMTO_ABORTIFHUNG, 2000, &result) ||
         static_cast<int>(result) != index) {
-        harness::Fail(where, "the port list has no item " + std::to_string(index));
+        Fail(where, "the port list has no item " + std::to_string(index));
         return;
     }
     SendMessageTimeoutA(dlg, WM_COMMAND, MAKEWPARAM(kPortList, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list),
                         SMTO_ABORTIFHUNG, 2000, &result);
 }
 
-// Presses Apply and waits until the port's value holds the word; a failure
-// when it does not, or when a box came.
-void Apply(HWND dlg, const std::string& port, std::uint32_t word, harness::CallSite where = {})
-{
-    harness::Click(dlg, kApply, where);
-    if (!harness::WaitUntil([&] { return ReadValue(kModesKey, port) == Dword(word); }, 3000))
-        harness::Fail(where, "Apply did not store the word under " + port);
-    harness::NoMessageBox(kSelf, 0, where);
-}
-
 // Presses Apply expecting a refusal: its text, once the focus is in the
 // refused field with its entry selected.
-std::string Refusal(HWND dlg, int field, harness::CallSite where = {})
+std::string Refusal(HWND dlg, int field, CallSite where = {})
 {
-    harness::Click(dlg, kApply, where);
-    const std::string text = TakeBox(where);
-    const int length = static_cast<int>(harness::GetText(dlg, field, where).size());
-    if (!harness::WaitUntil([&] { return harness::FocusedControlId(dlg) == field; }, 2000))
-        harness::Fail(where, "the focus is not in field " + std::to_string(field) + " after \"" + text + "\"");
-    else if (harness::Selection(dlg, field, where) != std::make_pair(0, length))
-        harness::Fail(where, "the entry is not selected after \"" + text + "\"");
+    Click(dlg, kApply, where);
+    const std::string text = TakeBox(kSelf, where);
+    const int length = static_cast<int>(GetText(dlg, field, where).size());
+    if (!WaitUntil([&] { return FocusedControlId(dlg) == field; }, 2000))
+        Fail(where, "the focus is not in field " + std::to_string(field) + " after \"" + text + "\"");
+    else if (Selection(dlg, field, where) != std::make_pair(0, length))
+        Fail(where, "the entry is not selected after \"" + text + "\"");
     return text;
 }
 
@@ -124,11 +112,11 @@ bool AllEditingDisabled(HWND dlg)
 // A port-less dialog: an empty list, empty disabled fields, and an Apply
 // command that still arrives (posted, as a stray accelerator would) stores
 // nothing and says nothing.
-void ExpectNoPortToEdit(HWND dlg, harness::CallSite where = {})
+void ExpectNoPortToEdit(HWND dlg, CallSite where = {})
 {
     const testing::ScopedTrace trace(where.file, where.line, "a dialog without ports");
-    EXPECT_EQ(harness::ComboItems(dlg, kPortList), Texts{});
-    EXPECT_EQ(harness::ComboSelection(dlg, kPortList), -1);
+    EXPECT_EQ(ComboItems(dlg, kPortList), Texts{});
+    EXPECT_EQ(ComboSelection(dlg, kPortList), -1);
     EXPECT_TRUE(AllEditingDisabled(dlg));
     EXPECT_EQ(Read(dlg), (Modes{"", "", "", false, false}));
     PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(kApply, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, kApply)));
@@ -136,9 +124,9 @@ void ExpectNoPortToEdit(HWND dlg, harness::CallSite where = {})
     EXPECT_FALSE(KeyExists(kModesKey));
 }
 
-void ExitWith(HWND dlg, harness::CallSite where = {})
+void ExitWith(HWND dlg, CallSite where = {})
 {
-    harness::Click(dlg, kExit, where);
+    Click(dlg, kExitButton, where);
     ExpectClosed(dlg, where);
 }
 
@@ -148,6 +136,19 @@ protected:
     {
         CPortsTest::SetUp();
         WritePorts(8, 3);
+    }
+
+    // Presses Apply and waits until the port's value holds the word; a
+    // failure when it does not, or when Apply showed a box.
+    void Apply(HWND dlg, const std::string& port, std::uint32_t word, CallSite where = {}) const
+    {
+        const Texts before = BoxesShown();
+        Click(dlg, kApply, where);
+        if (!WaitUntil([&] { return ReadValue(kModesKey, port) == Dword(word); }, 3000))
+            Fail(where, "Apply did not store the word under " + port);
+        Settle(dlg);
+        if (BoxesShown() != before)
+            Fail(where, "Apply showed \"" + BoxesShown().back() + "\"");
     }
 };
 
@@ -161,8 +162,8 @@ TEST_F(AdvancedOptions, PortsWithoutStoredModesShowTheDefaultsAndApplyStoresTheD
     bool openAfterApply = false;
     WithMainDialog([&](HWND main) {
         const HWND dlg = Open(main, &boxes);
-        items = harness::ComboItems(dlg, kPortList);
-        selected = harness::ComboSelection(dlg, kPortList);
+        items = ComboItems(dlg, kPortList);
+        selected = ComboSelection(dlg, kPortList);
         shown = Read(dlg);
         EXPECT_FALSE(KeyExists(kModesKey));
         Apply(dlg, "COM3", kDefaultWord);
@@ -198,8 +199,8 @@ TEST_F(AdvancedOptions, ApplyStoresTheExactWordUnderTheSelectedPortsOwnName)
 TEST_F(AdvancedOptions, StoredWordsAreShownPortByPortWhateverTheirType)
 {
     WriteValue(kModesKey, "COM4", Dword(0x0A080403));
-    WriteValue(kModesKey, "COM5", Raw(REG_BINARY, std::string("\x02\x05\x03\x07", 4)));
-    WriteValue(kModesKey, "COM6", Raw(REG_QWORD, std::string("\x01\x05\x03\x07\x00\x00\x00\x00", 8)));
+    WriteValue(kModesKey, "COM5", RegValue{REG_BINARY, std::string("\x02\x05\x03\x07", 4)});
+    WriteValue(kModesKey, "COM6", RegValue{REG_QWORD, std::string("\x01\x05\x03\x07\x00\x00\x00\x00", 8)});
     WriteValue(kModesKey, "COM7", Dword(0xFF0C01FC));  // bits 2 to 7 mean nothing
     WriteValue(kModesKey, "com8", Dword(0x02020202));  // value names ignore letter case
     std::vector<Modes> shown;
@@ -227,12 +228,12 @@ TEST_F(AdvancedOptions, HalfDuplexChecksMultidropButNotTheReverse)
     Modes afterMultidrop, afterHalfDuplex, afterClearingMultidrop;
     WithMainDialog([&](HWND main) {
         const HWND dlg = Open(main);
-        harness::SetCheck(dlg, kMultidrop, true);
+        SetCheck(dlg, kMultidrop, true);
         afterMultidrop = Read(dlg);
-        harness::SetCheck(dlg, kMultidrop, false);
-        harness::SetCheck(dlg, kHalfDuplex, true);
+        SetCheck(dlg, kMultidrop, false);
+        SetCheck(dlg, kHalfDuplex, true);
         afterHalfDuplex = Read(dlg);
-        harness::SetCheck(dlg, kMultidrop, false);
+        SetCheck(dlg, kMultidrop, false);
         afterClearingMultidrop = Read(dlg);
         // The boxes are stored as they stand.
         Apply(dlg, "COM3", 0x01000C02);
@@ -277,7 +278,7 @@ TEST_F(AdvancedOptions, RefusedEntriesNameTheirBoundsAndChangeNothing)
             SCOPED_TRACE(typed);
             Type(dlg, {"10", "8", "4", true, true});  // would be stored if accepted
             for (const auto& [id, text] : row.entries)
-                harness::SetText(dlg, id, text);
+                SetText(dlg, id, text);
             EXPECT_EQ(Refusal(dlg, row.field), row.message);
             EXPECT_EQ(ReadValue(kModesKey, "COM3"), Dword(0x02030501));
         }
@@ -327,11 +328,11 @@ TEST_F(AdvancedOptions, EnterDoesNothingAndExitEscapeOrCloseBoxStoreNothing)
         for (int id : {kTxLoad, kRxTimeout, kMultidrop, kPortList}) {
             SCOPED_TRACE("Enter in control " + std::to_string(id));
             FocusControl(dlg, id);
-            harness::PressEnter(dlg);
+            PressEnter(dlg);
             EXPECT_TRUE(StaysOpenQuietly(dlg));
         }
         EXPECT_EQ(Read(dlg), (Modes{"9", "4", "5", true, false}));
-        harness::PressEscape(dlg);
+        PressEscape(dlg);
         ExpectClosed(dlg);
 
         dlg = Open(main);
@@ -341,9 +342,9 @@ TEST_F(AdvancedOptions, EnterDoesNothingAndExitEscapeOrCloseBoxStoreNothing)
 
         dlg = Open(main);
         Type(dlg, {"9", "4", "5", true, false});
-        PressCloseBox(dlg);
+        ChooseSystemMenuCommand(dlg, SC_CLOSE);
         ExpectClosed(dlg);
-        EXPECT_TRUE(harness::NoMessageBox(kSelf, 50));
+        EXPECT_TRUE(NoMessageBox(kSelf, 50));
     });
     EXPECT_FALSE(KeyExists(kModesKey));
 }
@@ -369,7 +370,7 @@ TEST_F(AdvancedOptions, PortsStartAtZeroWhenTheirFirstNumberWasNeverRead)
     Texts boxes, items;
     WithMainDialog([&](HWND main) {
         const HWND dlg = Open(main, &boxes);
-        items = harness::ComboItems(dlg, kPortList);
+        items = ComboItems(dlg, kPortList);
         ExitWith(dlg);
     });
     EXPECT_EQ(boxes, Texts{"Couldn't read PortsStartingAt from registry"});
@@ -381,18 +382,18 @@ TEST_F(AdvancedOptions, EachOpeningReadsThePortsAgainAndKeepsWhatItCannotRead)
     Texts first, kept, reread, keptBoxes;
     WithMainDialog([&](HWND main) {
         HWND dlg = Open(main);
-        first = harness::ComboItems(dlg, kPortList);
+        first = ComboItems(dlg, kPortList);
         ExitWith(dlg);
 
         DeleteValue(kParamKey, "TotalNumberOfPorts");
         DeleteValue(kParamKey, "PortsStartingAt");
         dlg = Open(main, &keptBoxes);
-        kept = harness::ComboItems(dlg, kPortList);
+        kept = ComboItems(dlg, kPortList);
         ExitWith(dlg);
 
         WritePorts(2, 7);
         dlg = Open(main);
-        reread = harness::ComboItems(dlg, kPortList);
+        reread = ComboItems(dlg, kPortList);
         ExitWith(dlg);
     });
     EXPECT_EQ(first, PortNames("COM", 3, 8));
@@ -424,7 +425,7 @@ TEST_F(AdvancedOptions, NoPortsReportedLeavesNothingToEdit)
     WithMainDialog([&](HWND main) {
         const HWND dlg = Open(main, &boxes);
         ExpectNoPortToEdit(dlg);
-        harness::PressEscape(dlg);
+        PressEscape(dlg);
         ExpectClosed(dlg);
     });
     EXPECT_EQ(boxes, Texts{});
@@ -437,7 +438,7 @@ TEST_F(AdvancedOptions, HugePortCountIsCutToWhatCanBeListed)
     Modes last;
     WithMainDialog([&](HWND main) {
         const HWND dlg = Open(main, &boxes);
-        items = harness::ComboItems(dlg, kPortList);
+        items = ComboItems(dlg, kPortList);
         Choose(dlg, 255);
         last = Read(dlg);
         Type(dlg, {"10", "8", "4", true, true});
@@ -457,7 +458,7 @@ TEST_F(AdvancedOptions, PortNumbersStopAtTheLargestNumber)
     Texts boxes, items;
     WithMainDialog([&](HWND main) {
         const HWND dlg = Open(main, &boxes);
-        items = harness::ComboItems(dlg, kPortList);
+        items = ComboItems(dlg, kPortList);
         Choose(dlg, 5);
         Apply(dlg, "COM4294967295", kDefaultWord);
         ExitWith(dlg);
@@ -471,18 +472,18 @@ TEST_F(AdvancedOptions, PortNumbersStopAtTheLargestNumber)
 TEST_F(AdvancedOptions, PortValuesAreTakenFromAnyFourBytesAndLongerDataIsMissing)
 {
     const std::string eightBytes("\x02\x00\x00\x00\x00\x00\x00\x00", 8);
-    WriteValue(kParamKey, "TotalNumberOfPorts", Raw(REG_QWORD, eightBytes));
-    WriteValue(kParamKey, "PortsStartingAt", Raw(REG_BINARY, eightBytes));
+    WriteValue(kParamKey, "TotalNumberOfPorts", RegValue{REG_QWORD, eightBytes});
+    WriteValue(kParamKey, "PortsStartingAt", RegValue{REG_BINARY, eightBytes});
     Texts longBoxes, shortBoxes, longItems, shortItems;
     WithMainDialog([&](HWND main) {
         HWND dlg = Open(main, &longBoxes);
-        longItems = harness::ComboItems(dlg, kPortList);
+        longItems = ComboItems(dlg, kPortList);
         ExitWith(dlg);
 
-        WriteValue(kParamKey, "TotalNumberOfPorts", Raw(REG_BINARY, std::string("\x02\x00\x00\x00", 4)));
-        WriteValue(kParamKey, "PortsStartingAt", Raw(REG_NONE, std::string("\x05\x00\x00\x00", 4)));
+        WriteValue(kParamKey, "TotalNumberOfPorts", RegValue{REG_BINARY, std::string("\x02\x00\x00\x00", 4)});
+        WriteValue(kParamKey, "PortsStartingAt", RegValue{REG_NONE, std::string("\x05\x00\x00\x00", 4)});
         dlg = Open(main, &shortBoxes);
-        shortItems = harness::ComboItems(dlg, kPortList);
+        shortItems = ComboItems(dlg, kPortList);
         ExitWith(dlg);
     });
     EXPECT_EQ(longBoxes,
@@ -496,15 +497,15 @@ TEST_F(AdvancedOptions, PrefixChangedInTheMainDialogNamesThePortsAnew)
 {
     WriteValue(kModesKey, "COM3", Dword(0x0A080403));
     WithMainDialog([&](HWND main) {
-        harness::SetText(main, kPrefixField, " lpt ");
-        harness::Click(main, IDOK);  // Exit stores the prefix
+        SetText(main, kPrefix, " lpt ");
+        Click(main, IDOK);  // Exit stores the prefix
         ExpectClosed(main);
     });
     Texts items;
     Modes shown;
     WithMainDialog([&](HWND main) {
         const HWND dlg = Open(main);
-        items = harness::ComboItems(dlg, kPortList);
+        items = ComboItems(dlg, kPortList);
         shown = Read(dlg);
         Apply(dlg, "LPT3", kDefaultWord);
         ExitWith(dlg);
@@ -526,24 +527,24 @@ TEST_F(AdvancedOptions, LongPrefixIsUsedWholeAndOneNoNameCanHoldIsReported)
     WithMainDialog([&](HWND main) {
         WriteValue(kParamKey, "PortNamePrefix", Sz(longPrefix));
         HWND dlg = Open(main, &boxes);
-        longItems = harness::ComboItems(dlg, kPortList);
+        longItems = ComboItems(dlg, kPortList);
         Apply(dlg, longPrefix + "3", kDefaultWord);
         ExitWith(dlg);
 
         WriteValue(kParamKey, "PortNamePrefix", Sz(longest));
         dlg = Open(main, &boxes);
-        longestItems = harness::ComboItems(dlg, kPortList);
+        longestItems = ComboItems(dlg, kPortList);
         ExitWith(dlg);
 
         WriteValue(kParamKey, "PortNamePrefix", Sz(tooLong));
         dlg = Open(main, &boxes);
-        tooLongItems = harness::ComboItems(dlg, kPortList);
+        tooLongItems = ComboItems(dlg, kPortList);
         tooLongDisabled = AllEditingDisabled(dlg);
         ExitWith(dlg);
 
         WriteValue(kParamKey, "PortNamePrefix", Sz("COM"));
         dlg = Open(main, &boxes);
-        comItems = harness::ComboItems(dlg, kPortList);
+        comItems = ComboItems(dlg, kPortList);
         ExitWith(dlg);
     });
     EXPECT_EQ(longItems, PortNames(longPrefix, 3, 8));
@@ -558,13 +559,13 @@ TEST_F(AdvancedOptions, LongPrefixIsUsedWholeAndOneNoNameCanHoldIsReported)
 
 TEST_F(AdvancedOptions, KeyThatCannotBeOpenedIsReportedAndTheWordKeptOnScreen)
 {
-    harness::CImportFaults faults(Cpl());
+    CImportFaults faults(Cpl());
     Modes kept;
     WithMainDialog([&](HWND main) {
         const HWND dlg = Open(main);
         ASSERT_TRUE(faults.Inject("RegCreateKeyExA", ERROR_ACCESS_DENIED));
         Type(dlg, {"9", "4", "5", true, false});
-        harness::Click(dlg, kApply);
+        Click(dlg, kApply);
         EXPECT_EQ(TakeBox(), "Could not open registry key");
         EXPECT_TRUE(StaysOpenQuietly(dlg, 50));
         Choose(dlg, 1);
@@ -579,13 +580,13 @@ TEST_F(AdvancedOptions, KeyThatCannotBeOpenedIsReportedAndTheWordKeptOnScreen)
 TEST_F(AdvancedOptions, FailedWriteIsReportedAndTheWordKeptOnScreen)
 {
     WriteValue(kModesKey, "COM3", Dword(0x02030501));
-    harness::CImportFaults faults(Cpl());
+    CImportFaults faults(Cpl());
     Modes kept;
     WithMainDialog([&](HWND main) {
         const HWND dlg = Open(main);
         ASSERT_TRUE(faults.Inject("RegSetValueExA", ERROR_ACCESS_DENIED));
         Type(dlg, {"9", "4", "5", true, false});
-        harness::Click(dlg, kApply);
+        Click(dlg, kApply);
         EXPECT_EQ(TakeBox(), "Could not write the magic data");
         EXPECT_TRUE(StaysOpenQuietly(dlg, 50));
         Choose(dlg, 1);
@@ -621,7 +622,7 @@ HWND WINAPI FailingCreateWindowExA(DWORD, LPCSTR, LPCSTR, DWORD, int, int, int, 
 
 TEST_F(AdvancedOptions, WithoutItsHalfDuplexBoxTheDialogStillWorks)
 {
-    harness::CImportHook hook(Cpl(), "msvcrt.dll", "malloc", reinterpret_cast<void*>(MallocFailingOnce));
+    CImportHook hook(Cpl(), "msvcrt.dll", "malloc", reinterpret_cast<void*>(MallocFailingOnce));
     ASSERT_TRUE(hook);
     g_realMalloc = hook.original();
     Texts boxes;
@@ -632,13 +633,13 @@ TEST_F(AdvancedOptions, WithoutItsHalfDuplexBoxTheDialogStillWorks)
         g_failingSize = sizeof(qb480::CHalfDuplexCheckBox);
         const HWND dlg = Open(main, &boxes);
         hasHalfDuplex = GetDlgItem(dlg, kHalfDuplex) != nullptr;
-        EXPECT_EQ(harness::ComboItems(dlg, kPortList), PortNames("COM", 3, 8));
-        harness::SetText(dlg, kTxLoad, "4");
-        harness::SetCheck(dlg, kMultidrop, true);
+        EXPECT_EQ(ComboItems(dlg, kPortList), PortNames("COM", 3, 8));
+        SetText(dlg, kTxLoad, "4");
+        SetCheck(dlg, kMultidrop, true);
         Apply(dlg, "COM3", 0x01000401);
         Choose(dlg, 1);
-        otherPortLoad = harness::GetText(dlg, kTxLoad);
-        otherPortMultidrop = harness::IsChecked(dlg, kMultidrop);
+        otherPortLoad = GetText(dlg, kTxLoad);
+        otherPortMultidrop = IsChecked(dlg, kMultidrop);
         ExitWith(dlg);
     });
     EXPECT_EQ(g_failingSize, 0u) << "the allocation to fail never came";
@@ -654,7 +655,7 @@ TEST_F(AdvancedOptions, ControlsThatCannotBeCreatedAreReportedAndNothingIsEditab
     WithMainDialog([&](HWND main) {
         // Only the controls the dialog makes itself come through the
         // module's own CreateWindowExA; its template's do not.
-        harness::CImportHook hook(Cpl(), "user32.dll", "CreateWindowExA",
+        CImportHook hook(Cpl(), "user32.dll", "CreateWindowExA",
                                   reinterpret_cast<void*>(FailingCreateWindowExA));
         ASSERT_TRUE(hook);
         const HWND dlg = Open(main, &boxes);

@@ -4,8 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "ImportFaults.h"
-#include "PortsSession.h"
-#include "Robot.h"
+#include "PortsTest.h"
 
 using namespace portstest;
 
@@ -27,35 +26,35 @@ void PrintTo(const Shown& shown, std::ostream* out)
     *out << (shown.checked ? "checked" : "unchecked") << ", \"" << shown.number << "\"";
 }
 
-Shown Read(HWND dlg, harness::CallSite where = {})
+Shown Read(HWND dlg, CallSite where = {})
 {
-    return {harness::IsChecked(dlg, kStartFromBox, where), harness::GetText(dlg, kNumberField, where)};
+    return {IsChecked(dlg, kStartFromBox, where), GetText(dlg, kNumberField, where)};
 }
 
-HWND Open(HWND main, harness::CallSite where = {})
+HWND Open(HWND main, CallSite where = {})
 {
     return OpenFromMain(main, kPortNumberingButton, kCaption, nullptr, where);
 }
 
-void Enter(HWND dlg, bool checked, const std::string& number, harness::CallSite where = {})
+void Enter(HWND dlg, bool checked, const std::string& number, CallSite where = {})
 {
-    harness::SetCheck(dlg, kStartFromBox, checked, where);
-    harness::SetText(dlg, kNumberField, number, where);
+    SetCheck(dlg, kStartFromBox, checked, where);
+    SetText(dlg, kNumberField, number, where);
 }
 
 // Presses OK expecting a refusal: its text, once the focus is back in the
 // number field with the whole entry selected.
-std::string Refusal(HWND dlg, harness::CallSite where = {})
+std::string Refusal(HWND dlg, CallSite where = {})
 {
-    harness::Click(dlg, IDOK, where);
-    const std::string text = TakeBox(where);
-    const int length = static_cast<int>(harness::GetText(dlg, kNumberField, where).size());
-    if (!harness::WaitUntil([&] { return harness::FocusedControlId(dlg) == kNumberField; }, 2000))
-        harness::Fail(where, "the focus is not in the number field after \"" + text + "\"");
-    else if (harness::Selection(dlg, kNumberField, where) != std::make_pair(0, length))
-        harness::Fail(where, "the entry is not selected after \"" + text + "\"");
-    if (!IsWindowVisible(dlg))
-        harness::Fail(where, "the dialog closed after \"" + text + "\"");
+    Click(dlg, IDOK, where);
+    const std::string text = TakeBox(kSelf, where);
+    const int length = static_cast<int>(GetText(dlg, kNumberField, where).size());
+    if (!WaitUntil([&] { return FocusedControlId(dlg) == kNumberField; }, 2000))
+        Fail(where, "the focus is not in the number field after \"" + text + "\"");
+    else if (Selection(dlg, kNumberField, where) != std::make_pair(0, length))
+        Fail(where, "the entry is not selected after \"" + text + "\"");
+    if (!Settle(dlg) || !IsWindowVisible(dlg))
+        Fail(where, "the dialog closed after \"" + text + "\"");
     return text;
 }
 
@@ -73,9 +72,9 @@ TEST_F(PortNumbering, WithoutAStoredIndexItOpensClearedAndOkDeletesNothing)
         const HWND dlg = Open(main);
         keyMadeByOpening = KeyExists(kParamKey);
         shown = Read(dlg);
-        harness::Click(dlg, IDOK);
+        Click(dlg, IDOK);
         ExpectClosed(dlg);
-        EXPECT_TRUE(harness::NoMessageBox(kSelf, 100));
+        EXPECT_TRUE(NoMessageBox(kSelf, 100));
     });
     EXPECT_EQ(shown, (Shown{false, "0"}));
     EXPECT_TRUE(keyMadeByOpening);
@@ -89,12 +88,12 @@ TEST_F(PortNumbering, StoredIndexOpensCheckedAndClearingTheBoxDeletesIt)
     WithMainDialog([&](HWND main) {
         HWND dlg = Open(main);
         first = Read(dlg);
-        harness::SetCheck(dlg, kStartFromBox, false);
-        harness::Click(dlg, IDOK);
+        SetCheck(dlg, kStartFromBox, false);
+        Click(dlg, IDOK);
         ExpectClosed(dlg);
         dlg = Open(main);
         second = Read(dlg);
-        harness::Click(dlg, IDCANCEL);
+        Click(dlg, IDCANCEL);
         ExpectClosed(dlg);
     });
     EXPECT_EQ(first, (Shown{true, "7"}));
@@ -121,12 +120,12 @@ TEST_F(PortNumbering, CheckedNumbersAreStoredAsTheyAreRead)
             SCOPED_TRACE(std::string("entry \"") + row.entry + "\"");
             WriteValue(kParamKey, kFirstPort, Dword(0xDEADBEEF));  // shown checked: the box stays so
             const HWND dlg = Open(main);
-            harness::SetText(dlg, kNumberField, row.entry);
+            SetText(dlg, kNumberField, row.entry);
             if (row.byEnter) {
                 FocusControl(dlg, kNumberField);
-                harness::PressEnter(dlg);
+                PressEnter(dlg);
             } else {
-                harness::Click(dlg, IDOK);
+                Click(dlg, IDOK);
             }
             ExpectClosed(dlg);
             EXPECT_EQ(ReadValue(kParamKey, kFirstPort), Dword(row.stored));
@@ -142,12 +141,12 @@ TEST_F(PortNumbering, RefusedNumberTextKeepsTheDialogOpenAndTheValue)
         const HWND dlg = Open(main);
         for (const char* entry : entries) {
             SCOPED_TRACE(std::string("entry \"") + entry + "\"");
-            harness::SetText(dlg, kNumberField, entry);
+            SetText(dlg, kNumberField, entry);
             EXPECT_EQ(Refusal(dlg), kPositiveInteger);
             EXPECT_EQ(Read(dlg), (Shown{true, entry}));
             EXPECT_EQ(ReadValue(kParamKey, kFirstPort), Dword(7));
         }
-        harness::Click(dlg, IDCANCEL);
+        Click(dlg, IDCANCEL);
         ExpectClosed(dlg);
     });
     EXPECT_EQ(ReadValue(kParamKey, kFirstPort), Dword(7));
@@ -162,7 +161,7 @@ TEST_F(PortNumbering, NumberIsReadBeforeTheBoxSoLettersKeepTheValue)
         Enter(dlg, false, "seven");
         EXPECT_EQ(Refusal(dlg), kPositiveInteger);
         EXPECT_EQ(ReadValue(kParamKey, kFirstPort), Dword(7));
-        harness::PressEscape(dlg);
+        PressEscape(dlg);
         ExpectClosed(dlg);
     });
     EXPECT_EQ(ReadValue(kParamKey, kFirstPort), Dword(7));
@@ -174,14 +173,14 @@ TEST_F(PortNumbering, CheckedZeroIsNotAValidNumberButClearedZeroDeletes)
     WithMainDialog([&](HWND main) {
         const HWND dlg = Open(main);
         for (const char* zero : {"0", " 000 "}) {
-            harness::SetText(dlg, kNumberField, zero);
-            harness::Click(dlg, IDOK);
+            SetText(dlg, kNumberField, zero);
+            Click(dlg, IDOK);
             EXPECT_EQ(TakeBox(), "Please enter a valid number");
             EXPECT_TRUE(StaysOpenQuietly(dlg, 50));
             EXPECT_EQ(ReadValue(kParamKey, kFirstPort), Dword(7));
         }
-        harness::SetCheck(dlg, kStartFromBox, false);
-        harness::Click(dlg, IDOK);
+        SetCheck(dlg, kStartFromBox, false);
+        Click(dlg, IDOK);
         ExpectClosed(dlg);
     });
     EXPECT_EQ(ReadValue(kParamKey, kFirstPort), std::nullopt);
@@ -193,19 +192,19 @@ TEST_F(PortNumbering, CancelEscapeAndCloseBoxStoreNothing)
     WithMainDialog([&](HWND main) {
         HWND dlg = Open(main);
         Enter(dlg, false, "7");  // OK would delete
-        harness::Click(dlg, IDCANCEL);
+        Click(dlg, IDCANCEL);
         ExpectClosed(dlg);
 
         dlg = Open(main);
         Enter(dlg, true, "9");
-        harness::PressEscape(dlg);
+        PressEscape(dlg);
         ExpectClosed(dlg);
 
         dlg = Open(main);
         Enter(dlg, true, "12");
-        PressCloseBox(dlg);
+        ChooseSystemMenuCommand(dlg, SC_CLOSE);
         ExpectClosed(dlg);
-        EXPECT_TRUE(harness::NoMessageBox(kSelf, 50));
+        EXPECT_TRUE(NoMessageBox(kSelf, 50));
     });
     EXPECT_EQ(ReadValue(kParamKey, kFirstPort), Dword(7));
 
@@ -213,7 +212,7 @@ TEST_F(PortNumbering, CancelEscapeAndCloseBoxStoreNothing)
     WithMainDialog([&](HWND main) {
         const HWND dlg = Open(main);
         Enter(dlg, true, "5");
-        harness::Click(dlg, IDCANCEL);
+        Click(dlg, IDCANCEL);
         ExpectClosed(dlg);
     });
     EXPECT_EQ(ReadValue(kParamKey, kFirstPort), std::nullopt);
@@ -222,7 +221,7 @@ TEST_F(PortNumbering, CancelEscapeAndCloseBoxStoreNothing)
 TEST_F(PortNumbering, KeyThatCannotBeOpenedIsReportedAtOpeningAndOnOk)
 {
     WriteValue(kParamKey, kFirstPort, Dword(7));
-    harness::CImportFaults faults(Cpl());
+    CImportFaults faults(Cpl());
     Texts atOpening;
     Shown shown;
     WithMainDialog([&](HWND main) {
@@ -230,7 +229,7 @@ TEST_F(PortNumbering, KeyThatCannotBeOpenedIsReportedAtOpeningAndOnOk)
         const HWND dlg = OpenFromMain(main, kPortNumberingButton, kCaption, &atOpening);
         shown = Read(dlg);
         Enter(dlg, true, "5");
-        harness::Click(dlg, IDOK);
+        Click(dlg, IDOK);
         EXPECT_EQ(TakeBox(), "Could not open registry key");
         ExpectClosed(dlg);
     });
@@ -242,13 +241,13 @@ TEST_F(PortNumbering, KeyThatCannotBeOpenedIsReportedAtOpeningAndOnOk)
 TEST_F(PortNumbering, FailedWriteIsReportedAndTheDialogCloses)
 {
     WriteValue(kParamKey, kFirstPort, Dword(7));
-    harness::CImportFaults faults(Cpl());
+    CImportFaults faults(Cpl());
     WithMainDialog([&](HWND main) {
         ASSERT_TRUE(faults.Inject("RegSetValueExA", ERROR_ACCESS_DENIED));
         const HWND dlg = Open(main);
         EXPECT_EQ(Read(dlg), (Shown{true, "7"}));
-        harness::SetText(dlg, kNumberField, "12");
-        harness::Click(dlg, IDOK);
+        SetText(dlg, kNumberField, "12");
+        Click(dlg, IDOK);
         EXPECT_EQ(TakeBox(), "Could not write first port suffix");
         ExpectClosed(dlg);
     });

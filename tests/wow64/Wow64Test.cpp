@@ -9,12 +9,8 @@
 
 #include <cctype>
 
-#include "AppletFixture.h"
-#include "Child.h"
-#include "FirmwareFiles.h"
+#include "AppletSession.h"
 #include "LoaderRun.h"
-#include "Robot.h"
-#include "Scm.h"
 
 namespace {
 
@@ -33,21 +29,21 @@ std::string Real(const std::string& path)
 harness::CChild StartControlPanel()
 {
     // From a 32-bit program this is SysWOW64's control.exe, the 32-bit one.
-    return harness::CChild("control.exe \"" + applettest::CplPath() + "\"");
+    return harness::CChild("control.exe \"" + harness::CplPath() + "\"");
 }
 
-using Wow64Applet = applettest::CAppletTest;
+using Wow64Applet = harness::CAppletTest;
 class Wow64Loader : public loadertest::LoaderRun {};
 
 }  // namespace
 
 TEST_F(Wow64Applet, InstallsAndRemovesTheDriverOfTheRealDriversFolder)
 {
-    using namespace applettest;
+    using namespace harness;
     BOOL wow64 = FALSE;
     ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &wow64) && wow64) << "not a 32-bit program on 64-bit Windows";
-    ASSERT_TRUE(CopyFileA(QB480_FAKEVDX_SYS, Real(DriverFilePath()).c_str(), FALSE));
-    ASSERT_FALSE(FileExists(DriverFilePath())) << "SysWOW64 holds a driver file too";
+    ASSERT_TRUE(CopyFileA(FakeVdxPath().c_str(), Real(BoardDriverPath()).c_str(), FALSE));
+    ASSERT_FALSE(FileExists(BoardDriverPath())) << "SysWOW64 holds a driver file too";
     {
         harness::CChild control = StartControlPanel();
         ASSERT_TRUE(control.Started()) << control.StartError();
@@ -62,13 +58,12 @@ TEST_F(Wow64Applet, InstallsAndRemovesTheDriverOfTheRealDriversFolder)
     const auto config = harness::QueryServiceConfiguration(kServiceName);
     ASSERT_TRUE(config);
     // The kernel reads the registered path without redirection.
-    EXPECT_EQ(config->imagePath, DriverFilePath());
+    EXPECT_EQ(config->imagePath, BoardDriverPath());
 
     // Where a redirected deletion would look, a file that must stay. Wine's
     // SysWOW64 has no drivers folder of its own; Windows' has.
-    const std::string redirected = DriverFilePath().substr(0, DriverFilePath().find_last_of('\\'));
-    ASSERT_TRUE(CreateDirectoryA(redirected.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
-    ASSERT_TRUE(CopyFileA(QB480_FAKEVDX_SYS, DriverFilePath().c_str(), FALSE));
+    ASSERT_TRUE(CreateDirectoryA(DriversFolder().c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    ASSERT_TRUE(CopyFileA(FakeVdxPath().c_str(), BoardDriverPath().c_str(), FALSE));
     {
         harness::CChild control = StartControlPanel();
         ASSERT_TRUE(control.Started()) << control.StartError();
@@ -78,21 +73,20 @@ TEST_F(Wow64Applet, InstallsAndRemovesTheDriverOfTheRealDriversFolder)
         EXPECT_EQ(control.Wait(kExitWaitMs), std::optional<DWORD>(0));
     }
     EXPECT_TRUE(harness::WaitUntil([] { return !harness::IsServiceListed(kServiceName); }));
-    EXPECT_FALSE(FileExists(Real(DriverFilePath()))) << "the driver file was not deleted";
-    EXPECT_TRUE(FileExists(DriverFilePath())) << "the file in SysWOW64 was deleted instead";
+    EXPECT_FALSE(FileExists(Real(BoardDriverPath()))) << "the driver file was not deleted";
+    EXPECT_TRUE(FileExists(BoardDriverPath())) << "the file in SysWOW64 was deleted instead";
 }
 
 TEST_F(Wow64Loader, WritesTheImageIntoTheRealDriversFolder)
 {
     using namespace loadertest;
-    const std::string image = FirmwareImage(5000, 61);
-    WriteFileBytes(InFolder("fw.hex"), IntelHex(image));
+    const std::string image = PlaceFirmware(5000, 61);
     ASSERT_TRUE(Start());
     ConfirmAndChoose("fw.hex");
     AcceptBoardParameters("D0000", "300");
     EXPECT_EQ(BoxesUntilExit(), Texts{kLoaded});
     // Compared whole, but not printed: a failure would print kilobytes.
-    EXPECT_TRUE(ReadFileBytes(Real(DriversFolder() + "\\fw.bin")) == image) << "no image in the drivers folder";
-    EXPECT_FALSE(ReadFileBytes(DriversFolder() + "\\fw.bin")) << "an image landed in SysWOW64";
+    EXPECT_TRUE(ReadFileBytes(Real(ImageFile())) == image) << "no image in the drivers folder";
+    EXPECT_FALSE(ReadFileBytes(ImageFile())) << "an image landed in SysWOW64";
     EXPECT_TRUE(ReadFileBytes(kBoardFile) == image) << "the board did not receive the image";
 }

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-namespace loadertest {
+namespace harness {
 
 // Bytes that differ from place to place, so that a shifted, truncated or
 // repeated copy does not compare equal; each seed gives other bytes.
@@ -18,4 +18,4 @@ std::string IntelHex(const std::string& image);
 // The same text with the checksum of its first data record off by one.
 std::string WithBadChecksum(const std::string& hex);
 
-}  // namespace loadertest
+}  // namespace harness

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-namespace loadertest {
+namespace harness {
 namespace {
 
 constexpr std::size_t kRecordBytes = 32;
@@ -65,4 +65,4 @@ std::string WithBadChecksum(const std::string& hex)
     return changed;
 }
 
-}  // namespace loadertest
+}  // namespace harness
