@@ -183,3 +183,31 @@ TEST_F(BoardSettings, FailedWritesAreEachReportedAndStillConfirmed)
     });
     ExpectStoredUnchanged();
 }
+
+TEST_F(BoardSettings, OpeningCreatesAMissingParameterKey)
+{
+    WithMainDialog([&](HWND main) {
+        ASSERT_TRUE(DeleteKeyTree(kParamKey));  // the main dialog's opening made it
+        Click(main, kConfigure);
+        const HWND board = WaitForDialog(kBoardCaption, kSelf);
+        if (!board)
+            return;
+        EXPECT_TRUE(KeyExists(kParamKey));
+        EXPECT_EQ(ReadBoardEntries(board), (BoardEntries{"0", "0", "0"}));
+        Click(board, IDCANCEL);
+        ExpectClosed(board);
+    });
+}
+
+TEST_F(BoardSettings, KeyThatCannotBeOpenedForWritingClosesTheDialogSilently)
+{
+    CImportFaults faults(Cpl());
+    WithBoardSettings([&](HWND board) {
+        // Only the store's open: the dialog has read the key already.
+        ASSERT_TRUE(faults.InjectForAccess("RegCreateKeyExA", KEY_WRITE, ERROR_ACCESS_DENIED));
+        TypeBoardEntries(board, {"D0000", "300", "5"});
+        Click(board, IDOK);
+    });
+    EXPECT_EQ(BoxesShown(), Texts{});
+    ExpectStoredUnchanged();
+}

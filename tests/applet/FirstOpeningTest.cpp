@@ -268,6 +268,44 @@ INSTANTIATE_TEST_SUITE_P(
                                     "Create service failed: installation aborted"}}),
     [](const ::testing::TestParamInfo<EarlyEndCase>& info) { return std::string(info.param.name); });
 
+TEST_F(FirstOpening, OkAtOnceOnTheZerosOfNewSettingsIsRefused)
+{
+    ASSERT_TRUE(PlaceBoardDriver());
+    DoubleClick([&] {
+        const HWND board = WaitForDialog(kBoardCaption, kSelf);
+        if (!board)
+            return;
+        Click(board, IDOK);
+        // The memory address is judged first.
+        EXPECT_EQ(TakeBox(), "Zero is not allowed");
+        EXPECT_TRUE(Settle(board));
+        EXPECT_TRUE(IsWindowVisible(board));
+        Click(board, IDCANCEL);
+        if (const HWND main = WaitForDialog(kMainCaption, kSelf))
+            PressEscape(main);
+    });
+    EXPECT_EQ(BoxesShown(), Texts{"Zero is not allowed"});
+    for (const char* value : {"MEM_SEG", "PORT", "IRQ"})
+        EXPECT_FALSE(ReadValue(kParamKey, value)) << value;
+}
+
+TEST_F(FirstOpening, UnopenableEventLogKeyIsReportedAndTheInstallationGoesOn)
+{
+    ASSERT_TRUE(PlaceBoardDriver());
+    const auto sources = ReadValue(kEventLogKey, "Sources");
+    CImportFaults faults(Cpl());
+    // The one key the applet opens with full access.
+    ASSERT_TRUE(faults.InjectForAccess("RegOpenKeyExA", KEY_ALL_ACCESS, ERROR_ACCESS_DENIED));
+    DoubleClick([&] {
+        EXPECT_EQ(TakeBox(), "Could not open EventLog key");
+        CancelFirstOpening();
+    });
+    EXPECT_EQ(BoxesShown(), Texts{"Could not open EventLog key"});
+    EXPECT_TRUE(IsServiceListed(kServiceName));
+    EXPECT_FALSE(KeyExists(kSourceKey));
+    EXPECT_EQ(ReadValue(kEventLogKey, "Sources"), sources);
+}
+
 TEST_F(FirstOpening, WritesTheDebugLineBeforeAskingAnything)
 {
     ASSERT_TRUE(PlaceBoardDriver());

@@ -29,6 +29,14 @@ TEST_F(MainDialog, RunningDriverShowsTheVersionsItReports)
     WithMainDialog([&](HWND main) { ExpectMainFields(main, "QB480 test driver 1.0", "no firmware", "COM"); });
 }
 
+TEST_F(MainDialog, StoppedDriverReadsNoVersion)
+{
+    // Values that would show if they were read.
+    ASSERT_TRUE(WriteValue(kParamKey, "DriverVersion", Sz("left by an earlier start")));
+    ASSERT_TRUE(WriteValue(kParamKey, "FirmwareVersion", Sz("left by an earlier start")));
+    WithMainDialog([&](HWND main) { ExpectMainFields(main, kDriverNotActive, kDriverNotActive, "COM"); });
+}
+
 TEST_F(MainDialog, RunningDriverWithoutVersionsShowsZeros)
 {
     ASSERT_TRUE(WriteValue(kParamKey, "TestNoVersions", Dword(1)));

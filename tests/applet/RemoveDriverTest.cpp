@@ -1,6 +1,7 @@
 // "Remove driver": refused while the driver runs; otherwise the service and
 // the driver file go and the main dialog closes without storing the prefix.
 #include "AppletSession.h"
+#include "ImportFaults.h"
 
 using namespace harness;
 
@@ -80,6 +81,31 @@ TEST_F(RemoveDriver, DeletesServiceAndFileAndClosesWithoutStoringThePrefix)
     // Wine deletes the service's key with the service, so the key cannot
     // tell; the writes can: the opening's alone, not the prefix typed.
     EXPECT_EQ(recorder.Writes("PortNamePrefix"), std::vector<RegValue>{Sz("COM")});
+}
+
+TEST_F(RemoveDriver, FileAlreadyGoneIsNotSpokenOf)
+{
+    ASSERT_TRUE(DeleteFileA(BoardDriverPath().c_str()));
+    const LONG result = WithMainDialog([&](HWND main) { EXPECT_TRUE(ClickRemoveAndWaitForTheEnd(main)); });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(BoxesShown(), Texts{});
+    EXPECT_TRUE(WaitUntilUnlisted(kServiceName, 2000));
+}
+
+// Unable to tell whether the driver runs, the removal goes on as for a
+// stopped one.
+TEST_F(RemoveDriver, FailedEnumerationIsReportedAndTheRemovalGoesOn)
+{
+    CImportFaults faults(Cpl());
+    WithMainDialog([&](HWND main) {
+        ASSERT_TRUE(faults.Inject("EnumServicesStatusA", ERROR_ACCESS_DENIED));
+        Click(main, kRemoveDriver);
+        EXPECT_EQ(TakeBox(), "EnumServiceStatus failed in VDXDriverStarted");
+        ExpectClosed(main);
+    });
+    EXPECT_EQ(BoxesShown(), Texts{"EnumServiceStatus failed in VDXDriverStarted"});
+    EXPECT_TRUE(WaitUntilUnlisted(kServiceName, 2000));
+    EXPECT_FALSE(FileExists(BoardDriverPath()));
 }
 
 TEST_F(RemoveDriver, UnregisteredServiceIsReportedAndTheFileKept)

@@ -22,6 +22,7 @@
 #include "HarnessFiles.h"
 #include "ParamNames.h"
 #include "RegValue.h"
+#include "Robot.h"
 #include "Scm.h"
 #include "SimulatedBoard.h"
 #include "UniqueHandle.h"
@@ -334,6 +335,26 @@ TEST_F(DriverDoubles, FakeVdxDelayKnobKeepsTheStartPending)
     EXPECT_GE(startMs, 950);
     EXPECT_EQ(kFakeVersion, ReadString(VdxParameters(), qb480::kValueDriverVersion).value_or("(absent)"));
     Stop(service.get());
+}
+
+TEST_F(DriverDoubles, FakeVdxStopDelayKnobKeepsTheStopPending)
+{
+    fw::UniqueScHandle service = CreateVdx();
+    ASSERT_TRUE(service);
+    ASSERT_TRUE(WriteValue(VdxParameters(), "TestStopDelayMs", Dword(1000)));
+    ASSERT_EQ(ERROR_SUCCESS, Start(service.get()));
+    const auto stopping = Clock::now();
+    BOOL accepted = FALSE;
+    std::thread stopper([&] {
+        SERVICE_STATUS status{};
+        accepted = ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+    });
+    const fw::UniqueScHandle watcher(OpenServiceA(m_scm.get(), qb480::kDriverServiceName, SERVICE_QUERY_STATUS));
+    EXPECT_TRUE(WaitUntil([&] { return StateOf(watcher.get()) == SERVICE_STOP_PENDING; }, 3000));
+    stopper.join();
+    EXPECT_TRUE(accepted) << GetLastError();
+    EXPECT_TRUE(WaitUntil([&] { return StateOf(watcher.get()) == SERVICE_STOPPED; }, 5000));
+    EXPECT_GE(MsSince(stopping), 950);
 }
 
 TEST_F(DriverDoubles, FakeVdxFirmwareVersionDescribesTheBoardImage)

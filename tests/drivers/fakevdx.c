@@ -11,6 +11,7 @@
  *
  * Knobs, REG_DWORD values a test puts in the same Parameters key:
  *   TestDelayMs     sleep this long before anything else (start pending)
+ *   TestStopDelayMs sleep this long when unloaded (stop pending)
  *   TestFailStart   nonzero: fail the start with STATUS_UNSUCCESSFUL and
  *                   write nothing
  *   TestPorts       TotalNumberOfPorts instead of 8
@@ -29,9 +30,14 @@
 
 DRIVER_INITIALIZE DriverEntry;
 
+/* Read at the start: the key may be gone by the time of the stop. */
+static ULONG g_stopDelayMs;
+
 static VOID NTAPI FakeVdxUnload(PDRIVER_OBJECT driver)
 {
     UNREFERENCED_PARAMETER(driver);
+    if (g_stopDelayMs)
+        DuSleepMs(g_stopDelayMs);
 }
 
 /* "size N crc32 XXXXXXXX" of the board file, "no firmware" without one. */
@@ -95,6 +101,7 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath)
     if (!NT_SUCCESS(status))
         return status;
 
+    g_stopDelayMs = DuKnob(parameters, L"TestStopDelayMs", 0);
     delayMs = DuKnob(parameters, L"TestDelayMs", 0);
     if (delayMs)
         DuSleepMs(delayMs);

@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 #include "BoxCollector.h"
 #include "EnumEmulation.h"
 #include "ImportFaults.h"
+#include "RegValue.h"
 #include "Scm.h"
 #include "SimulatedBoard.h"
 #include "UniqueHandle.h"
@@ -92,6 +94,76 @@ TEST_F(ServiceHelpers, StoppedServiceIsInstalledAndRunningOneStarted)
     EXPECT_TRUE(Started());
     ASSERT_EQ(harness::StopService("VDXQB480"), 0u);
     EXPECT_FALSE(Started());
+}
+
+namespace {
+
+constexpr char kDriverParamKey[] = "SYSTEM\\CurrentControlSet\\Services\\VDXQB480\\Parameters";
+
+// Started() asked while the driver is in state, as seen before and after.
+bool StartedWhile(DWORD state, harness::CallSite where = {})
+{
+    const auto inState = [state] { return harness::ServiceState("VDXQB480") == state; };
+    if (!harness::WaitUntil(inState))
+        harness::Fail(where, "the driver never came into state " + std::to_string(state));
+    bool answer = false;
+    EXPECT_EQ(BoxTextsDuring([&] { answer = qb480::VDXDriverStarted(); }), Texts{});
+    if (!inState())
+        harness::Fail(where, "the driver left state " + std::to_string(state) + " before the answer");
+    return answer;
+}
+
+}  // namespace
+
+// The stand-in's knobs make the start and the stop last long enough.
+TEST_F(ServiceHelpers, StartPendingCountsAsStarted)
+{
+    ASSERT_EQ(harness::CreateDriverService("VDXQB480", "VDXQB480", InstallDriverFile()), 0u);
+    ASSERT_TRUE(harness::WriteValue(kDriverParamKey, "TestDelayMs", harness::Dword(1500)));
+    std::thread starter([] { harness::StartDriverService("VDXQB480"); });
+    EXPECT_TRUE(StartedWhile(SERVICE_START_PENDING));
+    starter.join();
+}
+
+TEST_F(ServiceHelpers, StopPendingCountsAsStarted)
+{
+    ASSERT_EQ(harness::CreateDriverService("VDXQB480", "VDXQB480", InstallDriverFile()), 0u);
+    ASSERT_TRUE(harness::WriteValue(kDriverParamKey, "TestStopDelayMs", harness::Dword(1500)));
+    ASSERT_EQ(harness::StartDriverService("VDXQB480"), 0u);
+    std::thread stopper([] { harness::StopService("VDXQB480"); });
+    EXPECT_TRUE(StartedWhile(SERVICE_STOP_PENDING));
+    stopper.join();
+}
+
+// No driver can be paused: the enumeration reports the stopped one so.
+TEST_F(ServiceHelpers, PausedCountsAsStarted)
+{
+    ASSERT_EQ(harness::CreateDriverService("VDXQB480", "VDXQB480", InstallDriverFile()), 0u);
+    harness::CImportFaults faults(GetModuleHandleA(nullptr));
+    ASSERT_TRUE(faults.Inject("EnumServicesStatusA", ERROR_MORE_DATA));
+    harness::EnumServicesPlan plan;
+    plan.reportedService = "VDXQB480";
+    plan.reportedState = SERVICE_PAUSED;
+    harness::CEnumServicesPlanScope scope(plan);
+    EXPECT_TRUE(Installed());
+    EXPECT_TRUE(Started());
+}
+
+// The applet says so only when it asks whether the driver is installed;
+// the enumeration on no manager then fails as it may.
+TEST_F(ServiceHelpers, UnopenableManagerIsReportedAndAnswersFalse)
+{
+    ASSERT_EQ(harness::CreateDriverService("VDXQB480", "VDXQB480", InstallDriverFile()), 0u);
+    ASSERT_EQ(harness::StartDriverService("VDXQB480"), 0u);
+    harness::CImportFaults faults(GetModuleHandleA(nullptr));
+    ASSERT_TRUE(faults.Inject("OpenSCManagerA", ERROR_ACCESS_DENIED));
+    bool installed = true;
+    bool started = true;
+    EXPECT_EQ(BoxTextsDuring([&] { installed = qb480::IsDriverInstalled(); }),
+              kApplet ? Texts{"Couldn't open SCManager"} : kInstalledEnumFailure);
+    EXPECT_EQ(BoxTextsDuring([&] { started = qb480::VDXDriverStarted(); }), kStartedEnumFailure);
+    EXPECT_FALSE(installed);
+    EXPECT_FALSE(started);
 }
 
 TEST_F(ServiceHelpers, LowerCaseRegistrationCounts)

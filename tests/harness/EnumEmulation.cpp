@@ -64,6 +64,25 @@ std::vector<Entry> Fillers(DWORD count, DWORD serviceType, DWORD serviceState)
     return fillers;
 }
 
+bool Matches(DWORD state, DWORD serviceState)
+{
+    return state == SERVICE_STOPPED ? (serviceState & SERVICE_INACTIVE) != 0 : (serviceState & SERVICE_ACTIVE) != 0;
+}
+
+// Entries read with SERVICE_STATE_ALL, filtered as the caller asked once the
+// service's state is the one planned.
+void ReportStateOf(const char* name, DWORD state, DWORD serviceState, std::vector<Entry>& entries)
+{
+    std::vector<Entry> kept;
+    for (Entry& entry : entries) {
+        if (lstrcmpiA(entry.name.c_str(), name) == 0)
+            entry.status.dwCurrentState = state;
+        if (Matches(entry.status.dwCurrentState, serviceState))
+            kept.push_back(entry);
+    }
+    entries = kept;
+}
+
 DWORD SizeOf(const Entry& entry)
 {
     return static_cast<DWORD>(sizeof(ENUM_SERVICE_STATUSA) + entry.name.size() + 1 + entry.displayName.size() + 1);
@@ -115,8 +134,10 @@ BOOL WINAPI EmulatedEnumServicesStatusA(SC_HANDLE manager, DWORD serviceType, DW
         return FALSE;
     }
     std::vector<Entry> entries = Fillers(plan.fillers, serviceType, serviceState);
-    if (!RealEntries(manager, serviceType, serviceState, entries))
+    if (!RealEntries(manager, serviceType, plan.reportedService ? SERVICE_STATE_ALL : serviceState, entries))
         return FALSE;
+    if (plan.reportedService)
+        ReportStateOf(plan.reportedService, plan.reportedState, serviceState, entries);
     const size_t first = resumeHandle ? *resumeHandle : 0;
     DWORD total = 0;
     for (size_t i = first; i < entries.size(); ++i)

@@ -17,6 +17,12 @@ struct EnumServicesPlan {
     // real ones, to stand for a crowded service database without creating
     // hundreds of services. They match SERVICE_ACTIVE and SERVICE_STATE_ALL.
     DWORD fillers = 0;
+    // Set: the real entry of this service (any letter case) is reported in
+    // reportedState, and the caller's state filter judges it in that state,
+    // as the SCM would: for states no driver can be put in, such as
+    // SERVICE_PAUSED.
+    const char* reportedService = nullptr;
+    DWORD reportedState = 0;
 };
 
 struct EnumServicesCall {

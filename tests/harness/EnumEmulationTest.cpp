@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 using namespace harness;
@@ -173,6 +174,29 @@ TEST_F(EnumEmulation, FillersCrowdTheListAheadOfTheRealEntries)
     const EnumResult inactive = Enumerate(SERVICE_INACTIVE, 64 * 1024);
     EXPECT_TRUE(inactive.ok);
     EXPECT_EQ(Names(inactive.entries), Names(RealDrivers(SERVICE_INACTIVE)));
+}
+
+TEST_F(EnumEmulation, ReportedStateDecidesWhichFilterListsTheService)
+{
+    ASSERT_TRUE(ResetBaseline());
+    ASSERT_EQ(CreateDriverService("QB480TestPaused", "QB480TestPaused", "C:\\paused.sys"), 0u);
+    EnumServicesPlan paused;
+    paused.reportedService = "qb480testpaused";
+    paused.reportedState = SERVICE_PAUSED;
+    std::vector<Listed> active, inactive;
+    {
+        CEnumServicesPlanScope plan(paused);
+        active = Enumerate(SERVICE_ACTIVE, 64 * 1024).entries;
+        inactive = Enumerate(SERVICE_INACTIVE, 64 * 1024).entries;
+    }
+    const auto listed = [](const std::vector<Listed>& entries) {
+        const auto names = Names(entries);
+        return std::find(names.begin(), names.end(), "QB480TestPaused") != names.end();
+    };
+    EXPECT_TRUE(listed(active));
+    EXPECT_FALSE(listed(inactive));
+    EXPECT_FALSE(listed(RealDrivers(SERVICE_ACTIVE))) << "it is stopped in truth";
+    EXPECT_TRUE(ResetBaseline());
 }
 
 TEST(EnumEmulationResume, SecondCallContinuesWhereTheFirstStopped)

@@ -1,7 +1,6 @@
 #include "ImportFaults.h"
 
 #include "EnumEmulation.h"
-#include "Handles.h"
 #include "TestKeys.h"
 
 #include <commdlg.h>
@@ -13,30 +12,39 @@ namespace harness {
 namespace {
 
 enum Function {
-    RegSetValueEx,
-    RegCreateKeyEx,
-    CreateService,
-    StartService,
-    EnumServicesStatus,
-    GetSystemDirectory,
-    ShellExecuteEx,
-    GetOpenFileName,
-    DialogBoxParam,
-    FunctionCount
+    kSetValue,
+    kCreateKey,
+    kCreateService,
+    kStartService,
+    kEnumServices,
+    kOpenManager,
+    kOpenService,
+    kDeleteService,
+    kOpenKey,
+    kCreateDialog,
+    kSystemDirectory,
+    kShellExecute,
+    kOpenFileName,
+    kDialogBox,
+    kFunctionCount
 };
 
-const char* const kNames[FunctionCount] = {"RegSetValueExA",      "RegCreateKeyExA",     "CreateServiceA",
-                                            "StartServiceA",       "EnumServicesStatusA", "GetSystemDirectoryA",
-                                            "ShellExecuteExA",     "GetOpenFileNameA",    "DialogBoxParamA"};
+const char* const kNames[kFunctionCount] = {"RegSetValueExA", "RegCreateKeyExA",     "CreateServiceA",
+                                            "StartServiceA",  "EnumServicesStatusA", "OpenSCManagerA",
+                                            "OpenServiceA",   "DeleteService",       "RegOpenKeyExA",
+                                            "CreateDialogParamA", "GetSystemDirectoryA", "ShellExecuteExA",
+                                            "GetOpenFileNameA",   "DialogBoxParamA"};
 
-// The fakes are plain functions, so their errors and the functions they
-// stand in for live here.
-std::atomic<DWORD> g_errors[FunctionCount];
-std::atomic<void*> g_originals[FunctionCount];
+// The fakes are plain functions, so their errors live here; an access of 0
+// fails every call, another only the calls that ask exactly that access.
+std::atomic<DWORD> g_errors[kFunctionCount];
+std::atomic<DWORD> g_access[kFunctionCount];
+// What the slot held before, for the replacements that call on.
+std::atomic<void*> g_originals[kFunctionCount];
 
 // Recorded into the registry, so that a test sees what a program it runs
 // passed, just as what the program's own process passed.
-void Record(Function function, const char* field, const char* text)
+void Record(Function function, const std::string& field, const char* text)
 {
     const std::string name = std::string(kNames[function]) + " " + field;
     const std::string data = text ? text : "";
@@ -44,50 +52,105 @@ void Record(Function function, const char* field, const char* text)
                     static_cast<DWORD>(data.size() + 1));
 }
 
-void Record(Function function, const char* field, DWORD number)
+void Record(Function function, const std::string& field, DWORD number)
 {
     const std::string name = std::string(kNames[function]) + " " + field;
     RegSetKeyValueA(HKEY_LOCAL_MACHINE, kCallsKey, name.c_str(), REG_DWORD, &number, sizeof number);
 }
 
-LONG WINAPI FailRegSetValueExA(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD)
+template <typename Signature>
+Signature Original(Function function)
 {
-    return static_cast<LONG>(g_errors[RegSetValueEx].load());
+    return reinterpret_cast<Signature>(g_originals[function].load());
 }
 
-LONG WINAPI FailRegCreateKeyExA(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY, LPDWORD)
+bool Fails(Function function, DWORD access)
 {
-    return static_cast<LONG>(g_errors[RegCreateKeyEx].load());
+    return g_access[function] == 0 || g_access[function] == access;
+}
+
+// The real function, from advapi32 itself, never through a patched slot.
+template <typename Signature>
+Signature Real(Function function)
+{
+    return reinterpret_cast<Signature>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("advapi32.dll"), kNames[function])));
+}
+
+LONG WINAPI FailRegSetValueExA(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD)
+{
+    return static_cast<LONG>(g_errors[kSetValue].load());
+}
+
+LONG WINAPI FailRegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options,
+                                REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition)
+{
+    if (Fails(kCreateKey, access))
+        return static_cast<LONG>(g_errors[kCreateKey].load());
+    return Real<decltype(&RegCreateKeyExA)>(kCreateKey)(key, subKey, reserved, keyClass, options, access,
+                                                             security, result, disposition);
+}
+
+LONG WINAPI FailRegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result)
+{
+    if (Fails(kOpenKey, access))
+        return static_cast<LONG>(g_errors[kOpenKey].load());
+    return Real<decltype(&RegOpenKeyExA)>(kOpenKey)(key, subKey, options, access, result);
 }
 
 SC_HANDLE WINAPI FailCreateServiceA(SC_HANDLE, LPCSTR, LPCSTR, DWORD, DWORD, DWORD, DWORD, LPCSTR, LPCSTR, LPDWORD,
                                     LPCSTR, LPCSTR, LPCSTR)
 {
-    SetLastError(g_errors[CreateService]);
+    SetLastError(g_errors[kCreateService]);
     return nullptr;
 }
 
 BOOL WINAPI FailStartServiceA(SC_HANDLE, DWORD, LPCSTR*)
 {
-    SetLastError(g_errors[StartService]);
+    SetLastError(g_errors[kStartService]);
     return FALSE;
+}
+
+SC_HANDLE WINAPI FailOpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD access)
+{
+    if (!Fails(kOpenManager, access))
+        return Real<decltype(&OpenSCManagerA)>(kOpenManager)(machine, database, access);
+    SetLastError(g_errors[kOpenManager]);
+    return nullptr;
+}
+
+SC_HANDLE WINAPI FailOpenServiceA(SC_HANDLE, LPCSTR, DWORD)
+{
+    SetLastError(g_errors[kOpenService]);
+    return nullptr;
+}
+
+BOOL WINAPI FailDeleteService(SC_HANDLE)
+{
+    SetLastError(g_errors[kDeleteService]);
+    return FALSE;
+}
+
+HWND WINAPI FailCreateDialogParamA(HINSTANCE, LPCSTR, HWND, DLGPROC, LPARAM)
+{
+    SetLastError(g_errors[kCreateDialog]);
+    return nullptr;
 }
 
 // The real folder is still written into the buffer, so that a caller that
 // does not judge the answer goes on with a usable path, and is seen to.
 UINT WINAPI LongGetSystemDirectoryA(LPSTR buffer, UINT size)
 {
-    using Real = UINT(WINAPI*)(LPSTR, UINT);
-    reinterpret_cast<Real>(g_originals[GetSystemDirectory].load())(buffer, size);
-    return g_errors[GetSystemDirectory];
+    Original<decltype(&GetSystemDirectoryA)>(kSystemDirectory)(buffer, size);
+    return g_errors[kSystemDirectory];
 }
 
 BOOL WINAPI RecordShellExecuteExA(SHELLEXECUTEINFOA* info)
 {
-    Record(ShellExecuteEx, "lpVerb", info->lpVerb);
-    Record(ShellExecuteEx, "lpFile", info->lpFile);
-    Record(ShellExecuteEx, "lpParameters", info->lpParameters);
-    const DWORD error = g_errors[ShellExecuteEx];
+    Record(kShellExecute, "lpVerb", info->lpVerb);
+    Record(kShellExecute, "lpFile", info->lpFile);
+    Record(kShellExecute, "lpParameters", info->lpParameters);
+    const DWORD error = g_errors[kShellExecute];
     SetLastError(error);
     return error == 0;
 }
@@ -97,17 +160,16 @@ DWORD HandleNumber(HWND window) { return static_cast<DWORD>(reinterpret_cast<UIN
 // How a modal window left its owner: enabled again and active on the thread.
 void RecordOwnerAfter(Function function, const std::string& prefix, HWND owner)
 {
-    Record(function, (prefix + "ownerEnabledAfter").c_str(), owner && IsWindowEnabled(owner) ? 1 : 0);
-    Record(function, (prefix + "ownerActiveAfter").c_str(), owner && GetActiveWindow() == owner ? 1 : 0);
+    Record(function, prefix + "ownerEnabledAfter", owner && IsWindowEnabled(owner) ? 1u : 0u);
+    Record(function, prefix + "ownerActiveAfter", owner && GetActiveWindow() == owner ? 1u : 0u);
 }
 
 BOOL WINAPI RecordGetOpenFileNameA(OPENFILENAMEA* dialog)
 {
-    Record(GetOpenFileName, "lStructSize", dialog->lStructSize);
-    Record(GetOpenFileName, "owner", HandleNumber(dialog->hwndOwner));
-    using Real = BOOL(WINAPI*)(OPENFILENAMEA*);
-    const BOOL result = reinterpret_cast<Real>(g_originals[GetOpenFileName].load())(dialog);
-    RecordOwnerAfter(GetOpenFileName, "", dialog->hwndOwner);
+    Record(kOpenFileName, "lStructSize", dialog->lStructSize);
+    Record(kOpenFileName, "owner", HandleNumber(dialog->hwndOwner));
+    const BOOL result = Original<decltype(&GetOpenFileNameA)>(kOpenFileName)(dialog);
+    RecordOwnerAfter(kOpenFileName, "", dialog->hwndOwner);
     return result;
 }
 
@@ -116,24 +178,24 @@ INT_PTR WINAPI RecordDialogBoxParamA(HINSTANCE instance, LPCSTR name, HWND owner
 {
     const std::string prefix =
         IS_INTRESOURCE(name) ? std::to_string(reinterpret_cast<UINT_PTR>(name)) + " " : std::string(name) + " ";
-    Record(DialogBoxParam, (prefix + "owner").c_str(), HandleNumber(owner));
-    using Real = INT_PTR(WINAPI*)(HINSTANCE, LPCSTR, HWND, DLGPROC, LPARAM);
-    const INT_PTR result = reinterpret_cast<Real>(g_originals[DialogBoxParam].load())(instance, name, owner,
-                                                                                       procedure, param);
-    RecordOwnerAfter(DialogBoxParam, prefix, owner);
+    Record(kDialogBox, prefix + "owner", HandleNumber(owner));
+    const INT_PTR result = Original<decltype(&DialogBoxParamA)>(kDialogBox)(instance, name, owner, procedure, param);
+    RecordOwnerAfter(kDialogBox, prefix, owner);
     return result;
 }
 
-void* const kFakes[FunctionCount] = {
-    reinterpret_cast<void*>(FailRegSetValueExA),          reinterpret_cast<void*>(FailRegCreateKeyExA),
-    reinterpret_cast<void*>(FailCreateServiceA),          reinterpret_cast<void*>(FailStartServiceA),
-    reinterpret_cast<void*>(EmulatedEnumServicesStatusA), reinterpret_cast<void*>(LongGetSystemDirectoryA),
-    reinterpret_cast<void*>(RecordShellExecuteExA),       reinterpret_cast<void*>(RecordGetOpenFileNameA),
-    reinterpret_cast<void*>(RecordDialogBoxParamA)};
+void* const kFakes[kFunctionCount] = {
+    reinterpret_cast<void*>(FailRegSetValueExA), reinterpret_cast<void*>(FailRegCreateKeyExA),
+    reinterpret_cast<void*>(FailCreateServiceA), reinterpret_cast<void*>(FailStartServiceA),
+    reinterpret_cast<void*>(EmulatedEnumServicesStatusA), reinterpret_cast<void*>(FailOpenSCManagerA),
+    reinterpret_cast<void*>(FailOpenServiceA), reinterpret_cast<void*>(FailDeleteService),
+    reinterpret_cast<void*>(FailRegOpenKeyExA), reinterpret_cast<void*>(FailCreateDialogParamA),
+    reinterpret_cast<void*>(LongGetSystemDirectoryA), reinterpret_cast<void*>(RecordShellExecuteExA),
+    reinterpret_cast<void*>(RecordGetOpenFileNameA), reinterpret_cast<void*>(RecordDialogBoxParamA)};
 
 int IndexOf(const std::string& function)
 {
-    for (int i = 0; i < FunctionCount; ++i)
+    for (int i = 0; i < kFunctionCount; ++i)
         if (function == kNames[i])
             return i;
     return -1;
@@ -186,17 +248,23 @@ CImportFaults::~CImportFaults()
 {
     m_hooks.clear();
     for (const auto& name : m_injected)
-        if (name == kNames[EnumServicesStatus])
+        if (name == kNames[kEnumServices])
             PlanEnumFailure(0);
 }
 
 bool CImportFaults::Inject(const std::string& function, DWORD error)
 {
+    return InjectForAccess(function, 0, error);
+}
+
+bool CImportFaults::InjectForAccess(const std::string& function, DWORD access, DWORD error)
+{
     const int index = IndexOf(function);
-    if (index < 0)
+    if (index < 0 || (access && index != kCreateKey && index != kOpenKey && index != kOpenManager))
         return false;
     g_errors[index] = error;
-    if (index == EnumServicesStatus)
+    g_access[index] = access;
+    if (index == kEnumServices)
         PlanEnumFailure(error);
     for (const auto& name : m_injected)
         if (name == function)

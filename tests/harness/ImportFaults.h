@@ -12,8 +12,9 @@
 namespace harness {
 
 // The functions Inject() accepts: RegSetValueExA, RegCreateKeyExA,
-// CreateServiceA, StartServiceA, EnumServicesStatusA, GetSystemDirectoryA,
-// ShellExecuteExA, GetOpenFileNameA, DialogBoxParamA.
+// CreateServiceA, StartServiceA, EnumServicesStatusA, OpenSCManagerA,
+// OpenServiceA, DeleteService, RegOpenKeyExA, CreateDialogParamA,
+// GetSystemDirectoryA, ShellExecuteExA, GetOpenFileNameA, DialogBoxParamA.
 const std::vector<std::string>& FaultFunctions();
 
 // What a recording replacement saw, from this or another process (see
@@ -34,8 +35,8 @@ public:
     CImportFaults& operator=(const CImportFaults&) = delete;
 
     // From now on the module's calls of function fail with error: the
-    // registry functions return it and write nothing; CreateServiceA and
-    // StartServiceA return NULL/FALSE with it as the last error;
+    // registry functions return it and write nothing; the others return
+    // NULL or FALSE with it as the last error;
     // EnumServicesStatusA fails with it and no entries, except that 234
     // (ERROR_MORE_DATA) installs the Windows-like emulation instead, which
     // fails only when the entries do not fit (see EnumEmulation.h).
@@ -52,6 +53,10 @@ public:
     // False when function is not one of FaultFunctions() or the module does
     // not import it.
     bool Inject(const std::string& function, DWORD error);
+    // The same for the calls that ask exactly this access only, the others
+    // going to the real function: RegCreateKeyExA, RegOpenKeyExA and
+    // OpenSCManagerA, for one of several opens of a step.
+    bool InjectForAccess(const std::string& function, DWORD access, DWORD error);
     // The functions patched so far.
     const std::vector<std::string>& Injected() const { return m_injected; }
 

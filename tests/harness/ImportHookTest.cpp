@@ -113,7 +113,7 @@ TEST_F(ImportHook, ReadyMadeFaultsFailWithTheChosenErrorAndChangeNothing)
         EXPECT_TRUE(faults.Inject("CreateServiceA", ERROR_SERVICE_MARKED_FOR_DELETE));
         EXPECT_TRUE(faults.Inject("RegCreateKeyExA", ERROR_ACCESS_DENIED));
         EXPECT_FALSE(faults.Inject("StartServiceA", 5)) << "hookee.dll does not import it";
-        EXPECT_FALSE(faults.Inject("DeleteService", 5)) << "not a ready-made fault";
+        EXPECT_FALSE(faults.Inject("ControlService", 5)) << "not a ready-made fault";
         EXPECT_EQ(faults.Injected(), (std::vector<std::string>{"CreateServiceA", "RegCreateKeyExA"}));
         EXPECT_EQ(createService(kService, "C:\\windows\\system32\\drivers\\qb480testhookee.sys"),
                   DWORD{ERROR_SERVICE_MARKED_FOR_DELETE});
@@ -125,4 +125,19 @@ TEST_F(ImportHook, ReadyMadeFaultsFailWithTheChosenErrorAndChangeNothing)
     EXPECT_TRUE(IsServiceListed(kService));
     EXPECT_EQ(createKey(createdKey.c_str()), ERROR_SUCCESS);
     EXPECT_TRUE(KeyExists(createdKey.c_str()));
+}
+
+TEST_F(ImportHook, AccessSelectiveFaultFailsOnlyThatAccess)
+{
+    const auto createKey = Export<CreateKeyFunction>("HookeeCreateKey");
+    const std::string createdKey = std::string(kTestKey) + "\\Selective";
+    CImportFaults faults(m_hookee.get());
+    EXPECT_FALSE(faults.InjectForAccess("CreateServiceA", KEY_READ, 5)) << "no access to tell apart";
+    ASSERT_TRUE(faults.InjectForAccess("RegCreateKeyExA", KEY_READ, ERROR_ACCESS_DENIED));
+    // hookee.dll asks KEY_ALL_ACCESS.
+    EXPECT_EQ(createKey(createdKey.c_str()), ERROR_SUCCESS);
+    EXPECT_TRUE(KeyExists(createdKey));
+    ASSERT_TRUE(faults.InjectForAccess("RegCreateKeyExA", KEY_ALL_ACCESS, ERROR_ACCESS_DENIED));
+    EXPECT_EQ(createKey((createdKey + "\\Below").c_str()), ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(KeyExists(createdKey + "\\Below"));
 }

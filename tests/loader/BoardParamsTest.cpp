@@ -33,9 +33,11 @@ TEST_F(LoaderRun, BoardEntriesAreRefusedInRuleOrderUntilTheyPass)
         {"100000", "300", kMemoryRange},
         {"d0000 ", "300", kMemoryRange},  // the blank counts as a digit 0
         {"", "300", kZero},
+        {"0", "300", kZero},
         {"G", "300", kZero},
         {"B0000", "302", kMemoryRange},  // the port is judged only after the memory passed
         {"D0000", "", kZero},
+        {"D0000", "0", kZero},
         {"D0000", "3fe", kPortAlignment},
         {"D0000", "FC", kPortRange},
         {"D0000", "400", kPortRange},

@@ -89,3 +89,42 @@ TEST_F(LoaderRun, FailedStartCallIsReportedAndTheServiceDeleted)
     EXPECT_FALSE(ReadFileBytes(kBoardFile));
     EXPECT_TRUE(WaitUntilUnlisted("loader"));
 }
+
+struct StuckRegistration {
+    const char* name;
+    const char* function;
+    const char* message;
+};
+
+class StuckHelperRegistration : public LoaderRun, public ::testing::WithParamInterface<StuckRegistration> {};
+
+// An old registration that cannot be opened or deleted: the removal says
+// so, then the second registration, which finds the old one still there,
+// and the run stops instead of starting the old registration.
+TEST_P(StuckHelperRegistration, IsReportedAndNothingIsStarted)
+{
+    const StuckRegistration& row = GetParam();
+    LeaveStaleHelperRegistration();
+    PlaceFirmware(700, 44);
+    EXPECT_EQ(Run("fw.hex", "D0000", "300", {{row.function, ERROR_ACCESS_DENIED}}),
+              (Texts{row.message, "Unknown error encountered: CreateService", kInstallAborted}));
+    EXPECT_FALSE(KeyExists(kHelperRecordKey)) << "a helper driver was started";
+    EXPECT_FALSE(ReadFileBytes(kBoardFile));
+    const auto old = QueryServiceConfiguration("loader");
+    ASSERT_TRUE(old);
+    EXPECT_EQ(old->imagePath, "C:\\stale run\\loader.sys");
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, StuckHelperRegistration,
+                         ::testing::Values(StuckRegistration{"Unopenable", "OpenServiceA", "failure: OpenService"},
+                                           StuckRegistration{"Undeletable", "DeleteService",
+                                                             "failure: DeleteService "}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(LoaderRun, ProgressWindowThatCannotBeCreatedIsReportedAndTheDownloadGoesOn)
+{
+    const std::string image = PlaceFirmware(900, 45);
+    EXPECT_EQ(Run("fw.hex", "D0000", "300", {{"CreateDialogParamA", ERROR_NOT_ENOUGH_MEMORY}}),
+              (Texts{"Could not create modeless dialogue", kLoaded}));
+    ExpectDelivered(image, 0xD0000, 0x300);
+}
