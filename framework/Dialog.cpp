@@ -10,10 +10,9 @@ namespace fw {
 
 HWND DefaultOwner()
 {
-    // Up through the parents by hand: GetAncestor is newer than NT 4.0.
-    HWND window = GetActiveWindow();
-    while (window && (GetWindowLongA(window, GWL_STYLE) & WS_CHILD))
-        window = GetParent(window);
+    // The active window is always a top-level one: the system activates no
+    // child window.
+    const HWND window = GetActiveWindow();
     return window && IsWindowVisible(window) ? window : nullptr;
 }
 

@@ -12,8 +12,8 @@ class CControl;
 class CDataExchange;
 
 // The owner a modal window takes when none is given: the window active on
-// this thread, taken up to its top-level ancestor, so that the window the
-// administrator was using cannot be used beneath it. Null when no window is
+// this thread (a top-level window), so that the window the administrator
+// was using cannot be used beneath it. Null when no window is
 // active or that window is not visible (the dialog then stands on its own,
 // with its own taskbar button).
 HWND DefaultOwner();

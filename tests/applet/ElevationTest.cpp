@@ -127,3 +127,61 @@ TEST_F(Elevation, RefusedRequestIsReportedAndNothingIsRegisteredOrWritten)
     EXPECT_FALSE(KeyExists(kSourceKey));
     EXPECT_EQ(ReadValue(kEventLogKey, "Sources"), sources);
 }
+
+// The same decisions inside this process, its token reported limited (or its
+// elevation unknown) through the applet's own imports.
+namespace {
+
+using ElevationRules = CInstalledAppletTest;
+
+struct UnknownElevation {
+    const char* name;
+    const char* function;
+    DWORD error;
+};
+
+class WithoutElevation : public CInstalledAppletTest, public ::testing::WithParamInterface<UnknownElevation> {};
+
+}  // namespace
+
+TEST_F(ElevationRules, LimitedTokenAsksUnlessStartedWithTheWord)
+{
+    CImportFaults faults(Cpl());
+    ASSERT_TRUE(faults.Inject("GetTokenInformation", 0));
+    ASSERT_TRUE(faults.Inject("ShellExecuteExA", 0));
+    EXPECT_EQ(DoubleClick({}), 0);
+    EXPECT_EQ(RecordedText("ShellExecuteExA", "lpVerb"), "runas");
+    ForgetRecordedCalls();
+    // Message 9, as a host that hands the word over in ANSI sends it.
+    EXPECT_EQ(Call(CPL_STARTWPARMSA, 0, reinterpret_cast<LPARAM>("elevated")), 0);
+    WithMainDialog([](HWND) {});
+    EXPECT_FALSE(RecordedText("ShellExecuteExA", "lpVerb"));
+    EXPECT_EQ(BoxesShown(), Texts{});
+}
+
+TEST_F(ElevationRules, UnknownSystemFolderRefusesTheRequestWithItsMessage)
+{
+    CImportFaults faults(Cpl());
+    ASSERT_TRUE(faults.Inject("GetTokenInformation", 0));
+    ASSERT_TRUE(faults.Inject("ShellExecuteExA", 0));
+    ASSERT_TRUE(faults.Inject("GetSystemDirectoryA", MAX_PATH));
+    DoubleClick([] { EXPECT_EQ(TakeBox(), kNeedsRights); });
+    EXPECT_FALSE(RecordedText("ShellExecuteExA", "lpVerb")) << "asked for rundll32 of no folder";
+}
+
+// NT 4.0 to XP: no token tells its elevation, and the dialog opens as ever.
+TEST_P(WithoutElevation, TheDialogOpensWithoutAsking)
+{
+    CImportFaults faults(Cpl());
+    ASSERT_TRUE(faults.Inject(GetParam().function, GetParam().error));
+    ASSERT_TRUE(faults.Inject("ShellExecuteExA", 0));
+    WithMainDialog([](HWND) {});
+    EXPECT_FALSE(RecordedText("ShellExecuteExA", "lpVerb"));
+    EXPECT_EQ(BoxesShown(), Texts{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Systems, WithoutElevation,
+                         ::testing::Values(UnknownElevation{"NoTokenClass", "GetTokenInformation",
+                                                            ERROR_INVALID_PARAMETER},
+                                           UnknownElevation{"NoToken", "OpenProcessToken", ERROR_ACCESS_DENIED}),
+                         [](const auto& info) { return std::string(info.param.name); });

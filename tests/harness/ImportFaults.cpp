@@ -26,6 +26,8 @@ enum Function {
     kShellExecute,
     kOpenFileName,
     kDialogBox,
+    kOpenToken,
+    kTokenInformation,
     kFunctionCount
 };
 
@@ -33,7 +35,8 @@ const char* const kNames[kFunctionCount] = {"RegSetValueExA", "RegCreateKeyExA",
                                             "StartServiceA",  "EnumServicesStatusA", "OpenSCManagerA",
                                             "OpenServiceA",   "DeleteService",       "RegOpenKeyExA",
                                             "CreateDialogParamA", "GetSystemDirectoryA", "ShellExecuteExA",
-                                            "GetOpenFileNameA",   "DialogBoxParamA"};
+                                            "GetOpenFileNameA",   "DialogBoxParamA",     "OpenProcessToken",
+                                            "GetTokenInformation"};
 
 // The fakes are plain functions, so their errors live here; an access of 0
 // fails every call, another only the calls that ask exactly that access.
@@ -184,6 +187,34 @@ INT_PTR WINAPI RecordDialogBoxParamA(HINSTANCE instance, LPCSTR name, HWND owner
     return result;
 }
 
+BOOL WINAPI FailOpenProcessToken(HANDLE, DWORD, PHANDLE)
+{
+    SetLastError(g_errors[kOpenToken]);
+    return FALSE;
+}
+
+// The elevation of a token as a limited administrator's (error 0) or as a
+// system that does not know the class (NT 4.0: the error); every other class
+// is answered by the real function.
+BOOL WINAPI FakeGetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS infoClass, LPVOID info, DWORD size,
+                                    PDWORD returned)
+{
+    if (infoClass != TokenElevation)
+        return Real<decltype(&GetTokenInformation)>(kTokenInformation)(token, infoClass, info, size, returned);
+    if (const DWORD error = g_errors[kTokenInformation]) {
+        SetLastError(error);
+        return FALSE;
+    }
+    if (size < sizeof(TOKEN_ELEVATION)) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    static_cast<TOKEN_ELEVATION*>(info)->TokenIsElevated = 0;
+    if (returned)
+        *returned = sizeof(TOKEN_ELEVATION);
+    return TRUE;
+}
+
 void* const kFakes[kFunctionCount] = {
     reinterpret_cast<void*>(FailRegSetValueExA), reinterpret_cast<void*>(FailRegCreateKeyExA),
     reinterpret_cast<void*>(FailCreateServiceA), reinterpret_cast<void*>(FailStartServiceA),
@@ -191,7 +222,8 @@ void* const kFakes[kFunctionCount] = {
     reinterpret_cast<void*>(FailOpenServiceA), reinterpret_cast<void*>(FailDeleteService),
     reinterpret_cast<void*>(FailRegOpenKeyExA), reinterpret_cast<void*>(FailCreateDialogParamA),
     reinterpret_cast<void*>(LongGetSystemDirectoryA), reinterpret_cast<void*>(RecordShellExecuteExA),
-    reinterpret_cast<void*>(RecordGetOpenFileNameA), reinterpret_cast<void*>(RecordDialogBoxParamA)};
+    reinterpret_cast<void*>(RecordGetOpenFileNameA), reinterpret_cast<void*>(RecordDialogBoxParamA),
+    reinterpret_cast<void*>(FailOpenProcessToken), reinterpret_cast<void*>(FakeGetTokenInformation)};
 
 int IndexOf(const std::string& function)
 {

@@ -14,7 +14,8 @@ namespace harness {
 // The functions Inject() accepts: RegSetValueExA, RegCreateKeyExA,
 // CreateServiceA, StartServiceA, EnumServicesStatusA, OpenSCManagerA,
 // OpenServiceA, DeleteService, RegOpenKeyExA, CreateDialogParamA,
-// GetSystemDirectoryA, ShellExecuteExA, GetOpenFileNameA, DialogBoxParamA.
+// GetSystemDirectoryA, ShellExecuteExA, GetOpenFileNameA, DialogBoxParamA,
+// OpenProcessToken, GetTokenInformation.
 const std::vector<std::string>& FaultFunctions();
 
 // What a recording replacement saw, from this or another process (see
@@ -49,7 +50,9 @@ public:
     // the real dialog, then records whether that owner is enabled and active
     // again (ownerEnabledAfter, ownerActiveAfter: 1 or 0). DialogBoxParamA
     // records the same per template ("132 owner", "132 ownerActiveAfter").
-    // Their error is not used.
+    // Their error is not used. GetTokenInformation answers TokenElevation
+    // as for a limited administrator (error 0) or fails with error as a
+    // system without elevation does; other classes get the real answer.
     // False when function is not one of FaultFunctions() or the module does
     // not import it.
     bool Inject(const std::string& function, DWORD error);
