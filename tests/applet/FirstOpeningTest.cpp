@@ -306,6 +306,52 @@ TEST_F(FirstOpening, UnopenableEventLogKeyIsReportedAndTheInstallationGoesOn)
     EXPECT_EQ(ReadValue(kEventLogKey, "Sources"), sources);
 }
 
+// The one create the applet asks with full access is the source's entry.
+TEST_F(FirstOpening, UncreatableSourceEntryIsLeftOutSilently)
+{
+    ASSERT_TRUE(WriteValue(kEventLogKey, "Sources", MultiSz("Tcp\0\0"s)));
+    ASSERT_TRUE(PlaceBoardDriver());
+    CImportFaults faults(Cpl());
+    ASSERT_TRUE(faults.InjectForAccess("RegCreateKeyExA", KEY_ALL_ACCESS, ERROR_ACCESS_DENIED));
+    DoubleClick(CancelFirstOpening);
+    EXPECT_EQ(BoxesShown(), Texts{});
+    EXPECT_EQ(ReadValue(kEventLogKey, "Sources"), MultiSz("Tcp\0vdxqb480\0\0"s));
+    EXPECT_FALSE(KeyExists(kSourceKey));
+    EXPECT_TRUE(IsServiceListed(kServiceName));
+}
+
+namespace {
+
+using QueryFunction = LONG(WINAPI*)(HKEY, LPCSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
+QueryFunction g_realQuery = nullptr;
+int g_sourcesQueries = 0;
+
+// The list's size can be asked, but the list itself not read.
+LONG WINAPI SourcesUnreadableAfterTheProbe(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                                           LPDWORD size)
+{
+    if (name && std::string(name) == "Sources" && ++g_sourcesQueries > 1)
+        return ERROR_ACCESS_DENIED;
+    return g_realQuery(key, name, reserved, type, data, size);
+}
+
+}  // namespace
+
+TEST_F(FirstOpening, SourcesThatCannotBeReadAreLeftAloneAndTheEntryWritten)
+{
+    ASSERT_TRUE(WriteValue(kEventLogKey, "Sources", MultiSz("Tcp\0\0"s)));
+    ASSERT_TRUE(PlaceBoardDriver());
+    g_sourcesQueries = 0;
+    CImportHook hook(Cpl(), nullptr, "RegQueryValueExA", reinterpret_cast<void*>(SourcesUnreadableAfterTheProbe));
+    ASSERT_TRUE(hook);
+    g_realQuery = reinterpret_cast<QueryFunction>(hook.original());
+    DoubleClick(CancelFirstOpening);
+    EXPECT_EQ(g_sourcesQueries, 2);
+    EXPECT_EQ(BoxesShown(), Texts{});
+    EXPECT_EQ(ReadValue(kEventLogKey, "Sources"), MultiSz("Tcp\0\0"s));
+    ExpectEventLogEntry();
+}
+
 TEST_F(FirstOpening, WritesTheDebugLineBeforeAskingAnything)
 {
     ASSERT_TRUE(PlaceBoardDriver());

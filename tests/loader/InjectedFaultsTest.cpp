@@ -48,6 +48,21 @@ TEST_F(LoaderRun, UnopenableHelperKeyStoresNothingSilently)
     EXPECT_TRUE(WaitUntilUnlisted("loader"));
 }
 
+// The old registration's key held values; replacing it deleted them, and
+// with the key unwritable they cannot be put back either: the helper finds
+// nothing of the earlier run.
+TEST_F(LoaderRun, UnopenableHelperKeyRestoresNothingOfAnEarlierRun)
+{
+    LeaveStaleHelperRegistration();
+    PlaceFirmware(800, 46);
+    EXPECT_EQ(Run("fw.hex", "D0000", "300", {{"RegCreateKeyExA", ERROR_ACCESS_DENIED}}), Texts{kStartFailed});
+    const HelperRecord record = ReadHelperRecord();
+    EXPECT_TRUE(record.present);
+    EXPECT_FALSE(record.memSeg);
+    EXPECT_FALSE(record.firmwareFile);
+    EXPECT_TRUE(WaitUntilUnlisted("loader"));
+}
+
 struct RegistrationFault {
     const char* name;
     DWORD error;

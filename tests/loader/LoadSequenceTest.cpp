@@ -113,6 +113,23 @@ TEST_F(LoaderRun, ProgressWindowIsShownOnlyWhileTheStartBlocks)
     EXPECT_EQ(ReadFileBytes(kBoardFile), image);
 }
 
+// Escape on the progress window while the start blocks closes it once the
+// outcome's box pumps messages; the run goes on to its end all the same.
+TEST_F(LoaderRun, ProgressWindowClosedMeanwhileLeavesTheRunAlone)
+{
+    WriteValue(kTestKey, "LoaderDelayMs", Dword(800));
+    const std::string image = PlaceFirmware(2000, 5);
+    ASSERT_TRUE(Start());
+    ConfirmAndChoose("fw.hex");
+    AcceptBoardParameters("D0000", "300");
+    const HWND progress = WaitForDialog(kProgressWindow, pid(), 3000);
+    ASSERT_TRUE(progress);
+    PostMessageA(progress, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(BoxesUntilExit(), Texts{kLoaded});
+    EXPECT_EQ(ExitCode(), 0u);
+    ExpectDelivered(image, 0xD0000, 0x300);
+}
+
 TEST_F(LoaderRun, AboutBoxFromTheSystemMenu)
 {
     ASSERT_TRUE(Start());

@@ -225,7 +225,7 @@ TEST_F(AdvancedOptions, StoredWordsAreShownPortByPortWhateverTheirType)
 
 TEST_F(AdvancedOptions, HalfDuplexChecksMultidropButNotTheReverse)
 {
-    Modes afterMultidrop, afterHalfDuplex, afterClearingMultidrop;
+    Modes afterMultidrop, afterHalfDuplex, afterClearingMultidrop, afterOtherNotice;
     WithMainDialog([&](HWND main) {
         const HWND dlg = Open(main);
         SetCheck(dlg, kMultidrop, true);
@@ -235,6 +235,11 @@ TEST_F(AdvancedOptions, HalfDuplexChecksMultidropButNotTheReverse)
         afterHalfDuplex = Read(dlg);
         SetCheck(dlg, kMultidrop, false);
         afterClearingMultidrop = Read(dlg);
+        // Only a click of the box checks multidrop, no other notice of it.
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutA(dlg, WM_COMMAND, MAKEWPARAM(kHalfDuplex, BN_DOUBLECLICKED),
+                            reinterpret_cast<LPARAM>(GetDlgItem(dlg, kHalfDuplex)), SMTO_ABORTIFHUNG, 2000, &ignored);
+        afterOtherNotice = Read(dlg);
         // The boxes are stored as they stand.
         Apply(dlg, "COM3", 0x01000C02);
         ExitWith(dlg);
@@ -242,6 +247,7 @@ TEST_F(AdvancedOptions, HalfDuplexChecksMultidropButNotTheReverse)
     EXPECT_EQ(afterMultidrop, (Modes{"1", "0", "12", true, false}));
     EXPECT_EQ(afterHalfDuplex, (Modes{"1", "0", "12", true, true}));
     EXPECT_EQ(afterClearingMultidrop, (Modes{"1", "0", "12", false, true}));
+    EXPECT_EQ(afterOtherNotice, afterClearingMultidrop);
 }
 
 TEST_F(AdvancedOptions, RefusedEntriesNameTheirBoundsAndChangeNothing)
@@ -387,6 +393,7 @@ TEST_F(AdvancedOptions, EachOpeningReadsThePortsAgainAndKeepsWhatItCannotRead)
 
         DeleteValue(kParamKey, "TotalNumberOfPorts");
         DeleteValue(kParamKey, "PortsStartingAt");
+        DeleteValue(kParamKey, "PortNamePrefix");
         dlg = Open(main, &keptBoxes);
         kept = ComboItems(dlg, kPortList);
         ExitWith(dlg);
