@@ -2,12 +2,16 @@
 // their texts and focus, the about entry, reflected notifications.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <functional>
 
+#include "App.h"
 #include "Control.h"
 #include "DataExchange.h"
 #include "Dialog.h"
 #include "FoundationResources.h"
+#include "ImportHook.h"
 #include "Robot.h"
 
 namespace {
@@ -136,7 +140,8 @@ TEST(DataExchange, AcceptedEntriesAreStoredByOk)
         harness::SetText(dlg, IDC_NUMBER, " +4294967296 ");
         harness::SetCheck(dlg, IDC_CHECK, false);
         harness::SetText(dlg, IDC_TIMEOUT, "255");
-        harness::SetText(dlg, IDC_THRESHOLD, "12");
+        // Only the first 31 characters of a number field are read.
+        harness::SetText(dlg, IDC_THRESHOLD, "12" + std::string(29, ' ') + "junk");
         harness::SetText(dlg, IDC_LOAD, "1");
         harness::PressEnter(dlg);
     });
@@ -235,4 +240,40 @@ TEST(DataExchange, ModelessDialogLivesUntilDestroyed)
     dialog.DestroyWindow();
     EXPECT_FALSE(IsWindow(window));
     EXPECT_EQ(dialog.GetSafeHwnd(), nullptr);
+}
+
+namespace {
+
+using ModuleFileNameFunction = DWORD(WINAPI*)(HMODULE, LPSTR, DWORD);
+ModuleFileNameFunction g_realModuleFileName = nullptr;
+const std::string kDeepPath = "C:\\" + std::string(300, 'd') + "\\" QB480_TEST_MODULE_NAME ".exe";
+
+// The module as if it lay deeper than MAX_PATH: a buffer too small is
+// filled and its size answered, as the system does.
+DWORD WINAPI DeepModuleFileName(HMODULE module, LPSTR path, DWORD size)
+{
+    if (module && module != GetModuleHandleA(nullptr))
+        return g_realModuleFileName(module, path, size);
+    const DWORD copied = static_cast<DWORD>(std::min<std::size_t>(size - 1, kDeepPath.size()));
+    std::memcpy(path, kDeepPath.data(), copied);
+    path[copied] = '\0';
+    if (copied < kDeepPath.size()) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return size;
+    }
+    return copied;
+}
+
+}  // namespace
+
+// A module deeper than MAX_PATH still has its whole path, and its name as
+// every message box's caption.
+TEST(Framework, ModulePathLongerThanMaxPathIsReadWhole)
+{
+    harness::CImportHook hook(GetModuleHandleA(nullptr), nullptr, "GetModuleFileNameA",
+                              reinterpret_cast<void*>(DeepModuleFileName));
+    ASSERT_TRUE(hook);
+    g_realModuleFileName = reinterpret_cast<ModuleFileNameFunction>(hook.original());
+    EXPECT_EQ(fw::ModulePath(), kDeepPath);
+    EXPECT_EQ(fw::ModuleName(), QB480_TEST_MODULE_NAME);
 }
