@@ -125,4 +125,6 @@ TEST(BoardCheckMessage, OneExactTextPerFailure)
     EXPECT_STREQ(BoardCheckMessage(BoardCheck::PortOutOfRange), "The port address must be >= 100 and <= 3fc");
     EXPECT_STREQ(BoardCheckMessage(BoardCheck::IrqOutOfRange), "IRQ not in acceptable range");
     EXPECT_STREQ(BoardCheckMessage(BoardCheck::Ok), "");
+    // A value outside the list has no text rather than a wild one.
+    EXPECT_STREQ(BoardCheckMessage(static_cast<BoardCheck>(99)), "");
 }

@@ -3,9 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <filesystem>
+#include <set>
 
 #include "HexText.h"
 #include "TempFolder.h"
+#ifndef _WIN32
+#include "LibcFaults.h"
+#endif
 
 using qb480::ConvertHexFile;
 using qb480::ConvertHexToBinary;
@@ -200,3 +205,63 @@ TEST_F(HexConvert, ConvertHexToBinaryAnswersZeroOrOne)
     EXPECT_EQ(ConvertHexToBinary(m_folder.Path("bad.hex").c_str(), m_folder.Path("bad.bin").c_str()), 1);
     EXPECT_FALSE(m_folder.Exists("bad.bin"));
 }
+
+TEST_F(HexConvert, ImageOverAFolderIsRefusedAndLeavesNoTemporaryFile)
+{
+    std::filesystem::create_directory(m_folder.Path("fw.bin"));
+    ExpectFault(Convert(DataLine(0, {1}) + kEndLine), HexFault::CannotReplaceOutput, 0, "image over a folder");
+    EXPECT_EQ(m_folder.Names().size(), 2u) << "only fw.hex and the folder fw.bin";
+}
+
+TEST_F(HexConvert, BareImageNameIsWrittenInTheCurrentFolder)
+{
+    m_folder.Write("fw.hex", DataLine(0, {5, 6}) + kEndLine);
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(m_folder.Path(""));
+    const HexOutcome outcome = ConvertHexFile("fw.hex", "bare.bin");
+    std::filesystem::current_path(before);
+    ExpectConverted(outcome, "bare name");
+    EXPECT_EQ(m_folder.Read("bare.bin"), "\x05\x06");
+    EXPECT_EQ(m_folder.Names().size(), 2u);
+}
+
+TEST(HexFaultName, EveryFaultHasANameOfItsOwn)
+{
+    std::set<std::string> names;
+    for (int fault = 0; fault <= static_cast<int>(HexFault::CannotReplaceOutput); ++fault)
+        names.insert(HexFaultName(static_cast<HexFault>(fault)));
+    EXPECT_EQ(names.size(), 16u);
+    EXPECT_EQ(names.count("unknown"), 0u);
+    EXPECT_STREQ(HexFaultName(static_cast<HexFault>(99)), "unknown");
+}
+
+#ifndef _WIN32
+// A folder opens for reading on Linux; reading it fails.
+TEST_F(HexConvert, UnreadableInputIsAReadError)
+{
+    ExpectFault(ConvertHexFile(m_folder.Path("").c_str(), m_folder.Path("fw.bin").c_str()), HexFault::ReadError, 0,
+                "folder as input");
+}
+
+TEST_F(HexConvert, MemoryThatCannotBeHadIsReportedAndNothingWritten)
+{
+    m_folder.Write("fw.bin", "old image");
+    FailNextCall(LibcCall::Calloc);
+    ExpectFault(Convert(DataLine(0, {1}) + kEndLine), HexFault::OutOfMemory, 0, "no first buffer");
+    // A record past the first 16384 bytes needs the buffer grown.
+    FailNextCall(LibcCall::Realloc);
+    ExpectFault(Convert(DataLine(0x5000, {1}) + kEndLine), HexFault::OutOfMemory, 1, "no larger buffer");
+    EXPECT_EQ(Image(), "old image");
+}
+
+TEST_F(HexConvert, ImageThatCannotBeWrittenKeepsTheOldOneAndNoTemporaryFile)
+{
+    m_folder.Write("fw.bin", "old image");
+    FailNextCall(LibcCall::Fdopen);
+    ExpectFault(Convert(DataLine(0, {1}) + kEndLine), HexFault::CannotCreateOutput, 0, "no stream");
+    FailNextCall(LibcCall::Fwrite);
+    ExpectFault(Convert(DataLine(0, {1}) + kEndLine), HexFault::ShortWrite, 0, "short write");
+    EXPECT_EQ(Image(), "old image");
+    EXPECT_EQ(m_folder.Names().size(), 2u) << "only fw.hex and fw.bin";
+}
+#endif
