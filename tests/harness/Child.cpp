@@ -147,10 +147,13 @@ bool InjectLibrary(CChild& child, const std::string& dllPath)
     return child.Started() && LoadLibraryInProcess(child.process(), dllPath, 5000, child.Suspended());
 }
 
-bool InjectFaultsWhenLoaded(CChild& child, const std::string& moduleName,
-                            const std::vector<std::pair<std::string, DWORD>>& faults, CallSite where)
+namespace {
+
+// The plan written, then iathook.dll loaded into the child to carry it out.
+bool PlanAndInject(CChild& child, const std::vector<std::pair<std::string, DWORD>>& faults, DWORD enumFillers,
+                   const std::string& moduleName, const CallSite& where)
 {
-    if (!WriteFaultPlan(faults, 0, moduleName)) {
+    if (!WriteFaultPlan(faults, enumFillers, moduleName)) {
         Fail(where, "could not write the fault plan under HKLM\\" + std::string(kFaultsKey));
         return false;
     }
@@ -162,18 +165,19 @@ bool InjectFaultsWhenLoaded(CChild& child, const std::string& moduleName,
     return true;
 }
 
+}  // namespace
+
+bool InjectFaultsWhenLoaded(CChild& child, const std::string& moduleName,
+                            const std::vector<std::pair<std::string, DWORD>>& faults, CallSite where)
+{
+    return PlanAndInject(child, faults, 0, moduleName, where);
+}
+
 bool InjectFaults(CChild& child, const std::vector<std::pair<std::string, DWORD>>& faults, DWORD enumFillers,
                   CallSite where)
 {
-    if (!WriteFaultPlan(faults, enumFillers)) {
-        Fail(where, "could not write the fault plan under HKLM\\" + std::string(kFaultsKey));
+    if (!PlanAndInject(child, faults, enumFillers, std::string(), where))
         return false;
-    }
-    if (!InjectLibrary(child, HarnessBinary("iathook.dll"))) {
-        Fail(where, "could not load iathook.dll into process " + std::to_string(child.pid()) + ": error " +
-                        std::to_string(GetLastError()));
-        return false;
-    }
     const std::vector<std::string> patched = PatchedFunctions();
     bool all = true;
     for (const auto& fault : faults) {
