@@ -28,23 +28,12 @@ INT_PTR CDialog::DoModal()
 {
     m_modal = true;
     // The system disables the owner for as long as the dialog runs.
-    m_owner = m_parent ? m_parent : DefaultOwner();
-    m_ownerWasEnabled = !m_owner || IsWindowEnabled(m_owner);
-    const INT_PTR result = DialogBoxParamA(ModuleInstance(), MAKEINTRESOURCEA(m_templateId), m_owner, DialogProc,
-                                           reinterpret_cast<LPARAM>(this));
-    KeepOwnerAsFound();
+    m_owner = COwnerState(m_parent ? m_parent : DefaultOwner());
+    const INT_PTR result = DialogBoxParamA(ModuleInstance(), MAKEINTRESOURCEA(m_templateId), m_owner.Owner(),
+                                           DialogProc, reinterpret_cast<LPARAM>(this));
+    m_owner.KeepAsFound();
     m_hWnd = nullptr;
     return result;
-}
-
-// The system enables the owner whenever a modal dialog ends. An owner that
-// an outer modal window had disabled (the Control Panel's window, while the
-// main dialog's opening runs the installation's board settings) must stay
-// disabled, or it would take clicks under the dialog still running.
-void CDialog::KeepOwnerAsFound() const
-{
-    if (m_owner && !m_ownerWasEnabled)
-        EnableWindow(m_owner, FALSE);
 }
 
 bool CDialog::Create()
@@ -64,7 +53,7 @@ void CDialog::EndDialog(INT_PTR result)
 {
     if (m_modal) {
         ::EndDialog(m_hWnd, result);
-        KeepOwnerAsFound();
+        m_owner.KeepAsFound();
     } else {
         DestroyWindow();
     }

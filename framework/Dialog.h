@@ -18,6 +18,27 @@ class CDataExchange;
 // with its own taskbar button).
 HWND DefaultOwner();
 
+// The system enables a modal window's owner whenever that window ends. An
+// owner that an outer modal window had disabled (the Control Panel's window
+// while the main dialog's opening runs the installation's board settings)
+// must stay disabled, or it takes clicks under the window still running:
+// this notes the owner's state before and puts it back.
+class COwnerState {
+public:
+    COwnerState() = default;
+    explicit COwnerState(HWND owner) : m_owner(owner), m_wasEnabled(!owner || IsWindowEnabled(owner)) {}
+    HWND Owner() const { return m_owner; }
+    void KeepAsFound() const
+    {
+        if (!m_wasEnabled)
+            EnableWindow(m_owner, FALSE);
+    }
+
+private:
+    HWND m_owner = nullptr;
+    bool m_wasEnabled = true;
+};
+
 class CDialog {
 public:
     explicit CDialog(UINT templateId, HWND parent = nullptr);
@@ -81,12 +102,10 @@ private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
     bool ReflectCommand(HWND control, WORD code);
-    void KeepOwnerAsFound() const;
 
     UINT m_templateId;
     HWND m_parent;
-    HWND m_owner = nullptr;  // while modal
-    bool m_ownerWasEnabled = true;
+    COwnerState m_owner;  // while modal
     bool m_modal = false;
     std::vector<CControl*> m_reflections;
 };
