@@ -13,7 +13,7 @@ constexpr int kExitWaitMs = 5000;
 
 CChild StartControlPanel()
 {
-    return CChild("control.exe \"" + CplPath() + "\"");
+    return CChild(ControlPanelCommand());
 }
 
 }  // namespace

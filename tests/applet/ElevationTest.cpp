@@ -25,25 +25,6 @@ CChild StartLimited(const std::string& commandLine, const fw::UniqueKernelHandle
     return child;
 }
 
-std::string ControlPanelLine() { return "control.exe \"" + CplPath() + "\""; }
-
-struct DialogSearch {
-    DWORD pid;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectVisibleDialog(HWND window, LPARAM data)
-{
-    auto* search = reinterpret_cast<DialogSearch*>(data);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char name[16] = "";
-    GetClassNameA(window, name, sizeof name);
-    if (pid == search->pid && IsWindowVisible(window) && std::string(name) == "#32770")
-        search->found.push_back(window);
-    return TRUE;
-}
-
 // The captions of the dialogs and boxes the child showed until it ended;
 // each is closed, so that a wrong one cannot keep it from ending.
 std::vector<std::string> DialogsUntilExit(const CChild& child)
@@ -51,9 +32,7 @@ std::vector<std::string> DialogsUntilExit(const CChild& child)
     std::vector<std::string> captions;
     harness::WaitUntil(
         [&] {
-            DialogSearch search{child.pid(), {}};
-            EnumWindows(CollectVisibleDialog, reinterpret_cast<LPARAM>(&search));
-            for (HWND dialog : search.found) {
+            for (HWND dialog : VisibleDialogs(child.pid())) {
                 captions.push_back(harness::Caption(dialog));
                 PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
                 harness::WaitGone(dialog, 1000);
@@ -78,7 +57,7 @@ TEST_F(Elevation, LimitedInstanceAsksForAnElevatedOneAndOpensNothing)
     ASSERT_TRUE(PlaceBoardDriver());
     const fw::UniqueKernelHandle token = harness::LimitedToken();
     ASSERT_TRUE(token) << "no limited linked token";
-    CChild control = StartLimited(ControlPanelLine(), token, {{"ShellExecuteExA", 0}});
+    CChild control = StartLimited(ControlPanelCommand(), token, {{"ShellExecuteExA", 0}});
     ASSERT_TRUE(control.Started()) << control.StartError();
     EXPECT_TRUE(harness::NoMessageBox(control.pid(), 0));
     EXPECT_EQ(DialogsUntilExit(control), std::vector<std::string>{});
@@ -116,7 +95,7 @@ TEST_F(Elevation, RefusedRequestIsReportedAndNothingIsRegisteredOrWritten)
     const auto sources = ReadValue(kEventLogKey, "Sources");
     const fw::UniqueKernelHandle token = harness::LimitedToken();
     ASSERT_TRUE(token) << "no limited linked token";
-    CChild control = StartLimited(ControlPanelLine(), token, {{"ShellExecuteExA", ERROR_CANCELLED}});
+    CChild control = StartLimited(ControlPanelCommand(), token, {{"ShellExecuteExA", ERROR_CANCELLED}});
     ASSERT_TRUE(control.Started()) << control.StartError();
     EXPECT_EQ(TakeBox(control.pid()), kNeedsRights);
     EXPECT_EQ(DialogsUntilExit(control), std::vector<std::string>{});

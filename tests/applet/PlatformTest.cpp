@@ -146,7 +146,7 @@ TEST_F(Ownership, ControlPanelWindowStaysDisabledAfterAMessageOfTheOpening)
 TEST_F(Ownership, ConfigureThroughControlExeDisablesTheMainDialog)
 {
     ASSERT_TRUE(RegisterBoardDriver(SERVICE_AUTO_START));
-    CChild control("control.exe \"" + CplPath() + "\"");
+    CChild control(ControlPanelCommand());
     ASSERT_TRUE(control.Started()) << control.StartError();
     const HWND main = harness::WaitForDialog(kMainCaption, control.pid());
     ASSERT_TRUE(main);

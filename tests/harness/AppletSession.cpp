@@ -110,6 +110,8 @@ std::string CplPath()
     return WindowsPath(QB480_CPL);
 }
 
+std::string ControlPanelCommand() { return "control.exe \"" + CplPath() + "\""; }
+
 std::string TakeBox(DWORD pid, CallSite where)
 {
     return TakeApplicationBox(pid, kAppletCaption, kRobotTimeoutMs, where);

@@ -61,6 +61,8 @@ inline constexpr int kIrq = 1005;
 
 // The built qb480.cpl as a Windows path.
 std::string CplPath();
+// Wine's control.exe opening the built applet, as a command line.
+std::string ControlPanelCommand();
 
 // The next message box of process pid, dismissed, checked as the applet's
 // (caption "qb480", the exclamation icon, one OK button): its text, or

@@ -29,7 +29,7 @@ std::string Real(const std::string& path)
 harness::CChild StartControlPanel()
 {
     // From a 32-bit program this is SysWOW64's control.exe, the 32-bit one.
-    return harness::CChild("control.exe \"" + harness::CplPath() + "\"");
+    return harness::CChild(harness::ControlPanelCommand());
 }
 
 using Wow64Applet = harness::CAppletTest;
