@@ -117,6 +117,23 @@ fw::UniqueKernelHandle LimitedToken()
     return primary;
 }
 
+fw::UniqueKernelHandle NonAdministratorToken()
+{
+    fw::UniqueKernelHandle own;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ASSIGN_PRIMARY, own.put()))
+        return fw::UniqueKernelHandle();
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID administrators = nullptr;
+    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                  &administrators))
+        return fw::UniqueKernelHandle();
+    SID_AND_ATTRIBUTES denyOnly = {administrators, 0};
+    fw::UniqueKernelHandle restricted;
+    const BOOL made = CreateRestrictedToken(own.get(), 0, 1, &denyOnly, 0, nullptr, 0, nullptr, restricted.put());
+    FreeSid(administrators);
+    return made ? std::move(restricted) : fw::UniqueKernelHandle();
+}
+
 CChild::~CChild()
 {
     // Closing the job ends the process: JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE.

@@ -67,6 +67,12 @@ private:
 // a program sees itself limited.
 fw::UniqueKernelHandle LimitedToken();
 
+// This process's token with the Administrators group made deny-only
+// (CreateRestrictedToken), as a primary token for ChildStart: a program
+// started with it is no administrator, as a standard user's program on
+// Windows is not. Empty when it cannot be made.
+fw::UniqueKernelHandle NonAdministratorToken();
+
 // Loads dllPath into the child (VirtualAllocEx, WriteProcessMemory,
 // CreateRemoteThread on LoadLibraryA) and waits until its DllMain has run.
 // False with the error in GetLastError when it failed.

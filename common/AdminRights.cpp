@@ -1,0 +1,76 @@
+#include "AdminRights.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+#include "UniqueHandle.h"
+
+namespace qb480 {
+
+namespace {
+
+struct FreeSid {
+    void operator()(PSID sid) const { ::FreeSid(sid); }
+};
+
+// S-1-5-32-544. AllocateAndInitializeSid exists from NT 3.1 on, unlike
+// CreateWellKnownSid.
+PSID NewAdministratorsSid()
+{
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID sid = nullptr;
+    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                  &sid))
+        return nullptr;
+    return sid;
+}
+
+// CheckTokenMembership (Windows 2000 on) looked up at run time, so that
+// NT 4.0 still loads the program. Absent where the system lacks it.
+using CheckMembership = BOOL(WINAPI*)(HANDLE, PSID, PBOOL);
+CheckMembership CheckTokenMembershipFunction()
+{
+    const HMODULE advapi = GetModuleHandleA("advapi32.dll");
+    return advapi ? reinterpret_cast<CheckMembership>(reinterpret_cast<void*>(GetProcAddress(advapi, "CheckTokenMembership"))) : nullptr;
+}
+
+// NT 4.0's way: the process token's groups, the Administrators entry
+// enabled and not marked deny-only.
+bool TokenGroupsHoldEnabled(PSID administrators)
+{
+    fw::UniqueKernelHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()))
+        return false;
+    DWORD size = 0;
+    GetTokenInformation(token.get(), TokenGroups, nullptr, 0, &size);
+    if (size == 0)
+        return false;
+    std::vector<unsigned char> buffer(size);
+    if (!GetTokenInformation(token.get(), TokenGroups, buffer.data(), size, &size))
+        return false;
+    const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());
+    for (DWORD i = 0; i < groups->GroupCount; ++i) {
+        const SID_AND_ATTRIBUTES& group = groups->Groups[i];
+        if (EqualSid(group.Sid, administrators))
+            return (group.Attributes & SE_GROUP_ENABLED) && !(group.Attributes & SE_GROUP_USE_FOR_DENY_ONLY);
+    }
+    return false;
+}
+
+}  // namespace
+
+bool HoldsAdministratorRights()
+{
+    const std::unique_ptr<void, FreeSid> administrators(NewAdministratorsSid());
+    if (!administrators)
+        return false;
+    if (const auto check = CheckTokenMembershipFunction()) {
+        BOOL member = FALSE;
+        return check(nullptr, administrators.get(), &member) && member;
+    }
+    return TokenGroupsHoldEnabled(administrators.get());
+}
+
+}  // namespace qb480
