@@ -99,8 +99,10 @@ def hkcu_key_path_fault(package, component):
     value = package.keyed("Registry").get(key)
     if not int(component["Attributes"]) & REGISTRY_KEY_PATH:
         return "%s has a %s as key path" % (component["Component"], "file" if key else "folder")
+    if not key:
+        return "%s's registry key path is null" % component["Component"]
     if value is None:
-        return "%s has no registry value %r" % (component["Component"], key)
+        return "%s has no registry value %s" % (component["Component"], key)
     if value["Component_"] != component["Component"]:
         return "%s's key path %s belongs to %s" % (component["Component"], key, value["Component_"])
     if value["Root"] not in (HKCU, HKMU):
