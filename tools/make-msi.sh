@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds the installer package of one architecture from a staged release:
-#   tools/make-msi.sh x86|x64 VERSION STAGE OUT.msi
+#   tools/make-msi.sh x86|x64 VERSION STAGE OUT.msi [SOURCE.wxs]
+# SOURCE defaults to packaging/qb480.wxs; the package checks build faulty
+# variants of it.
 # STAGE holds qb480.cpl, qb480load.exe, guide.html and the screenshots the
 # guide shows (screenshots/*.png), as packed into the zip. The product code
 # is derived from the architecture and the version, so that a rebuilt
@@ -11,6 +13,7 @@ arch=$1 version=$2
 stage=$(realpath "$3")
 out=$(realpath -m "$4")
 root=$(realpath "$(dirname "$0")/..")
+source=$(realpath "${5:-$root/packaging/qb480.wxs}")
 case $arch in x86|x64) ;; *) echo "make-msi: architecture $arch is neither x86 nor x64" >&2; exit 2 ;; esac
 for file in qb480.cpl qb480load.exe guide.html; do
     [ -f "$stage/$file" ] || { echo "make-msi: $stage/$file is missing" >&2; exit 1; }
@@ -46,6 +49,9 @@ rm -f "$out"
 # wixl's GLib prints warnings for attributes it reads as defaults; only its
 # own errors matter, and they end it with a failure.
 (cd "$work" && wixl -a "$arch" -D Arch="$arch" -D Version="$version" -D ProductCode="$product_code" \
-    -D Stage=stage -D Icon=qb480.ico -D Images="$work/images.wxi" -o "$out" "$root/packaging/qb480.wxs") \
+    -D Stage=stage -D Icon=qb480.ico -D Images="$work/images.wxi" -o "$out" "$source") \
     2>"$work/wixl.log" || { cat "$work/wixl.log" >&2; exit 1; }
 [ -s "$out" ] || { cat "$work/wixl.log" >&2; echo "make-msi: wixl wrote no $out" >&2; exit 1; }
+# wixl reads no version resources.
+python3 "$root/tools/msi-file-versions.py" "$out" qb480.cpl="$stage/qb480.cpl" qb480load.exe="$stage/qb480load.exe" \
+    || { rm -f "$out"; exit 1; }

@@ -1,7 +1,7 @@
 // The steps of tests/install/run_install.py that need Windows, run in the
 // fresh prefix the runner has just installed a package into: the installed
 // applet and loader used as the administrator's guide says, and the message
-// of a refused downgrade. The runner passes what it installed where in
+// of a refused package. The runner passes what it installed where in
 // environment variables (QB480_...); it places the board's files first.
 #include <windows.h>
 
@@ -126,18 +126,18 @@ TEST(InstalledLoader, DownloadsThroughTheHelperBesideIt)
     EXPECT_EQ(ReadString(record, "FirmwareFile"), std::optional<std::string>(image.substr(0, image.rfind('.')) + ".bin"));
 }
 
-// A later version is installed; the earlier package is opened with the
-// installer's own user interface, as an administrator would double-click it.
-TEST(RefusedDowngrade, TellsTheAdministratorWhy)
+// A package the installer refuses (an earlier version beside a later one,
+// the x86 package on 64-bit Windows), opened with the installer's own user
+// interface, as an administrator would double-click it.
+TEST(RefusedPackage, TellsTheAdministratorWhy)
 {
-    harness::CChild installer(Quoted(Setting("QB480_MSIEXEC")) + " /i " + Quoted(Setting("QB480_EARLIER_MSI")));
+    harness::CChild installer(Quoted(Setting("QB480_MSIEXEC")) + " /i " + Quoted(Setting("QB480_REFUSED_MSI")));
     ASSERT_TRUE(installer.Started()) << installer.StartError();
     const HWND box = harness::FindMessageBox(installer.pid(), kInstallerWaitMs);
     ASSERT_TRUE(box) << "the installer showed no message";
     // Read without the robot's icon probe: the installer may be of the other
     // architecture than this test (64-bit msiexec, 32-bit package).
-    EXPECT_EQ(harness::GetText(box, kMessageTextId), "A later version of Tessaline QB480 is already installed. Remove it first if you "
-                                 "want to install version " + Setting("QB480_EARLIER_VERSION") + ".");
+    EXPECT_EQ(harness::GetText(box, kMessageTextId), Setting("QB480_REFUSAL"));
     harness::DismissMessageBox(box);
     EXPECT_EQ(installer.Wait(kInstallerWaitMs), std::optional<DWORD>(ERROR_INSTALL_FAILURE));
 }

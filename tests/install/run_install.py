@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Installs, uses, upgrades and removes the release's installer packages
 through Wine's own msiexec, each case in a fresh Wine prefix copied from a
-template, as on a machine that has never seen the board.
+template, as on a machine that has never seen the board. The x86 package
+in a win64 prefix is refused, and installs nothing.
 
 usage: run_install.py VERSION [x64-win64] [x86-win32] [x86-win64]   (default: all three)
 
@@ -32,6 +33,8 @@ WINE_TIMEOUT = 180
 SUCCESS, INSTALL_FAILURE, OTHER_VERSION_INSTALLED = 0, 1603 & 0xFF, 1638 & 0xFF
 UNINSTALL = r"Software\Microsoft\Windows\CurrentVersion\Uninstall"
 SERVICES = r"HKLM\SYSTEM\CurrentControlSet\Services"
+# The installing user's value that keys the Start-menu entries.
+START_MENU_KEY = r"HKCU\Software\Tessaline\QB480"
 FIRMWARE_FOLDER = "QB480 firmware"
 FIRMWARE_FILE = "qb480fw.hex"
 
@@ -291,6 +294,8 @@ class Cases:
         per_user = machine.reg_values(r"HKCU\Software\Microsoft\Installer\Products" + "\\" + packed_guid(product_code),
                                       self.win64(layout))
         self.check(layout, bool(product) and per_user is None, "installed for the machine, not for the user")
+        key = machine.reg_values(START_MENU_KEY, self.win64(layout)) or {}
+        self.check(layout, key.get("StartMenu") == "0x1", "the Start-menu entries are keyed by the user's value (%s)" % key)
         return product_code
 
     def expect_removed(self, machine, layout, product_code, left_beside_loader):
@@ -308,6 +313,8 @@ class Cases:
         self.check(layout, machine.reg_values(layout.uninstall + "\\" + product_code, self.win64(layout)) is None and
                    machine.reg_values(self.products_key(product_code), self.win64(layout)) is None,
                    "the installed-programs entry is removed")
+        self.check(layout, machine.reg_values(START_MENU_KEY, self.win64(layout)) is None,
+                   "the Start-menu entries' key is removed")
 
     def step(self, machine, layout, test, what, settings=None):
         program = os.path.join(layout.build, "tests", "install", "installedtest.exe")
@@ -423,15 +430,36 @@ class Cases:
             self.check(layout, self.related_products(machine, layout) == [packed_guid(later_code)] and
                        self.installed_snapshot(machine, layout) == installed,
                        "the installed product and its files are unchanged")
-            self.step(machine, layout, "RefusedDowngrade.*",
+            self.step(machine, layout, "RefusedPackage.*",
                       "opened with the installer's own interface, the earlier version says why it is refused",
-                      {"QB480_MSIEXEC": layout.msiexec, "QB480_EARLIER_MSI": windows_path(earlier),
-                       "QB480_EARLIER_VERSION": release.version})
+                      {"QB480_MSIEXEC": layout.msiexec, "QB480_REFUSED_MSI": windows_path(earlier),
+                       "QB480_REFUSAL": "A later version of Tessaline QB480 is already installed. Remove it first if "
+                                        "you want to install version %s." % release.version})
             self.check(layout, self.installed_snapshot(machine, layout) == installed,
                        "the installed files are still unchanged")
             code = self.timed_msiexec(machine, layout, "silent uninstall", "/x", later_code, "/qn")
             self.check(layout, code == SUCCESS, "msiexec /x /qn succeeds (exit %d)" % code)
             self.expect_removed(machine, layout, later_code, None)
+
+    def refused(self, layout):
+        """The x86 package on 64-bit Windows: refused, silently and with the
+        installer's own interface, and nothing installed."""
+        msi = self.release.msi[layout.package]
+        refusal = "This package is for 32-bit Windows. On 64-bit Windows, install qb480-%s-x64.msi." % self.release.version
+        with self.machine(layout) as machine:
+            code = self.timed_msiexec(machine, layout, "refused silent install", "/i", windows_path(msi), "/qn")
+            self.check(layout, code == INSTALL_FAILURE, "msiexec /i /qn is refused (exit %d)" % code)
+            self.step(machine, layout, "RefusedPackage.*", "opened with the installer's own interface, it says %r" % refusal,
+                      {"QB480_MSIEXEC": layout.msiexec, "QB480_REFUSED_MSI": windows_path(msi), "QB480_REFUSAL": refusal})
+            product_code = msi_property(msi, "ProductCode")
+            found = [place for place in ("windows/system32", "windows/syswow64")
+                     if os.path.exists(machine.c(place, "qb480.cpl"))]
+            found += [folder for folder in ("Program Files", "Program Files (x86)") if os.path.exists(machine.c(folder, "Tessaline"))]
+            found += [m for m in self.start_menus(machine) if os.path.exists(os.path.join(m, "Tessaline QB480"))]
+            keys = [layout.uninstall, "HKLM\\" + UNINSTALL]
+            found += [key for key in [k + "\\" + product_code for k in keys] + [self.products_key(product_code), START_MENU_KEY]
+                      if machine.reg_values(key, True) is not None]
+            self.check(layout, not found, "nothing is installed%s" % (": but " + ", ".join(found) if found else ""))
 
 
 def template(winearch):
@@ -452,7 +480,8 @@ def main():
     with tempfile.TemporaryDirectory(prefix="qb480-install-") as scratch:
         cases = Cases(checks, Release(version, scratch))
         for layout in layouts:
-            for case in (cases.lifecycle, cases.versions):
+            refused = layout.package == "x86" and layout.winearch == "win64"
+            for case in (cases.refused,) if refused else (cases.lifecycle, cases.versions):
                 try:
                     case(layout)
                 except (OSError, subprocess.SubprocessError, ValueError) as error:

@@ -3,16 +3,20 @@
 
 usage: check_msi.py ARCH BUILD_DIR MSI VERSION
 
-ARCH is i686 or x86_64, BUILD_DIR that architecture's release build. Prints
-one line per check and a closing line "msi-ARCH: N passed, M failed".
+ARCH is i686 or x86_64, BUILD_DIR that architecture's release build. Checks
+the rules of Windows Installer's validation in tests/release/ice_rules.py on
+MSI, and that each rule sees a fault in a package built with one change.
+Prints one line per check and a closing line "msi-ARCH: N passed, M failed".
 """
 import os
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
 
 from check_release import Checks
+from ice_rules import RULES, Package, long_name, msiinfo
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 # Fixed once for each architecture: a later package finds the installed one
@@ -22,20 +26,62 @@ COMPONENT_64BIT = 0x100
 # Word Count of the summary information: 2 = compressed; 8 would say that
 # no administrator is needed.
 WORD_COUNT_COMPRESSED, WORD_COUNT_NO_ELEVATION = 2, 8
+BINARIES = ("qb480.cpl", "qb480load.exe")
+WXS = os.path.join(ROOT, "packaging", "qb480.wxs")
 
 
-def msiinfo(*args):
-    # Exporting a table with a binary column writes its streams into the
-    # working folder: a scratch one.
-    with tempfile.TemporaryDirectory() as scratch:
-        return subprocess.run(["msiinfo", *args], check=True, capture_output=True, cwd=scratch).stdout
+def stage_of(msi, stage):
+    """The staged release an MSI was made of, from its packed files."""
+    with tempfile.TemporaryDirectory() as unpacked:
+        subprocess.run(["msiextract", "-C", unpacked, msi], check=True, capture_output=True)
+        os.makedirs(os.path.join(stage, "screenshots"), exist_ok=True)
+        for folder, _, names in os.walk(unpacked):
+            for name in names:
+                below = "screenshots" if os.path.basename(folder) == "screenshots" else ""
+                shutil.copy(os.path.join(folder, name), os.path.join(stage, below, name))
 
 
-def table(msi, name):
-    """The rows of a table as dictionaries of its column names."""
-    lines = msiinfo("export", msi, name).decode("utf-8").replace("\r\n", "\n").split("\n")
-    columns = lines[0].split("\t")
-    return [dict(zip(columns, line.split("\t"))) for line in lines[3:] if line]
+def wxs(old, new):
+    """Our package built from packaging/qb480.wxs with old replaced by new."""
+    def build(msi, out, arch, version, scratch):
+        with open(WXS, encoding="utf-8") as f:
+            source = f.read()
+        if old not in source:
+            return False
+        stage, changed = os.path.join(scratch, "stage"), os.path.join(scratch, "changed.wxs")
+        if not os.path.isdir(stage):
+            stage_of(msi, stage)
+        with open(changed, "w", encoding="utf-8") as f:
+            f.write(source.replace(old, new, 1))
+        return subprocess.run([os.path.join(ROOT, "tools", "make-msi.sh"), arch, version, stage, out, changed]).returncode == 0
+    return build
+
+
+def sql(query):
+    """Our package with one query run on its tables."""
+    def change(msi, out, *_):
+        shutil.copy(msi, out)
+        return subprocess.run(["msibuild", out, "-q", query]).returncode == 0
+    return change
+
+
+# Each rule sees a package with one fault of its kind.
+BREAKS = [
+    ("ICE18", "the maker's folder a key path not removed", wxs('<RemoveFolder Id="RemoveMakerFolder" On="uninstall"/>', "")),
+    ("ICE30", "the guide under the loader's name", wxs('Name="guide.html"', 'Name="qb480load.exe"')),
+    ("ICE38", "the Start-menu key under HKLM", wxs('Root="HKCU"', 'Root="HKLM"')),
+    ("ICE43", "the Start-menu entries' registry key path empty", sql("UPDATE `Component` SET `KeyPath` = '' "
+                                                                    "WHERE `Component` = 'StartMenu'")),
+    ("ICE57", "an HKCU value beside the applet", wxs('<File Id="qb480.cpl"', '<RegistryValue Root="HKCU" Key="QB480" '
+                                                      'Name="Applet" Type="integer" Value="1"/><File Id="qb480.cpl"')),
+    ("ICE60", "the applet hashed", sql("INSERT INTO `MsiFileHash` (`File_`, `Options`, `HashPart1`, `HashPart2`, "
+                                       "`HashPart3`, `HashPart4`) VALUES ('qb480.cpl', 0, 1, 2, 3, 4)")),
+    ("ICE60", "the loader without a language", sql("UPDATE `File` SET `Language` = '' WHERE `File` = 'qb480load.exe'")),
+    ("ICE64", "the menu folder not removed", wxs('<RemoveFolder Id="RemoveMenuFolder" On="uninstall"/>', "")),
+    ("ICE69", "the loader's entry naming its file", wxs('Target="[INSTALLDIR]qb480load.exe"', 'Target="[#qb480load.exe]"')),
+    ("ICE90", "the menu folder a public property", wxs('Id="TessalineMenuFolder"', 'Id="TESSALINEMENU"')),
+    ("versions", "the applet without its version", sql("UPDATE `File` SET `Version` = '' WHERE `File` = 'qb480.cpl'")),
+]
 
 
 def summary(msi):
@@ -43,24 +89,14 @@ def summary(msi):
     return dict(re.findall(r"^([^:]+): (.*)$", text, re.M))
 
 
-def folder_path(directories, directory):
-    """Folder names from the standard folder property down, for example
-    ["ProgramFiles64Folder", "Tessaline", "QB480"]."""
-    names = []
-    while directory and directory != "TARGETDIR":
-        row = directories[directory]
-        default = row["DefaultDir"].split(":")[-1].split("|")[-1]
-        names.insert(0, directory if default == "." else default)
-        directory = row["Directory_Parent"]
-    return names
-
-
 def main():
     arch, build, msi, version = sys.argv[1:5]
     msi, build = os.path.abspath(msi), os.path.abspath(build)
     checks = Checks(arch)
     x64 = arch == "x86_64"
-    properties = {row["Property"]: row["Value"] for row in table(msi, "Property")}
+    package = Package(msi)
+    table = package.table
+    properties = {row["Property"]: row["Value"] for row in table("Property")}
     checks.check(properties.get("ProductName") == "Tessaline QB480", "msi: product name %r" % properties.get("ProductName"))
     checks.check(properties.get("Manufacturer") == "Tessaline", "msi: manufacturer %r" % properties.get("Manufacturer"))
     checks.check(properties.get("ProductVersion") == version, "msi: version %r" % properties.get("ProductVersion"))
@@ -75,16 +111,15 @@ def main():
     checks.check(word_count & WORD_COUNT_COMPRESSED and not word_count & WORD_COUNT_NO_ELEVATION,
                  "msi: compressed, needs an administrator (word count %d)" % word_count)
 
-    icons = {row["Name"] for row in table(msi, "Icon")}
+    icons = {row["Name"] for row in table("Icon")}
     icon = properties.get("ARPPRODUCTICON")
     with open(os.path.join(ROOT, "applet", "qb480.ico"), "rb") as f:
         applet_icon = f.read()
     checks.check(icon in icons and msiinfo("extract", msi, "Icon." + str(icon)) == applet_icon,
                  "msi: installed-programs icon is the applet's (%s)" % icon)
 
-    directories = {row["Directory"]: row for row in table(msi, "Directory")}
-    components = {row["Component"]: row for row in table(msi, "Component")}
-    files = table(msi, "File")
+    components = {row["Component"]: row for row in table("Component")}
+    files = table("File")
     system = "System64Folder" if x64 else "SystemFolder"
     programs = ["ProgramFiles64Folder" if x64 else "ProgramFilesFolder", "Tessaline", "QB480"]
     with open(os.path.join(ROOT, "docs", "guide", "guide.html"), encoding="utf-8") as f:
@@ -93,9 +128,9 @@ def main():
     expected.update({image: programs + ["screenshots"] for image in images})
     where = {}
     for row in files:
-        name = row["FileName"].split("|")[-1]
+        name = long_name(row["FileName"])
         component = components[row["Component_"]]
-        where[name] = folder_path(directories, component["Directory_"])
+        where[name] = package.folder(component["Directory_"])
     checks.check(set(where) == set(expected),
                  "msi: holds exactly the deliverables, the guide and its %d screenshots (extra %s, missing %s)"
                  % (len(images), sorted(set(where) - set(expected)), sorted(set(expected) - set(where))))
@@ -113,26 +148,49 @@ def main():
             with open(packed.get(name, os.devnull), "rb") as a, open(os.path.join(build, built), "rb") as b:
                 checks.check(a.read() == b.read(), "msi: %s is the checked binary" % name)
 
-    shortcuts = {row["Name"].split("|")[-1]: row for row in table(msi, "Shortcut")}
-    menu = {name: folder_path(directories, row["Directory_"]) for name, row in shortcuts.items()}
+    shortcuts = {long_name(row["Name"]): row for row in table("Shortcut")}
+    menu = {name: package.folder(row["Directory_"]) for name, row in shortcuts.items()}
     checks.check(sorted((name, row["Target"]) for name, row in shortcuts.items()) ==
-                 [("QB480 Administrator's Guide", "[#guide.html]"), ("QB480 Firmware Loader", "[#qb480load.exe]")],
+                 [("QB480 Administrator's Guide", "[INSTALLDIR]guide.html"),
+                  ("QB480 Firmware Loader", "[INSTALLDIR]qb480load.exe")],
                  "msi: Start-menu entries for the loader and the guide")
     checks.check(all(path == ["ProgramMenuFolder", "Tessaline QB480"] for path in menu.values()),
                  "msi: the entries are in the Start menu's Tessaline QB480 folder")
 
-    upgrades = table(msi, "Upgrade")
+    upgrades = table("Upgrade")
     checks.check(any(row["ActionProperty"] == "WIX_UPGRADE_DETECTED" and row["VersionMax"] == version for row in upgrades)
                  and any(row["ActionProperty"] == "WIX_DOWNGRADE_DETECTED" and row["VersionMin"] == version for row in upgrades)
                  and all(row["UpgradeCode"] == UPGRADE_CODES[arch] for row in upgrades),
                  "msi: replaces earlier versions of its architecture, detects later ones")
-    refusal = [row["Description"] for row in table(msi, "LaunchCondition") if "WIX_DOWNGRADE_DETECTED" in row["Condition"]]
-    checks.check(refusal == ["A later version of [ProductName] is already installed. Remove it first if you want to "
-                             "install version [ProductVersion]."], "msi: a later version refuses it with %r" % refusal)
+    conditions = {row["Condition"]: row["Description"] for row in table("LaunchCondition")}
+    refusal = conditions.pop("NOT WIX_DOWNGRADE_DETECTED", None)
+    checks.check(refusal == "A later version of [ProductName] is already installed. Remove it first if you want to "
+                            "install version [ProductVersion].", "msi: a later version refuses it with %r" % refusal)
+    wow64 = {} if x64 else {"NOT VersionNT64": "This package is for 32-bit Windows. On 64-bit Windows, install "
+                                               "qb480-%s-x64.msi." % version}
+    checks.check(conditions == wow64, "msi: %s (%s)" % ("installs on 64-bit Windows" if x64 else
+                                                         "64-bit Windows refuses it, naming the x64 package", conditions))
     # The board's driver service, its keys and its event-log source belong to
-    # the board: the package neither writes nor removes any of them.
-    for untouched in ("ServiceInstall", "ServiceControl", "Registry", "CustomAction"):
-        checks.check(table(msi, untouched) == [], "msi: no %s rows" % untouched)
+    # the board: the package neither writes nor removes any of them. Its one
+    # value is the installing user's key of the Start-menu entries.
+    for untouched in ("ServiceInstall", "ServiceControl", "CustomAction"):
+        checks.check(table(untouched) == [], "msi: no %s rows" % untouched)
+    values = [(row["Root"], row["Key"], row["Name"], row["Component_"]) for row in table("Registry")]
+    checks.check(values == [("1", "Software\\Tessaline\\QB480", "StartMenu", "StartMenu")],
+                 "msi: writes only the Start-menu key under HKCU (%s)" % values)
+    programs = {row["File"]: (row["Version"], row["Language"]) for row in table("File") if row["File"] in BINARIES}
+    checks.check(programs == {name: (version + ".0", "1033") for name in BINARIES},
+                 "msi: the programs have version %s.0, US English (%s)" % (version, programs))
+
+    for rule, faults in RULES.items():
+        found = faults(package)
+        checks.check(not found, "msi: keeps %s%s" % (rule, ": " + "; ".join(found) if found else ""))
+    with tempfile.TemporaryDirectory() as scratch:
+        for rule, what, change in BREAKS:
+            broken = os.path.join(scratch, rule + ".msi")
+            made = change(msi, broken, "x64" if x64 else "x86", version, scratch)
+            found = made and RULES[rule](Package(broken))
+            checks.check(found, "msi: %s sees a package with %s (%s)" % (rule, what, "; ".join(found or ["nothing"])))
 
     print("msi-%s: %d passed, %d failed" % (arch, checks.passed, checks.failed))
     return 1 if checks.failed else 0

@@ -7,121 +7,18 @@ Reads the PE headers and resources of qb480.cpl and qb480load.exe in BUILD_DIR
 (the release build of ARCH, i686 or x86_64) and the contents of ZIP, and
 prints one line per check and a closing line "release-ARCH: N passed, M failed".
 """
-import struct
+import os
 import sys
 import zipfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))), "tools"))
+from peimage import RT_VERSION, PeImage, VersionInfo  # noqa: E402
 
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "comdlg32.dll", "shell32.dll", "msvcrt.dll"}
 MAX_I686_SIZE = 150 * 1000  # "under 150 KB", read strictly
 DYNAMIC_BASE, NX_COMPAT, HIGH_ENTROPY_VA = 0x40, 0x100, 0x20
-RT_VERSION, RT_MANIFEST = 16, 24
+RT_MANIFEST = 24
 CPL_MANIFEST_ID = 123  # the resource the shell reads for a Control Panel applet's run level
-
-
-class PeImage:
-    def __init__(self, data):
-        self.data = data
-        if data[:2] != b"MZ":
-            raise ValueError("no MZ header")
-        pe = struct.unpack_from("<I", data, 0x3C)[0]
-        if data[pe:pe + 4] != b"PE\0\0":
-            raise ValueError("no PE signature")
-        self.machine, sections, _, _, _, optional_size, self.characteristics = struct.unpack_from("<HHIIIHH", data, pe + 4)
-        opt = pe + 24
-        magic = struct.unpack_from("<H", data, opt)[0]
-        self.pe32_plus = magic == 0x20B
-        self.dll_characteristics = struct.unpack_from("<H", data, opt + 70)[0]
-        directories = opt + (112 if self.pe32_plus else 96)
-        self.directories = [struct.unpack_from("<II", data, directories + 8 * i) for i in range(16)]
-        self.sections = []
-        table = opt + optional_size
-        for i in range(sections):
-            name, vsize, va, rawsize, rawptr = struct.unpack_from("<8sIIII", data, table + 40 * i)
-            self.sections.append((va, max(vsize, rawsize), rawptr))
-
-    def offset(self, rva):
-        for va, size, raw in self.sections:
-            if va <= rva < va + size:
-                return raw + rva - va
-        raise ValueError("RVA %#x outside every section" % rva)
-
-    def cstring(self, rva):
-        start = self.offset(rva)
-        return self.data[start:self.data.index(b"\0", start)].decode("latin-1")
-
-    def imports(self):
-        rva, size = self.directories[1]
-        names, at = [], self.offset(rva)
-        while True:
-            lookup, _, _, name, thunk = struct.unpack_from("<IIIII", self.data, at)
-            if not (lookup or name or thunk):
-                return names
-            names.append(self.cstring(name))
-            at += 20
-
-    def exports(self):
-        rva, size = self.directories[0]
-        if not rva:
-            return []
-        at = self.offset(rva)
-        count, names = struct.unpack_from("<II", self.data, at + 24)[0], struct.unpack_from("<I", self.data, at + 32)[0]
-        return [self.cstring(struct.unpack_from("<I", self.data, self.offset(names) + 4 * i)[0]) for i in range(count)]
-
-    def resource(self, type_id, name_id=None):
-        """The data of the first resource of that type (and numeric name), or None."""
-        base_rva = self.directories[2][0]
-        if not base_rva:
-            return None
-        base = self.offset(base_rva)
-
-        def entries(directory):
-            named, ids = struct.unpack_from("<HH", self.data, base + directory + 12)
-            for i in range(named + ids):
-                yield struct.unpack_from("<II", self.data, base + directory + 16 + 8 * i)
-
-        for name, target in entries(0):
-            if name != type_id:
-                continue
-            depth = 0
-            while target & 0x80000000:
-                level = target & 0x7FFFFFFF
-                candidates = list(entries(level))
-                if depth == 0 and name_id is not None:
-                    candidates = [entry for entry in candidates if entry[0] == name_id]
-                    if not candidates:
-                        return None
-                target = candidates[0][1]
-                depth += 1
-            data_rva, size = struct.unpack_from("<II", self.data, base + target)
-            start = self.offset(data_rva)
-            return self.data[start:start + size]
-        return None
-
-
-def version_strings(block):
-    """The StringFileInfo values of a VS_VERSIONINFO resource."""
-    strings = {}
-
-    def walk(at, end, depth):
-        while at + 6 <= end:
-            length, value_length, kind = struct.unpack_from("<HHH", block, at)
-            if length == 0:
-                return
-            key_end = at + 6
-            while block[key_end:key_end + 2] != b"\0\0":
-                key_end += 2
-            key = block[at + 6:key_end].decode("utf-16-le")
-            value_at = (key_end + 2 + 3) & ~3
-            if depth == 3:
-                raw = block[value_at:value_at + 2 * value_length]
-                strings[key] = raw.decode("utf-16-le").rstrip("\0")
-            else:
-                value_end = value_at + (value_length * (2 if kind == 1 else 1))
-                walk((value_end + 3) & ~3, at + length, depth + 1)
-            at = (at + length + 3) & ~3
-
-    walk(0, len(block), 0)
-    return strings
 
 
 class Checks:
@@ -151,7 +48,7 @@ def check_binary(checks, arch, path, version, description_word):
     if arch == "i686":
         checks.check(len(data) < MAX_I686_SIZE, "%s: %d bytes, under 150 KB" % (name, len(data)))
     info = image.resource(RT_VERSION)
-    strings = version_strings(info) if info else {}
+    strings = VersionInfo(info).strings if info else {}
     checks.check(strings.get("CompanyName") == "Tessaline", "%s: company %r" % (name, strings.get("CompanyName")))
     checks.check(strings.get("ProductName") == "Tessaline QB480", "%s: product %r" % (name, strings.get("ProductName")))
     checks.check(strings.get("FileVersion") == version and strings.get("ProductVersion") == version,
