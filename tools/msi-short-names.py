@@ -57,7 +57,7 @@ class Name:
         self.text, self.folders, self.short = text, folders, None
 
     def settled(self):
-        return "|" in self.text or self.text == "." or is_short(self.text)
+        return self.text in ("", ".") or "|" in self.text or is_short(self.text)
 
     def value(self):
         return self.text if self.short is None else self.short + "|" + self.text
@@ -90,7 +90,10 @@ def main():
         if row[parent] in ("", row[0]):
             continue
         parts, folder = row[default_dir].split(":"), row[parent]
-        kinds = [{("target", folder), ("source", folder)}] if len(parts) == 1 else [{("target", folder)}, {("source", folder)}]
+        if len(parts) > 2:
+            fail("folder %s's name %r is more than target:source" % (row[0], row[default_dir]))
+        kinds = [{("target", folder), ("source", folder)}] if len(parts) == 1 else \
+            [{("target", folder)}, {("source", folder)}]
         cells.append((row, default_dir, [Name(part, kind) for part, kind in zip(parts, kinds)]))
     give_short_names([name for _, _, names in cells for name in names])
     for row, column, names in cells:
