@@ -55,3 +55,5 @@ rm -f "$out"
 # wixl reads no version resources.
 python3 "$root/tools/msi-file-versions.py" "$out" qb480.cpl="$stage/qb480.cpl" qb480load.exe="$stage/qb480load.exe" \
     || { rm -f "$out"; exit 1; }
+# wixl writes long names only.
+python3 "$root/tools/msi-short-names.py" "$out" || { rm -f "$out"; exit 1; }

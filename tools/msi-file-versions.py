@@ -15,6 +15,7 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from msitables import Table  # noqa: E402
 from peimage import version_info  # noqa: E402
 
 
@@ -44,8 +45,8 @@ def main():
     subprocess.run(["msibuild", msi, *queries], check=True)
 
     # An UPDATE that matches no row succeeds: read back what the table says.
-    rows = subprocess.run(["msiinfo", "export", msi, "File"], check=True, capture_output=True, text=True).stdout
-    found = {cells[0]: (cells[4], cells[5]) for cells in (line.split("\t") for line in rows.splitlines()[3:])}
+    files = Table(msi, "File")
+    found = {row[0]: (row[files.index("Version")], row[files.index("Language")]) for row in files.rows}
     for key, wanted in expected.items():
         if found.get(key) != wanted:
             fail("the File table of %s has no %s of version %s" % (msi, key, wanted[0]))

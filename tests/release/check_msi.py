@@ -67,6 +67,13 @@ def sql(query):
 
 # Each rule sees a package with one fault of its kind.
 BREAKS = [
+    ("ICE03", "the loader's long name alone", sql("UPDATE `File` SET `FileName` = 'qb480load.exe' WHERE `File` = 'qb480load.exe'")),
+    ("ICE03", "a space before the maker's folder's long name", sql("UPDATE `Directory` SET `DefaultDir` = 'TESSAL~1 |Tessaline' "
+                                                                  "WHERE `Directory` = 'TESSALINEDIR'")),
+    ("ICE03", "a comma in the menu folder's short name", sql("UPDATE `Directory` SET `DefaultDir` = 'TESSAL,1|Tessaline QB480' "
+                                                            "WHERE `Directory` = 'TessalineMenuFolder'")),
+    ("ICE03", "the program folder's source name long alone", sql("UPDATE `Directory` SET `DefaultDir` = 'QB480:QB480 Files' "
+                                                                "WHERE `Directory` = 'INSTALLDIR'")),
     ("ICE18", "the maker's folder a key path not removed", wxs('<RemoveFolder Id="RemoveMakerFolder" On="uninstall"/>', "")),
     ("ICE30", "the guide under the loader's name", wxs('Name="guide.html"', 'Name="qb480load.exe"')),
     ("ICE38", "the Start-menu key under HKLM", wxs('Root="HKCU"', 'Root="HKLM"')),

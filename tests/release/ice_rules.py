@@ -19,6 +19,8 @@ PROFILE_FOLDERS = {"AppDataFolder", "FavoritesFolder", "NetHoodFolder", "Persona
                    "DesktopFolder", "ProgramMenuFolder", "StartMenuFolder", "StartupFolder", "TemplateFolder",
                    "AdminToolsFolder"}
 REGISTRY_KEY_PATH = 0x4
+NAME_FORBIDDEN = set('\\/?|><:*"')
+SHORT_FORBIDDEN = NAME_FORBIDDEN | set("+,;=[] ")
 HKCU, HKMU = "1", "-1"
 
 
@@ -108,6 +110,33 @@ def hkcu_key_path_fault(package, component):
     if value["Root"] not in (HKCU, HKMU):
         return "%s's key path %s is not under HKCU" % (component["Component"], key)
     return None
+
+
+def filename_faults(what, value):
+    """Why value is no Filename: "short" or "short|long", or [] when it is."""
+    short, bar, long = value.partition("|")
+    base, dot, ext = short.partition(".")
+    if bar and short.endswith(" "):
+        return ["%s %r has a space before '|'" % (what, value)]
+    if set(short) & SHORT_FORBIDDEN or not 0 < len(base) <= 8 or len(ext) > 3 or "." in ext or (dot and not ext):
+        return ["%s %r has no valid short name" % (what, value)]
+    if bar and (not long or set(long) & NAME_FORBIDDEN):
+        return ["%s %r has no valid long name" % (what, value)]
+    return []
+
+
+# ICE03: file names and non-root DefaultDir parts (target[:source], "." allowed) are Filenames; a root's is an identifier.
+def ice03(package):
+    faults = [fault for f in package.table("File") for fault in filename_faults(f["File"], f["FileName"])]
+    for d in package.table("Directory"):
+        name, value = d["Directory"], d["DefaultDir"]
+        if d["Directory_Parent"] in ("", name):
+            faults += [] if re.fullmatch(r"[A-Za-z_][A-Za-z0-9_.]*", value) else ["root %s %r is no identifier" % (name, value)]
+        elif value.count(":") > 1:
+            faults.append("%s %r has more than a target and a source" % (name, value))
+        else:
+            faults += [fault for part in value.split(":") if part != "." for fault in filename_faults(name, part)]
+    return faults
 
 
 # ICE18: a component whose key path is an empty folder has that folder in CreateFolder.
@@ -224,5 +253,5 @@ def versions(package):
     return faults
 
 
-RULES = {"ICE18": ice18, "ICE30": ice30, "ICE38": ice38, "ICE43": ice43, "ICE57": ice57, "ICE60": ice60,
+RULES = {"ICE03": ice03, "ICE18": ice18, "ICE30": ice30, "ICE38": ice38, "ICE43": ice43, "ICE57": ice57, "ICE60": ice60,
          "ICE64": ice64, "ICE69": ice69, "ICE90": ice90, "versions": versions}
