@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "AdminRights.h"
 #include "App.h"
 #include "Dialog.h"
 #include "MessageBox.h"
@@ -18,6 +19,8 @@ namespace qb480 {
 namespace {
 
 bool g_startedWithWord = false;
+
+constexpr char kNeedsRights[] = "Administrator rights are needed to configure the QB480 board.";
 
 // Absent when the system knows no elevation.
 std::optional<bool> TokenIsElevated()
@@ -78,11 +81,19 @@ void NoteStartParameters(const wchar_t* text)
 bool ConfigureInThisInstance()
 {
     const auto elevated = TokenIsElevated();
-    if (!elevated || *elevated || g_startedWithWord)
-        return true;
-    if (!AskForElevatedInstance())
-        fw::AppMessageBox("Administrator rights are needed to configure the QB480 board.");
-    return false;
+    if (elevated && !*elevated && !g_startedWithWord) {
+        if (!AskForElevatedInstance())
+            fw::AppMessageBox(kNeedsRights);
+        return false;
+    }
+    // A standard user, or an instance a declined elevation left limited:
+    // Windows would refuse the manager, the service and the keys, each with
+    // a message that names the wrong cause.
+    if (!HoldsAdministratorRights()) {
+        fw::AppMessageBox(kNeedsRights);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace qb480

@@ -16,11 +16,13 @@ inline constexpr char kElevatedInstanceWord[] = "elevated";
 void NoteStartParameters(const char* text);
 void NoteStartParameters(const wchar_t* text);
 
-// True when this instance opens its dialog: the system knows no elevation
-// (NT 4.0 to XP), the token is elevated, or the instance was started with
-// the word. Otherwise it asks the system to start the applet again with
-// administrator rights and answers false; when that request fails or is
-// declined, it says so first. Nothing is registered or written either way.
+// True when this instance opens its dialog. Unless the system knows no
+// elevation (NT 4.0 to XP), the token is elevated, or the instance was
+// started with the word, it asks the system to start the applet again with
+// administrator rights and answers false, saying so first when that request
+// fails or is declined. An instance that would open its dialog without
+// holding the Administrators group says so and answers false. Nothing is
+// registered or written either way.
 bool ConfigureInThisInstance();
 
 }  // namespace qb480
