@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <cstring>
 #include <optional>
 #include <string>
 
@@ -57,26 +56,44 @@ bool AskForElevatedInstance()
     return ShellExecuteExA(&request) != FALSE;
 }
 
-}  // namespace
-
-void NoteStartParameters(const char* text)
+template <typename Char>
+bool IsWhiteSpace(Char c)
 {
-    if (text && std::strcmp(text, kElevatedInstanceWord) == 0)
-        g_startedWithWord = true;
+    return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
-void NoteStartParameters(const wchar_t* text)
+// The word is plain ASCII, so folding A to Z is all the letter case there is.
+template <typename Char>
+bool IsTheWord(const Char* text)
 {
     if (!text)
-        return;
-    const char* word = kElevatedInstanceWord;
-    while (*word && *text == static_cast<unsigned char>(*word)) {
+        return false;
+    while (IsWhiteSpace(*text))
         ++text;
-        ++word;
+    for (const char* word = kElevatedInstanceWord; *word; ++word, ++text) {
+        const Char lower = *text >= 'A' && *text <= 'Z' ? static_cast<Char>(*text - 'A' + 'a') : *text;
+        if (lower != static_cast<Char>(*word))
+            return false;
     }
-    if (!*word && !*text)
-        g_startedWithWord = true;
+    while (IsWhiteSpace(*text))
+        ++text;
+    return *text == 0;
 }
+
+template <typename Char>
+bool NoteWord(const Char* text)
+{
+    if (!IsTheWord(text))
+        return false;
+    g_startedWithWord = true;
+    return true;
+}
+
+}  // namespace
+
+bool NoteStartParameters(const char* text) { return NoteWord(text); }
+
+bool NoteStartParameters(const wchar_t* text) { return NoteWord(text); }
 
 bool ConfigureInThisInstance()
 {

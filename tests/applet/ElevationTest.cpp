@@ -152,12 +152,15 @@ TEST_F(ElevationRules, LimitedTokenAsksUnlessStartedWithTheWord)
     CImportFaults faults(Cpl());
     ASSERT_TRUE(faults.Inject("GetTokenInformation", 0));
     ASSERT_TRUE(faults.Inject("ShellExecuteExA", 0));
+    // A near miss is not the word: the host is told to double-click, which asks.
+    EXPECT_EQ(Call(CPL_STARTWPARMSA, 0, reinterpret_cast<LPARAM>("elevated.")), 0);
     EXPECT_EQ(DoubleClick({}), 0);
     EXPECT_EQ(RecordedText("ShellExecuteExA", "lpVerb"), "runas");
     ForgetRecordedCalls();
-    // Message 9, as a host that hands the word over in ANSI sends it.
-    EXPECT_EQ(Call(CPL_STARTWPARMSA, 0, reinterpret_cast<LPARAM>("elevated")), 0);
-    WithMainDialog([](HWND) {});
+    // The word, in any letter case and among blanks, opens the dialog within
+    // the message itself, in UTF-16 as in ANSI.
+    EXPECT_EQ(WithMainDialogOf(CPL_STARTWPARMSW, reinterpret_cast<LPARAM>(L" ELEVATED\t"), [](HWND) {}), 1);
+    EXPECT_EQ(WithMainDialogOf(CPL_STARTWPARMSA, reinterpret_cast<LPARAM>("Elevated "), [](HWND) {}), 1);
     EXPECT_FALSE(RecordedText("ShellExecuteExA", "lpVerb"));
     EXPECT_EQ(BoxesShown(), Texts{});
 }

@@ -320,7 +320,13 @@ LONG CAppletTest::Call(UINT message, LPARAM lParam1, LPARAM lParam2, const std::
 
 LONG CAppletTest::WithMainDialog(const std::function<void(HWND)>& drive, CallSite where)
 {
-    return DoubleClick([&] {
+    return WithMainDialogOf(CPL_DBLCLK, 0, drive, where);
+}
+
+LONG CAppletTest::WithMainDialogOf(UINT message, LPARAM lParam2, const std::function<void(HWND)>& drive,
+                                   CallSite where)
+{
+    return Call(message, 0, lParam2, [&] {
         const HWND main = WaitForDialog(kMainCaption, kSelf, kRobotTimeoutMs, where);
         if (!main)
             return;

@@ -171,6 +171,9 @@ protected:
     // shows. Dialogs and boxes drive leaves open are reported and closed;
     // the main dialog is closed with Cancel, which stores nothing.
     LONG WithMainDialog(const std::function<void(HWND main)>& drive, CallSite where = {});
+    // The same for another message that opens it, such as CPL_STARTWPARMSW.
+    LONG WithMainDialogOf(UINT message, LPARAM lParam2, const std::function<void(HWND main)>& drive,
+                          CallSite where = {});
 
 private:
     UniqueModule m_module;
