@@ -34,11 +34,11 @@ std::optional<bool> TokenIsElevated()
     return elevation.TokenIsElevated != 0;
 }
 
-// rundll32 of the system folder opens this very module as the Control
-// Panel would, handing it the word.
+// rundll32 of this module's own kind opens it as the Control Panel would,
+// handing it the word.
 bool AskForElevatedInstance()
 {
-    const auto systemDirectory = SystemDirectory();
+    const auto systemDirectory = OwnKindSystemDirectory();
     const std::string module = fw::ModulePath();
     if (!systemDirectory || module.empty())
         return false;
