@@ -77,41 +77,41 @@ TEST_F(Elevation, InstanceGivenTheWordOpensTheMainDialogWithoutAsking)
     EXPECT_FALSE(harness::RecordedText("ShellExecuteExA", "lpVerb"));
 }
 
-TEST_F(Elevation, RefusedRequestIsReportedAndNothingIsRegisteredOrWritten)
+namespace {
+
+struct Refusal {
+    const char* name;
+    fw::UniqueKernelHandle (*token)();
+    std::optional<std::string> request;  // the verb it asked for, if any
+};
+
+class RefusedOpening : public CAppletTest, public ::testing::WithParamInterface<Refusal> {};
+
+}  // namespace
+
+TEST_P(RefusedOpening, IsReportedAndNothingIsRegisteredOrWritten)
 {
     // Were the dialog opened, the driver found here would be registered.
     ASSERT_TRUE(PlaceBoardDriver());
     const std::vector<std::string> before = Untouched();
-    const fw::UniqueKernelHandle token = harness::LimitedToken();
-    ASSERT_TRUE(token) << "no limited linked token";
+    const fw::UniqueKernelHandle token = GetParam().token();
+    ASSERT_TRUE(token) << "no such token";
     CChild control =
         StartWithAppletFaults(ControlPanelCommand(), token.get(), {{"ShellExecuteExA", ERROR_CANCELLED}});
     ASSERT_TRUE(control.Started()) << control.StartError();
     EXPECT_EQ(TakeBox(control.pid()), kNeedsRights);
     EXPECT_EQ(DialogsUntilExit(control), std::vector<std::string>{});
     EXPECT_EQ(control.Wait(0), std::optional<DWORD>(0));
-    EXPECT_EQ(harness::RecordedText("ShellExecuteExA", "lpVerb"), "runas");
+    EXPECT_EQ(harness::RecordedText("ShellExecuteExA", "lpVerb"), GetParam().request);
     EXPECT_EQ(Untouched(), before);
 }
 
-// NT 4.0 to XP as a standard user, or an instance that a declined elevation
-// left limited.
-TEST_F(Elevation, NonAdministratorIsToldAndNothingIsRegisteredOrWritten)
-{
-    ASSERT_TRUE(PlaceBoardDriver());
-    const std::vector<std::string> before = Untouched();
-    const fw::UniqueKernelHandle token = harness::NonAdministratorToken();
-    ASSERT_TRUE(token) << "no restricted token";
-    // A request for elevation would be refused, and say so once more.
-    CChild control =
-        StartWithAppletFaults(ControlPanelCommand(), token.get(), {{"ShellExecuteExA", ERROR_CANCELLED}});
-    ASSERT_TRUE(control.Started()) << control.StartError();
-    EXPECT_EQ(TakeBox(control.pid()), kNeedsRights);
-    EXPECT_EQ(DialogsUntilExit(control), std::vector<std::string>{});
-    EXPECT_EQ(control.Wait(0), std::optional<DWORD>(0));
-    EXPECT_FALSE(harness::RecordedText("ShellExecuteExA", "lpVerb"));
-    EXPECT_EQ(Untouched(), before);
-}
+// The declined request; then NT 4.0 to XP as a standard user, or an
+// instance that a declined elevation left limited.
+INSTANTIATE_TEST_SUITE_P(Tokens, RefusedOpening,
+                         ::testing::Values(Refusal{"DeclinedElevation", LimitedToken, "runas"},
+                                           Refusal{"NonAdministrator", NonAdministratorToken, std::nullopt}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The same decisions inside this process, its token reported limited, its
 // elevation unknown or its groups not an administrator's, through the
