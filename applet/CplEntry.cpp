@@ -8,7 +8,18 @@
 
 namespace {
 qb480::CAppletApp g_theApp;
+
+// The instance started with the elevation word opens its dialog within this
+// message and answers TRUE: no host is bound to double-click after a FALSE.
+// Any other text is not ours, and a host that falls back double-clicks.
+LONG StartWithParameters(qb480::CApplet* applet, HWND hwndCPl, LPARAM lParam1, bool elevatedWord)
+{
+    if (!elevatedWord)
+        return FALSE;
+    applet->OnDblclk(hwndCPl, lParam1, 0);
+    return TRUE;
 }
+}  // namespace
 
 extern "C" __declspec(dllexport) LONG APIENTRY CPlApplet(HWND hwndCPl, UINT uMsg, LPARAM lParam1, LPARAM lParam2)
 {
@@ -30,14 +41,12 @@ extern "C" __declspec(dllexport) LONG APIENTRY CPlApplet(HWND hwndCPl, UINT uMsg
         return applet->OnExit();
     case CPL_NEWINQUIRE:
         return applet->OnNewInquire(lParam1, reinterpret_cast<NEWCPLINFOA*>(lParam2));
-    // "Not started": a Control Panel opened with our file name then falls
-    // back to CPL_DBLCLK, which opens the dialog.
     case CPL_STARTWPARMSA:
-        qb480::NoteStartParameters(reinterpret_cast<const char*>(lParam2));
-        return 0;
+        return StartWithParameters(applet, hwndCPl, lParam1,
+                                   qb480::NoteStartParameters(reinterpret_cast<const char*>(lParam2)));
     case CPL_STARTWPARMSW:
-        qb480::NoteStartParameters(reinterpret_cast<const wchar_t*>(lParam2));
-        return 0;
+        return StartWithParameters(applet, hwndCPl, lParam1,
+                                   qb480::NoteStartParameters(reinterpret_cast<const wchar_t*>(lParam2)));
     default:
         return 1;
     }

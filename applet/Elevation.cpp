@@ -3,10 +3,10 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <cstring>
 #include <optional>
 #include <string>
 
+#include "AdminRights.h"
 #include "App.h"
 #include "Dialog.h"
 #include "MessageBox.h"
@@ -18,6 +18,8 @@ namespace qb480 {
 namespace {
 
 bool g_startedWithWord = false;
+
+constexpr char kNeedsRights[] = "Administrator rights are needed to configure the QB480 board.";
 
 // Absent when the system knows no elevation.
 std::optional<bool> TokenIsElevated()
@@ -32,11 +34,11 @@ std::optional<bool> TokenIsElevated()
     return elevation.TokenIsElevated != 0;
 }
 
-// rundll32 of the system folder opens this very module as the Control
-// Panel would, handing it the word.
+// rundll32 of this module's own kind opens it as the Control Panel would,
+// handing it the word.
 bool AskForElevatedInstance()
 {
-    const auto systemDirectory = SystemDirectory();
+    const auto systemDirectory = OwnKindSystemDirectory();
     const std::string module = fw::ModulePath();
     if (!systemDirectory || module.empty())
         return false;
@@ -54,35 +56,61 @@ bool AskForElevatedInstance()
     return ShellExecuteExA(&request) != FALSE;
 }
 
-}  // namespace
-
-void NoteStartParameters(const char* text)
+template <typename Char>
+bool IsWhiteSpace(Char c)
 {
-    if (text && std::strcmp(text, kElevatedInstanceWord) == 0)
-        g_startedWithWord = true;
+    return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
-void NoteStartParameters(const wchar_t* text)
+// The word is plain ASCII, so folding A to Z is all the letter case there is.
+template <typename Char>
+bool IsTheWord(const Char* text)
 {
     if (!text)
-        return;
-    const char* word = kElevatedInstanceWord;
-    while (*word && *text == static_cast<unsigned char>(*word)) {
+        return false;
+    while (IsWhiteSpace(*text))
         ++text;
-        ++word;
+    for (const char* word = kElevatedInstanceWord; *word; ++word, ++text) {
+        const Char lower = *text >= 'A' && *text <= 'Z' ? static_cast<Char>(*text - 'A' + 'a') : *text;
+        if (lower != static_cast<Char>(*word))
+            return false;
     }
-    if (!*word && !*text)
-        g_startedWithWord = true;
+    while (IsWhiteSpace(*text))
+        ++text;
+    return *text == 0;
 }
+
+template <typename Char>
+bool NoteWord(const Char* text)
+{
+    if (!IsTheWord(text))
+        return false;
+    g_startedWithWord = true;
+    return true;
+}
+
+}  // namespace
+
+bool NoteStartParameters(const char* text) { return NoteWord(text); }
+
+bool NoteStartParameters(const wchar_t* text) { return NoteWord(text); }
 
 bool ConfigureInThisInstance()
 {
     const auto elevated = TokenIsElevated();
-    if (!elevated || *elevated || g_startedWithWord)
-        return true;
-    if (!AskForElevatedInstance())
-        fw::AppMessageBox("Administrator rights are needed to configure the QB480 board.");
-    return false;
+    if (elevated && !*elevated && !g_startedWithWord) {
+        if (!AskForElevatedInstance())
+            fw::AppMessageBox(kNeedsRights);
+        return false;
+    }
+    // A standard user, or an instance a declined elevation left limited:
+    // Windows would refuse the manager, the service and the keys, each with
+    // a message that names the wrong cause.
+    if (!HoldsAdministratorRights()) {
+        fw::AppMessageBox(kNeedsRights);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace qb480

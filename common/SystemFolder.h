@@ -13,6 +13,21 @@ namespace qb480 {
 // MAX_PATH, so that no path is ever built on a missing folder.
 std::optional<std::string> SystemDirectory();
 
+// The folder of the system programs of this process's own kind. A 32-bit
+// process on 64-bit Windows finds its rundll32.exe in the folder that
+// GetSystemWow64DirectoryA names: a start that is not redirected (an
+// elevated one) would find the 64-bit program in System32. Elsewhere it is
+// SystemDirectory(). Absent when it cannot be told.
+std::optional<std::string> OwnKindSystemDirectory();
+
+// A kernel32 function newer than NT 4.0, looked up at run time; null where
+// the system lacks it. Inline, for the code that has this header only.
+inline void* Kernel32Function(const char* name)
+{
+    const HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+    return kernel32 ? reinterpret_cast<void*>(GetProcAddress(kernel32, name)) : nullptr;
+}
+
 // A 32-bit process on 64-bit Windows is sent to SysWOW64 when it opens a
 // file under System32, but the kernel and the helper driver look only in
 // the real System32\drivers. While this object lives, the thread's file
@@ -38,12 +53,6 @@ public:
     CRealFileSystemView& operator=(const CRealFileSystemView&) = delete;
 
 private:
-    static void* Kernel32Function(const char* name)
-    {
-        const HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
-        return kernel32 ? reinterpret_cast<void*>(GetProcAddress(kernel32, name)) : nullptr;
-    }
-
     PVOID m_previous = nullptr;
     bool m_disabled = false;
 };

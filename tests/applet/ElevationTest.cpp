@@ -1,10 +1,13 @@
 // An administrator's Control Panel without administrator rights, as since
 // Windows Vista when the host did not read the applet's manifest: control.exe
 // started with the limited linked token. The applet's request for an
-// elevated instance is seen through its patched ShellExecuteExA.
+// elevated instance is seen through its patched ShellExecuteExA. A standard
+// user's Control Panel: control.exe with Administrators deny-only.
 #include "AppletSession.h"
 #include "Child.h"
 #include "ImportFaults.h"
+
+#include <cstring>
 
 using namespace harness;
 
@@ -15,32 +18,18 @@ using Elevation = CAppletTest;
 constexpr char kNeedsRights[] = "Administrator rights are needed to configure the QB480 board.";
 constexpr int kExitWaitMs = 10000;
 
-// A limited program of the administrator's, its applet patched before it runs.
-CChild StartLimited(const std::string& commandLine, const fw::UniqueKernelHandle& token,
-                             const std::vector<std::pair<std::string, DWORD>>& faults)
+// What a refused opening must leave as it found it: the driver service, its
+// keys, the System log's sources and the drivers folder.
+std::vector<std::string> Untouched()
 {
-    CChild child(commandLine, std::string(), {token.get(), true});
-    if (child.Started() && InjectFaultsWhenLoaded(child, "qb480.cpl", faults))
-        child.Resume();
-    return child;
-}
-
-// The captions of the dialogs and boxes the child showed until it ended;
-// each is closed, so that a wrong one cannot keep it from ending.
-std::vector<std::string> DialogsUntilExit(const CChild& child)
-{
-    std::vector<std::string> captions;
-    harness::WaitUntil(
-        [&] {
-            for (HWND dialog : VisibleDialogs(child.pid())) {
-                captions.push_back(harness::Caption(dialog));
-                PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-                harness::WaitGone(dialog, 1000);
-            }
-            return child.Wait(0).has_value();
-        },
-        kExitWaitMs);
-    return captions;
+    const auto sources = ReadValue(kEventLogKey, "Sources");
+    std::vector<std::string> state = {"service listed " + std::to_string(IsServiceListed(kServiceName)),
+                                      "service key " + std::to_string(KeyExists(kServiceKey)),
+                                      "source key " + std::to_string(KeyExists(kSourceKey)),
+                                      "sources " + (sources ? sources->data : "none")};
+    for (const std::string& entry : FolderListing(DriversFolder()))
+        state.push_back("drivers\\" + entry);
+    return state;
 }
 
 std::string SystemFolder()
@@ -57,7 +46,7 @@ TEST_F(Elevation, LimitedInstanceAsksForAnElevatedOneAndOpensNothing)
     ASSERT_TRUE(PlaceBoardDriver());
     const fw::UniqueKernelHandle token = harness::LimitedToken();
     ASSERT_TRUE(token) << "no limited linked token";
-    CChild control = StartLimited(ControlPanelCommand(), token, {{"ShellExecuteExA", 0}});
+    CChild control = StartWithAppletFaults(ControlPanelCommand(), token.get(), {{"ShellExecuteExA", 0}});
     ASSERT_TRUE(control.Started()) << control.StartError();
     EXPECT_TRUE(harness::NoMessageBox(control.pid(), 0));
     EXPECT_EQ(DialogsUntilExit(control), std::vector<std::string>{});
@@ -77,8 +66,8 @@ TEST_F(Elevation, InstanceGivenTheWordOpensTheMainDialogWithoutAsking)
     ASSERT_TRUE(token) << "no limited linked token";
     // A request it should not make would be refused, and say so.
     CChild instance =
-        StartLimited("rundll32.exe shell32.dll,Control_RunDLL \"" + CplPath() + "\",@0,elevated", token,
-                     {{"ShellExecuteExA", ERROR_CANCELLED}});
+        StartWithAppletFaults("rundll32.exe shell32.dll,Control_RunDLL \"" + CplPath() + "\",@0,elevated",
+                              token.get(), {{"ShellExecuteExA", ERROR_CANCELLED}});
     ASSERT_TRUE(instance.Started()) << instance.StartError();
     const HWND main = harness::WaitForDialog(kMainCaption, instance.pid());
     ASSERT_TRUE(main);
@@ -88,27 +77,45 @@ TEST_F(Elevation, InstanceGivenTheWordOpensTheMainDialogWithoutAsking)
     EXPECT_FALSE(harness::RecordedText("ShellExecuteExA", "lpVerb"));
 }
 
-TEST_F(Elevation, RefusedRequestIsReportedAndNothingIsRegisteredOrWritten)
+namespace {
+
+struct Refusal {
+    const char* name;
+    fw::UniqueKernelHandle (*token)();
+    std::optional<std::string> request;  // the verb it asked for, if any
+};
+
+class RefusedOpening : public CAppletTest, public ::testing::WithParamInterface<Refusal> {};
+
+}  // namespace
+
+TEST_P(RefusedOpening, IsReportedAndNothingIsRegisteredOrWritten)
 {
     // Were the dialog opened, the driver found here would be registered.
     ASSERT_TRUE(PlaceBoardDriver());
-    const auto sources = ReadValue(kEventLogKey, "Sources");
-    const fw::UniqueKernelHandle token = harness::LimitedToken();
-    ASSERT_TRUE(token) << "no limited linked token";
-    CChild control = StartLimited(ControlPanelCommand(), token, {{"ShellExecuteExA", ERROR_CANCELLED}});
+    const std::vector<std::string> before = Untouched();
+    const fw::UniqueKernelHandle token = GetParam().token();
+    ASSERT_TRUE(token) << "no such token";
+    CChild control =
+        StartWithAppletFaults(ControlPanelCommand(), token.get(), {{"ShellExecuteExA", ERROR_CANCELLED}});
     ASSERT_TRUE(control.Started()) << control.StartError();
     EXPECT_EQ(TakeBox(control.pid()), kNeedsRights);
     EXPECT_EQ(DialogsUntilExit(control), std::vector<std::string>{});
     EXPECT_EQ(control.Wait(0), std::optional<DWORD>(0));
-    EXPECT_EQ(harness::RecordedText("ShellExecuteExA", "lpVerb"), "runas");
-    EXPECT_FALSE(harness::IsServiceListed(kServiceName));
-    EXPECT_FALSE(KeyExists(kServiceKey));
-    EXPECT_FALSE(KeyExists(kSourceKey));
-    EXPECT_EQ(ReadValue(kEventLogKey, "Sources"), sources);
+    EXPECT_EQ(harness::RecordedText("ShellExecuteExA", "lpVerb"), GetParam().request);
+    EXPECT_EQ(Untouched(), before);
 }
 
-// The same decisions inside this process, its token reported limited (or its
-// elevation unknown) through the applet's own imports.
+// The declined request; then NT 4.0 to XP as a standard user, or an
+// instance that a declined elevation left limited.
+INSTANTIATE_TEST_SUITE_P(Tokens, RefusedOpening,
+                         ::testing::Values(Refusal{"DeclinedElevation", LimitedToken, "runas"},
+                                           Refusal{"NonAdministrator", NonAdministratorToken, std::nullopt}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The same decisions inside this process, its token reported limited, its
+// elevation unknown or its groups not an administrator's, through the
+// applet's own imports.
 namespace {
 
 using ElevationRules = CInstalledAppletTest;
@@ -121,6 +128,23 @@ struct UnknownElevation {
 
 class WithoutElevation : public CInstalledAppletTest, public ::testing::WithParamInterface<UnknownElevation> {};
 
+FARPROC WINAPI WithoutCheckTokenMembership(HMODULE module, LPCSTR name)
+{
+    if (!IS_INTRESOURCE(name) && std::strcmp(name, "CheckTokenMembership") == 0) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return nullptr;
+    }
+    return GetProcAddress(module, name);
+}
+
+// The token the applet gets as its process's, a copy for each call.
+HANDLE g_processToken = nullptr;
+BOOL WINAPI OpenGivenProcessToken(HANDLE, DWORD, PHANDLE token)
+{
+    return DuplicateHandle(GetCurrentProcess(), g_processToken, GetCurrentProcess(), token, 0, FALSE,
+                           DUPLICATE_SAME_ACCESS);
+}
+
 }  // namespace
 
 TEST_F(ElevationRules, LimitedTokenAsksUnlessStartedWithTheWord)
@@ -128,14 +152,35 @@ TEST_F(ElevationRules, LimitedTokenAsksUnlessStartedWithTheWord)
     CImportFaults faults(Cpl());
     ASSERT_TRUE(faults.Inject("GetTokenInformation", 0));
     ASSERT_TRUE(faults.Inject("ShellExecuteExA", 0));
+    // A near miss is not the word: the host is told to double-click, which asks.
+    EXPECT_EQ(Call(CPL_STARTWPARMSA, 0, reinterpret_cast<LPARAM>("elevated.")), 0);
     EXPECT_EQ(DoubleClick({}), 0);
     EXPECT_EQ(RecordedText("ShellExecuteExA", "lpVerb"), "runas");
     ForgetRecordedCalls();
-    // Message 9, as a host that hands the word over in ANSI sends it.
-    EXPECT_EQ(Call(CPL_STARTWPARMSA, 0, reinterpret_cast<LPARAM>("elevated")), 0);
-    WithMainDialog([](HWND) {});
+    // The word, in any letter case and among blanks, opens the dialog within
+    // the message itself, in UTF-16 as in ANSI.
+    EXPECT_EQ(WithMainDialogOf(CPL_STARTWPARMSW, reinterpret_cast<LPARAM>(L" ELEVATED\t"), [](HWND) {}), 1);
+    EXPECT_EQ(WithMainDialogOf(CPL_STARTWPARMSA, reinterpret_cast<LPARAM>("Elevated "), [](HWND) {}), 1);
     EXPECT_FALSE(RecordedText("ShellExecuteExA", "lpVerb"));
     EXPECT_EQ(BoxesShown(), Texts{});
+}
+
+// NT 4.0 has neither CheckTokenMembership nor elevation: the token's groups
+// decide.
+TEST_F(ElevationRules, WithoutCheckTokenMembershipTheTokensGroupsDecide)
+{
+    CImportHook lookup(Cpl(), nullptr, "GetProcAddress", reinterpret_cast<void*>(WithoutCheckTokenMembership));
+    ASSERT_TRUE(lookup);
+    CImportFaults faults(Cpl());
+    ASSERT_TRUE(faults.Inject("GetTokenInformation", ERROR_INVALID_PARAMETER));
+    WithMainDialog([](HWND) {});
+    const fw::UniqueKernelHandle restricted = harness::NonAdministratorToken();
+    ASSERT_TRUE(restricted) << "no restricted token";
+    g_processToken = restricted.get();
+    CImportHook token(Cpl(), nullptr, "OpenProcessToken", reinterpret_cast<void*>(OpenGivenProcessToken));
+    ASSERT_TRUE(token);
+    EXPECT_EQ(DoubleClick([] { EXPECT_EQ(TakeBox(), kNeedsRights); }), 0);
+    EXPECT_EQ(BoxesShown(), Texts{kNeedsRights});
 }
 
 TEST_F(ElevationRules, UnknownSystemFolderRefusesTheRequestWithItsMessage)

@@ -112,6 +112,31 @@ std::string CplPath()
 
 std::string ControlPanelCommand() { return "control.exe \"" + CplPath() + "\""; }
 
+CChild StartWithAppletFaults(const std::string& commandLine, HANDLE token,
+                             const std::vector<std::pair<std::string, DWORD>>& faults, CallSite where)
+{
+    CChild child(commandLine, std::string(), {token, true});
+    if (child.Started() && InjectFaultsWhenLoaded(child, "qb480.cpl", faults, where))
+        child.Resume();
+    return child;
+}
+
+std::vector<std::string> DialogsUntilExit(const CChild& child, int timeoutMs)
+{
+    std::vector<std::string> captions;
+    WaitUntil(
+        [&] {
+            for (HWND dialog : VisibleDialogs(child.pid())) {
+                captions.push_back(Caption(dialog));
+                PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+                WaitGone(dialog, 1000);
+            }
+            return child.Wait(0).has_value();
+        },
+        timeoutMs);
+    return captions;
+}
+
 std::string TakeBox(DWORD pid, CallSite where)
 {
     return TakeApplicationBox(pid, kAppletCaption, kRobotTimeoutMs, where);
@@ -295,7 +320,13 @@ LONG CAppletTest::Call(UINT message, LPARAM lParam1, LPARAM lParam2, const std::
 
 LONG CAppletTest::WithMainDialog(const std::function<void(HWND)>& drive, CallSite where)
 {
-    return DoubleClick([&] {
+    return WithMainDialogOf(CPL_DBLCLK, 0, drive, where);
+}
+
+LONG CAppletTest::WithMainDialogOf(UINT message, LPARAM lParam2, const std::function<void(HWND)>& drive,
+                                   CallSite where)
+{
+    return Call(message, 0, lParam2, [&] {
         const HWND main = WaitForDialog(kMainCaption, kSelf, kRobotTimeoutMs, where);
         if (!main)
             return;

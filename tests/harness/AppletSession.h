@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "CallSite.h"
+#include "Child.h"
 #include "Handles.h"
 #include "HarnessFiles.h"
 #include "ImportHook.h"
@@ -63,6 +64,17 @@ inline constexpr int kIrq = 1005;
 std::string CplPath();
 // Wine's control.exe opening the built applet, as a command line.
 std::string ControlPanelCommand();
+
+// commandLine (a Control Panel, rundll32) started under token (null: this
+// process's) with qb480.cpl's imports patched as it loads: see
+// InjectFaultsWhenLoaded. A failed injection is reported and the child
+// stays suspended.
+CChild StartWithAppletFaults(const std::string& commandLine, HANDLE token,
+                             const std::vector<std::pair<std::string, DWORD>>& faults, CallSite where = {});
+// The captions of the dialogs and boxes the child showed until it ended
+// (or timeoutMs passed); each is closed, so that a wrong one cannot keep it
+// from ending.
+std::vector<std::string> DialogsUntilExit(const CChild& child, int timeoutMs = 10000);
 
 // The next message box of process pid, dismissed, checked as the applet's
 // (caption "qb480", the exclamation icon, one OK button): its text, or
@@ -159,6 +171,9 @@ protected:
     // shows. Dialogs and boxes drive leaves open are reported and closed;
     // the main dialog is closed with Cancel, which stores nothing.
     LONG WithMainDialog(const std::function<void(HWND main)>& drive, CallSite where = {});
+    // The same for another message that opens it, such as CPL_STARTWPARMSW.
+    LONG WithMainDialogOf(UINT message, LPARAM lParam2, const std::function<void(HWND main)>& drive,
+                          CallSite where = {});
 
 private:
     UniqueModule m_module;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -54,6 +55,19 @@ std::string DriversFolder()
 bool FileExists(const std::string& path)
 {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<std::string> FolderListing(const std::string& folder)
+{
+    std::vector<std::string> entries;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        std::error_code unknown;  // a folder has no size: the same on both sides
+        entries.push_back(entry.path().filename().string() + " " + std::to_string(entry.file_size(unknown)) + " " +
+                          std::to_string(entry.last_write_time(unknown).time_since_epoch().count()));
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
 }
 
 std::optional<std::string> ReadFileBytes(const std::string& path)

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace harness {
 
@@ -22,6 +23,9 @@ std::string WindowsPath(const std::string& path);
 std::string DriversFolder();
 
 bool FileExists(const std::string& path);
+// The folder's entries, each as its name, size and last write time, sorted:
+// equal listings mean nothing was added, removed or rewritten.
+std::vector<std::string> FolderListing(const std::string& folder);
 // Nothing when the file is missing, so that "gone" and "empty" differ.
 std::optional<std::string> ReadFileBytes(const std::string& path);
 // Creates or truncates the file; reports a failure at the caller's line.

@@ -10,6 +10,7 @@
 #include <cctype>
 
 #include "AppletSession.h"
+#include "ImportFaults.h"
 #include "LoaderRun.h"
 
 namespace {
@@ -75,6 +76,25 @@ TEST_F(Wow64Applet, InstallsAndRemovesTheDriverOfTheRealDriversFolder)
     EXPECT_TRUE(harness::WaitUntil([] { return !harness::IsServiceListed(kServiceName); }));
     EXPECT_FALSE(FileExists(Real(BoardDriverPath()))) << "the driver file was not deleted";
     EXPECT_TRUE(FileExists(BoardDriverPath())) << "the file in SysWOW64 was deleted instead";
+}
+
+// An elevated start is not redirected: System32's rundll32 would be the
+// 64-bit one, which cannot load a 32-bit applet.
+TEST_F(Wow64Applet, LimitedInstanceAsksForThe32BitRundll32)
+{
+    using namespace harness;
+    const fw::UniqueKernelHandle token = LimitedToken();
+    ASSERT_TRUE(token) << "no limited linked token";
+    CChild control = StartWithAppletFaults(ControlPanelCommand(), token.get(), {{"ShellExecuteExA", 0}});
+    ASSERT_TRUE(control.Started()) << control.StartError();
+    EXPECT_EQ(DialogsUntilExit(control), std::vector<std::string>{});
+    EXPECT_EQ(control.Wait(0), std::optional<DWORD>(0));
+    char wow64Folder[MAX_PATH] = "";
+    ASSERT_TRUE(GetSystemWow64DirectoryA(wow64Folder, sizeof wow64Folder));
+    EXPECT_EQ(RecordedText("ShellExecuteExA", "lpVerb"), "runas");
+    EXPECT_EQ(RecordedText("ShellExecuteExA", "lpFile"), std::string(wow64Folder) + "\\rundll32.exe");
+    EXPECT_EQ(RecordedText("ShellExecuteExA", "lpParameters"),
+              "shell32.dll,Control_RunDLL \"" + CplPath() + "\",@0,elevated");
 }
 
 TEST_F(Wow64Loader, WritesTheImageIntoTheRealDriversFolder)
