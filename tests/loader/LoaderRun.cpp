@@ -37,6 +37,29 @@ void ExpectDelivered(const std::string& image, DWORD memSeg, DWORD port, const s
     EXPECT_TRUE(WaitUntilUnlisted("loader"));
 }
 
+MachineState ReadMachineState()
+{
+    MachineState state;
+    state.services = ServiceNames(SERVICE_DRIVER | SERVICE_WIN32);
+    state.helperValues = ReadValues(kLoaderParamKey);
+    state.driverKey = KeyExists(kDriverServiceKey);
+    WIN32_FIND_DATAA found;
+    const fw::UniqueFindHandle find(FindFirstFileA((DriversFolder() + "\\*").c_str(), &found));
+    for (BOOL more = static_cast<bool>(find); more; more = FindNextFileA(find.get(), &found))
+        state.driverFiles.push_back(std::string(found.cFileName) + " " + std::to_string(found.nFileSizeLow));
+    return state;
+}
+
+void ExpectMachineUnchanged(const MachineState& before, CallSite where)
+{
+    const ::testing::ScopedTrace trace(where.file, where.line, "the machine as before the run");
+    const MachineState after = ReadMachineState();
+    EXPECT_EQ(after.services, before.services);
+    EXPECT_EQ(after.helperValues, before.helperValues);
+    EXPECT_EQ(after.driverKey, before.driverKey);
+    EXPECT_EQ(after.driverFiles, before.driverFiles);
+}
+
 void LeaveStaleHelperRegistration(CallSite where)
 {
     if (const DWORD error = CreateDriverService("loader", "loader", "C:\\stale run\\loader.sys", SERVICE_AUTO_START))
@@ -85,13 +108,20 @@ std::string LoaderRun::PlaceFirmware(std::size_t size, std::uint32_t seed, const
     return image;
 }
 
+bool LoaderRun::Launch(const std::string& arguments, const ChildStart& start, const std::string& currentDirectory,
+                       CallSite where)
+{
+    const std::string line = "\"" + InFolder("qb480load.exe") + "\"" + (arguments.empty() ? "" : " " + arguments);
+    m_child.emplace(line, currentDirectory.empty() ? m_folder : currentDirectory, start);
+    if (!m_child->Started())
+        Fail(where, m_child->StartError());
+    return m_child->Started();
+}
+
 bool LoaderRun::Start(const std::string& currentDirectory, CallSite where)
 {
-    m_child.emplace("\"" + InFolder("qb480load.exe") + "\"", currentDirectory.empty() ? m_folder : currentDirectory);
-    if (!m_child->Started()) {
-        Fail(where, m_child->StartError());
+    if (!Launch(std::string(), {}, currentDirectory, where))
         return false;
-    }
     m_main = WaitForDialog(kCaption, pid(), kRobotTimeoutMs, where);
     return m_main != nullptr;
 }

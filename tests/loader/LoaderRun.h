@@ -47,6 +47,17 @@ std::string ImageFile(const std::string& name = "fw.bin");
 void ExpectDelivered(const std::string& image, DWORD memSeg, DWORD port, const std::string& imageName = "fw.bin",
                      CallSite where = {});
 
+// What a refused run must leave as it found it: the services, the helper's
+// and the board driver's keys, and the drivers folder.
+struct MachineState {
+    std::vector<std::string> services;
+    std::map<std::string, RegValue> helperValues;
+    bool driverKey = false;
+    std::vector<std::string> driverFiles;
+};
+MachineState ReadMachineState();
+void ExpectMachineUnchanged(const MachineState& before, CallSite where = {});
+
 // A registration of the helper left by an interrupted run, with the values
 // that run handed over: MEM_SEG C0000, PORT 100, FirmwareFile "old.bin".
 void LeaveStaleHelperRegistration(CallSite where = {});
@@ -65,8 +76,11 @@ protected:
     // under that name; the image.
     std::string PlaceFirmware(std::size_t size, std::uint32_t seed, const std::string& name = "fw.hex") const;
 
-    // Starts the copy with this current directory (default: its folder) and
-    // waits for the confirmation dialog.
+    // Starts the copy with these arguments after its quoted path, in this
+    // current directory (default: its folder), and waits for nothing.
+    bool Launch(const std::string& arguments = std::string(), const ChildStart& start = {},
+                const std::string& currentDirectory = std::string(), CallSite where = {});
+    // Launches it without arguments and waits for the confirmation dialog.
     bool Start(const std::string& currentDirectory = std::string(), CallSite where = {});
     void Confirm(CallSite where = {});
     // Confirms and types name into the Open dialog.

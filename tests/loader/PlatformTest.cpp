@@ -76,6 +76,22 @@ TEST_F(LoaderRun, AboutBoxIsModalToTheMainWindow)
     EXPECT_EQ(ExitCode(), 0u);
 }
 
+// Without the Administrators group enabled nothing can be registered: the
+// loader says so before its confirmation and touches nothing.
+TEST_F(LoaderRun, NonAdministratorIsRefusedBeforeAnythingIsTouched)
+{
+    PlaceFirmware(600, 53);
+    const MachineState before = ReadMachineState();
+    const fw::UniqueKernelHandle token = harness::NonAdministratorToken();
+    ASSERT_TRUE(token);
+    harness::ChildStart start;
+    start.token = token.get();
+    ASSERT_TRUE(Launch("", start));
+    EXPECT_EQ(BoxesUntilExit(), Texts{"Administrator rights are needed to load the QB480 firmware."});
+    EXPECT_EQ(ExitCode(), 8u);
+    ExpectMachineUnchanged(before);
+}
+
 // The fake answers a length too long for the buffer and still leaves the
 // real folder in it: the image must not be written there all the same.
 TEST_F(LoaderRun, SystemFolderTooLongForMaxPathWritesNoImage)
