@@ -19,6 +19,7 @@ void CBoardParamsDlg::DoDataExchange(fw::CDataExchange& dx)
 
 void CBoardParamsDlg::OnOK()
 {
+    const fw::CMessageOwner owner(m_hWnd);
     UpdateData(true);
     m_memorySegment = SystemUpperCase(m_memorySegment);
     m_portAddress = SystemUpperCase(m_portAddress);

@@ -61,10 +61,10 @@ bool ProgramFolder(std::string& folder)
 
 // Board values from the driver's key when the driver is installed and
 // stopped, else from the operator. False when the driver is running.
-bool ProvideBoardParameters()
+bool ProvideBoardParameters(HWND mainWindow)
 {
     if (!IsDriverInstalled()) {
-        CBoardParamsDlg parameters;
+        CBoardParamsDlg parameters(mainWindow);
         parameters.DoModal();  // after Cancel the helper key keeps what it holds
         return true;
     }
@@ -108,7 +108,7 @@ void LoadFirmware(HWND mainWindow)
         fw::AppMessageBox("Error converting the firmware hex file to binary");
         return;
     }
-    if (!ProvideBoardParameters())
+    if (!ProvideBoardParameters(mainWindow))
         return;
     WriteFirmwareFile(names.imageName);
 
@@ -134,6 +134,10 @@ void LoadFirmware(HWND mainWindow)
 
 void RunLoadSequence(CLoaderDlg& dialog)
 {
+    // The progress window is hidden before the outcome shows, and another
+    // program's window may be active by then: every message still blocks
+    // the confirmation.
+    const fw::CMessageOwner owner(dialog.GetSafeHwnd());
     LoadFirmware(dialog.GetSafeHwnd());
     dialog.End();
 }

@@ -59,6 +59,30 @@ TEST_F(LoaderRun, OpenAndBoardDialogsAreModalToTheMainWindow)
     ExpectModalTo(main, "DialogBoxParamA", std::to_string(IDD_BOARD_PARAMS) + " ");
 }
 
+// While the start blocks, the administrator activates another program's
+// window; once the progress window is hidden the loader has no active
+// window. The outcome must still block the confirmation, or a click queued
+// meanwhile would run a second load inside the first.
+TEST_F(LoaderRun, OutcomeBlocksTheConfirmationWhenAnotherWindowIsActive)
+{
+    WriteValue(kTestKey, "LoaderDelayMs", Dword(1000));
+    PlaceFirmware(800, 54);
+    ASSERT_TRUE(Start());
+    const HWND main = MainDialog();
+    ConfirmAndChoose("fw.hex");
+    AcceptBoardParameters("D0000", "300");
+    ASSERT_TRUE(harness::WaitForDialog(kProgressWindow, pid(), 3000));
+    const harness::CTopLevelWindow other("another program");
+    ASSERT_TRUE(other.Activate());
+    const HWND box = harness::FindMessageBox(pid(), 10000);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(harness::OwnerOf(box), main);
+    EXPECT_FALSE(IsWindowEnabled(main)) << "the confirmation takes clicks under the outcome";
+    EXPECT_EQ(harness::ReadMessageBox(box).text, kLoaded);
+    harness::DismissMessageBox(box);
+    EXPECT_EQ(ExitCode(), 0u);
+}
+
 TEST_F(LoaderRun, AboutBoxIsModalToTheMainWindow)
 {
     ASSERT_TRUE(Start());
