@@ -1,7 +1,10 @@
 #include "LoaderRun.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <regex>
+#include <sstream>
 
 #include "resource.h"
 
@@ -165,6 +168,41 @@ Texts LoaderRun::Run(const std::string& name, const std::string& memory, const s
     if (ExitCode() != DWORD{0})
         Fail(where, "qb480load did not end with exit code 0");
     return boxes;
+}
+
+LoaderRun::ScriptedRun LoaderRun::RunScripted(const std::string& arguments, const Faults& faults, HANDLE token,
+                                              CallSite where)
+{
+    ChildStart start;
+    start.token = token;
+    start.suspended = true;
+    ScriptedRun run;
+    if (!Launch(arguments, start, std::string(), where) || (!faults.empty() && !InjectFaults(*m_child, faults, 0, where)))
+        return run;
+    m_child->Resume();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (!(run.code = m_child->Wait(5)) && std::chrono::steady_clock::now() < deadline)
+        for (HWND window : WindowsOf(pid()))
+            if (std::find(run.windows.begin(), run.windows.end(), Caption(window)) == run.windows.end())
+                run.windows.push_back(Caption(window));
+    if (!run.code)
+        Fail(where, "qb480load " + arguments + " still runs after 15 s; windows " + DescribeWindows(pid()));
+    return run;
+}
+
+Texts LoaderRun::LogLines(const std::string& name, CallSite where) const
+{
+    const std::regex stamped(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d (.*)\r$)");
+    std::istringstream log(ReadFileBytes(InFolder(name)).value_or(""));
+    Texts texts;
+    std::smatch match;
+    for (std::string line; std::getline(log, line);) {
+        if (std::regex_match(line, match, stamped))
+            texts.push_back(match[1]);
+        else
+            Fail(where, "a log line without its date and time, or its CR LF: \"" + line + "\"");
+    }
+    return texts;
 }
 
 Texts LoaderRun::BoxesUntilExit(int timeoutMs, CallSite where)
