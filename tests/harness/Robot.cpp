@@ -528,23 +528,6 @@ bool IsActiveOnItsThread(HWND window)
 
 HWND OwnerOf(HWND window) { return GetWindow(window, GW_OWNER); }
 
-CTopLevelWindow::CTopLevelWindow(const std::string& caption)
-    : m_window(CreateWindowExA(0, "STATIC", caption.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100,
-                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr))
-{
-}
-
-CTopLevelWindow::~CTopLevelWindow()
-{
-    if (m_window)
-        DestroyWindow(m_window);
-}
-
-bool CTopLevelWindow::Activate() const
-{
-    return m_window && SetForegroundWindow(m_window) && GetForegroundWindow() == m_window;
-}
-
 std::pair<int, int> Selection(HWND dlg, int id, CallSite where)
 {
     const HWND control = Control(dlg, id, where);

@@ -117,21 +117,6 @@ int FocusedControlId(HWND dlg);
 // True when window is the active window of the thread that owns it (also
 // across processes); a dialog that ended hands activation back to its owner.
 bool IsActiveOnItsThread(HWND window);
-// A visible top-level window of this process, as another program's window
-// the administrator switches to; destroyed with the object.
-class CTopLevelWindow {
-public:
-    explicit CTopLevelWindow(const std::string& caption);
-    ~CTopLevelWindow();
-    CTopLevelWindow(const CTopLevelWindow&) = delete;
-    CTopLevelWindow& operator=(const CTopLevelWindow&) = delete;
-    HWND get() const { return m_window; }
-    // Makes it the foreground window; true once it is.
-    bool Activate() const;
-
-private:
-    HWND m_window;
-};
 // The window that owns a top-level window (GW_OWNER), or nullptr.
 HWND OwnerOf(HWND window);
 // EM_GETSEL: start and end of the selection.

@@ -170,11 +170,9 @@ Texts LoaderRun::Run(const std::string& name, const std::string& memory, const s
     return boxes;
 }
 
-LoaderRun::ScriptedRun LoaderRun::RunScripted(const std::string& arguments, const Faults& faults, HANDLE token,
-                                              CallSite where)
+LoaderRun::ScriptedRun LoaderRun::RunScripted(const std::string& arguments, const Faults& faults, CallSite where)
 {
     ChildStart start;
-    start.token = token;
     start.suspended = true;
     ScriptedRun run;
     if (!Launch(arguments, start, std::string(), where) || (!faults.empty() && !InjectFaults(*m_child, faults, 0, where)))

@@ -100,8 +100,7 @@ protected:
         std::optional<DWORD> code;
         Texts windows;
     };
-    ScriptedRun RunScripted(const std::string& arguments, const Faults& faults = {}, HANDLE token = nullptr,
-                            CallSite where = {});
+    ScriptedRun RunScripted(const std::string& arguments, const Faults& faults = {}, CallSite where = {});
     // The lines of a log in the test's folder without their time stamps;
     // each must begin with one.
     Texts LogLines(const std::string& name = "run.log", CallSite where = {}) const;

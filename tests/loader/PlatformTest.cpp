@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "ImportFaults.h"
 #include "LoaderRun.h"
 #include "resource.h"
@@ -72,8 +74,11 @@ TEST_F(LoaderRun, OutcomeBlocksTheConfirmationWhenAnotherWindowIsActive)
     ConfirmAndChoose("fw.hex");
     AcceptBoardParameters("D0000", "300");
     ASSERT_TRUE(harness::WaitForDialog(kProgressWindow, pid(), 3000));
-    const harness::CTopLevelWindow other("another program");
-    ASSERT_TRUE(other.Activate());
+    const std::unique_ptr<HWND__, decltype(&DestroyWindow)> other(
+        CreateWindowExA(0, "STATIC", "another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
+                        nullptr, nullptr, nullptr),
+        DestroyWindow);
+    ASSERT_TRUE(other && SetForegroundWindow(other.get()));
     const HWND box = harness::FindMessageBox(pid(), 10000);
     ASSERT_TRUE(box);
     EXPECT_EQ(harness::OwnerOf(box), main);

@@ -134,17 +134,6 @@ TEST_F(LoaderRun, QuietRunLogsEveryStep)
     }));
 }
 
-TEST_F(LoaderRun, QuietRunOfANonAdministratorTouchesNothing)
-{
-    PlaceFirmware(600, 62);
-    const MachineState before = ReadMachineState();
-    const fw::UniqueKernelHandle token = NonAdministratorToken();
-    ASSERT_TRUE(token);
-    EXPECT_EQ(RunScripted(std::string("/quiet /log run.log ") + kBoardValues, {}, token.get()).code, 8u);
-    EXPECT_EQ(LogLines().back(), "exit code 8");
-    ExpectMachineUnchanged(before);
-}
-
 // A run without arguments holds the lock from its start, and a set-up
 // program of another session would take it by its global name.
 TEST_F(LoaderRun, OneLoadAtATimeOnTheMachine)
