@@ -26,7 +26,7 @@ void CDataExchange::SetControlText(int id, const std::string& text) const
 void CDataExchange::Fail(int id, const std::string& message)
 {
     m_failed = true;
-    AppMessageBox(message.c_str());
+    EntryRefusedBox(message.c_str());
     const HWND control = m_dialog.GetDlgItem(id);
     SetFocus(control);
     SendMessageA(control, EM_SETSEL, 0, -1);

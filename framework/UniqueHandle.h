@@ -62,9 +62,16 @@ struct KernelHandleTraits {
     static void Close(HANDLE handle) { CloseHandle(handle); }
 };
 
+// CreateFile answers INVALID_HANDLE_VALUE, not null, when it fails.
+struct FileHandleTraits {
+    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE handle) { CloseHandle(handle); }
+};
+
 using UniqueHkey = UniqueHandle<HKEY, HkeyTraits>;
 using UniqueScHandle = UniqueHandle<SC_HANDLE, ScHandleTraits>;
 using UniqueFindHandle = UniqueHandle<HANDLE, FindHandleTraits>;
 using UniqueKernelHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
+using UniqueFileHandle = UniqueHandle<HANDLE, FileHandleTraits>;
 
 }  // namespace fw

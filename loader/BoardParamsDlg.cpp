@@ -1,10 +1,8 @@
 #include "BoardParamsDlg.h"
 
-#include "BoardRules.h"
 #include "DataExchange.h"
 #include "LoaderService.h"
 #include "MessageBox.h"
-#include "SystemText.h"
 #include "resource.h"
 
 namespace qb480 {
@@ -19,17 +17,13 @@ void CBoardParamsDlg::DoDataExchange(fw::CDataExchange& dx)
 
 void CBoardParamsDlg::OnOK()
 {
+    const fw::CMessageOwner owner(m_hWnd);
     UpdateData(true);
-    m_memorySegment = SystemUpperCase(m_memorySegment);
-    m_portAddress = SystemUpperCase(m_portAddress);
-    const std::uint32_t memory = ParseHexText(m_memorySegment.c_str());
-    const std::uint32_t port = ParseHexText(m_portAddress.c_str());
-    const BoardCheck check = ValidateBoardResources(memory, port);
+    const BoardCheck check = StoreBoardEntries(m_memorySegment, m_portAddress);
     if (check != BoardCheck::Ok) {
-        fw::AppMessageBox(BoardCheckMessage(check));
+        fw::EntryRefusedBox(BoardCheckMessage(check));
         return;
     }
-    WriteBoardParameters(memory, port);
     CDialog::OnOK();
 }
 

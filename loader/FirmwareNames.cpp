@@ -2,6 +2,21 @@
 
 namespace qb480 {
 
+namespace {
+
+// The name without its folder and without everything from its last '.' on.
+std::string TitleOf(const std::string& path)
+{
+    const std::size_t separator = path.find_last_of("\\/");
+    std::string title = separator == std::string::npos ? path : path.substr(separator + 1);
+    const std::size_t dot = title.find_last_of('.');
+    if (dot != std::string::npos)
+        title.erase(dot);
+    return title;
+}
+
+}  // namespace
+
 std::string FolderOf(const std::string& path)
 {
     const std::size_t separator = path.find_last_of("\\/");
@@ -10,17 +25,22 @@ std::string FolderOf(const std::string& path)
 
 FirmwareNames NamesForPickedFile(const std::string& picked)
 {
-    const std::size_t separator = picked.find_last_of("\\/");
-    std::string title = separator == std::string::npos ? picked : picked.substr(separator + 1);
-    const std::size_t dot = title.find_last_of('.');
-    if (dot != std::string::npos)
-        title.erase(dot);
-    const std::string folder = FolderOf(picked);
     FirmwareNames names;
-    names.title = title;
+    names.title = TitleOf(picked);
     // The HEX file beside the picked one, wherever the current directory is.
-    names.hexPath = separator == std::string::npos ? title + ".hex" : folder + "\\" + title + ".hex";
-    names.imageName = title + ".bin";
+    const std::string folder = FolderOf(picked);
+    names.hexPath = picked.find_last_of("\\/") == std::string::npos ? names.title + ".hex"
+                                                                     : folder + "\\" + names.title + ".hex";
+    names.imageName = names.title + ".bin";
+    return names;
+}
+
+FirmwareNames NamesForGivenFile(const std::string& given)
+{
+    FirmwareNames names;
+    names.title = TitleOf(given);
+    names.hexPath = given;
+    names.imageName = names.title + ".bin";
     return names;
 }
 

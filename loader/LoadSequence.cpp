@@ -6,12 +6,15 @@
 #include <string>
 
 #include "BoardParamsDlg.h"
+#include "EntryText.h"
 #include "FirmwareNames.h"
 #include "HexConvert.h"
+#include "LoaderArguments.h"
 #include "LoaderDialogs.h"
 #include "LoaderService.h"
 #include "MessageBox.h"
 #include "ParamNames.h"
+#include "Reporter.h"
 #include "ServiceControl.h"
 #include "SystemFolder.h"
 #include "UniqueHandle.h"
@@ -19,6 +22,9 @@
 namespace qb480 {
 
 namespace {
+
+constexpr char kParametersMissing[] =
+    "The board driver is not installed: the board parameters are needed, given as /mem SEGMENT /port PORT.";
 
 // The picked path; empty when the operator cancelled. The dialog is modal
 // to owner, the program's main window.
@@ -35,16 +41,39 @@ std::string PickFirmwareFile(HWND owner)
     return path;
 }
 
+// The file the command line names, or else the one the operator picks.
+FirmwareNames ChooseFirmware(const LoaderArguments& arguments, HWND mainWindow)
+{
+    if (arguments.hexFile)
+        return NamesForGivenFile(*arguments.hexFile);
+    return NamesForPickedFile(PickFirmwareFile(mainWindow));
+}
+
+std::string FullPath(const std::string& path)
+{
+    char full[MAX_PATH] = "";
+    const DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+    return length > 0 && length < sizeof full ? std::string(full, length) : path;
+}
+
 // The image in the drivers folder. False when the conversion failed, or when
 // the system folder is unknown: the image would land elsewhere, so nothing
 // is written then.
-bool ConvertIntoDriversFolder(const FirmwareNames& names)
+bool ConvertIntoDriversFolder(const FirmwareNames& names, CReporter& reporter)
 {
+    reporter.Note("HEX file: " + FullPath(names.hexPath));
     const auto systemDirectory = SystemDirectory();
-    if (!systemDirectory)
+    if (!systemDirectory) {
+        reporter.Note("The system folder is unknown.");
         return false;
+    }
     const std::string imagePath = *systemDirectory + "\\drivers\\" + names.imageName;
-    return ConvertHexToBinary(names.hexPath.c_str(), imagePath.c_str()) == 0;
+    reporter.Note("Image: " + imagePath);
+    const HexOutcome outcome = ConvertHexFile(names.hexPath.c_str(), imagePath.c_str());
+    if (outcome.fault != HexFault::None)
+        reporter.Note(std::string("Conversion failed: ") + HexFaultName(outcome.fault) +
+                      (outcome.line ? ", line " + fw::DecimalText(outcome.line) : std::string()));
+    return outcome.fault == HexFault::None;
 }
 
 // The folder of qb480load.exe: the helper driver lies beside the program,
@@ -59,83 +88,140 @@ bool ProgramFolder(std::string& folder)
     return !folder.empty();
 }
 
-// Board values from the driver's key when the driver is installed and
-// stopped, else from the operator. False when the driver is running.
-bool ProvideBoardParameters()
+void NoteBoardParameters(CReporter& reporter, const char* source, const std::string& memory,
+                         const std::string& port)
 {
-    if (!IsDriverInstalled()) {
-        CBoardParamsDlg parameters;
-        parameters.DoModal();  // after Cancel the helper key keeps what it holds
-        return true;
+    reporter.Note(std::string("Board parameters from ") + source + ": memory segment " + memory + ", port " + port);
+}
+
+// The values /mem and /port give, judged and written as the dialog's.
+bool TakeBoardParametersGiven(const LoaderArguments& arguments, CReporter& reporter)
+{
+    if (!arguments.memorySegment || !arguments.portAddress) {
+        reporter.Fail(kExitBoardParameters, kParametersMissing);
+        return false;
     }
+    std::string memory = *arguments.memorySegment;
+    std::string port = *arguments.portAddress;
+    const BoardCheck check = StoreBoardEntries(memory, port);
+    if (check != BoardCheck::Ok) {
+        reporter.Fail(kExitBoardParameters, BoardCheckMessage(check));
+        return false;
+    }
+    NoteBoardParameters(reporter, "the command line", memory, port);
+    return true;
+}
+
+// With no board driver to copy them from: the command line's values, or
+// the operator's. False when the run ends here.
+bool AskBoardParameters(const LoaderArguments& arguments, CReporter& reporter, HWND mainWindow)
+{
+    if (arguments.memorySegment || arguments.portAddress || reporter.Quiet())
+        return TakeBoardParametersGiven(arguments, reporter);
+    CBoardParamsDlg parameters(mainWindow);
+    if (parameters.DoModal() == IDOK)
+        NoteBoardParameters(reporter, "the dialog", parameters.m_memorySegment, parameters.m_portAddress);
+    else  // the helper key keeps what it holds
+        reporter.Note("The board parameters dialog was cancelled.");
+    return true;
+}
+
+// Board values from the driver's key when the driver is installed and
+// stopped, else from the command line or the operator. False when the run
+// ends here.
+bool ProvideBoardParameters(const LoaderArguments& arguments, CReporter& reporter, HWND mainWindow)
+{
+    if (!IsDriverInstalled())
+        return AskBoardParameters(arguments, reporter, mainWindow);
+    if (arguments.memorySegment || arguments.portAddress)
+        reporter.Note("/mem and /port are ignored: the board driver is installed.");
     if (VDXDriverStarted()) {
-        fw::AppMessageBox("The vdxqb480 driver is active. Please stop it and restart the firmware loader");
+        reporter.Fail(kExitDriverActive,
+                      "The vdxqb480 driver is active. Please stop it and restart the firmware loader");
         return false;
     }
     const std::uint32_t port = ReadDriverParameter(kValuePort);
     const std::uint32_t memorySegment = ReadDriverParameter(kValueMemSeg);
+    NoteBoardParameters(reporter, "the driver's key", fw::HexText(memorySegment), fw::HexText(port));
     WriteBoardParameters(memorySegment, port);
     return true;
 }
 
-// Starts the registered helper service, which performs the download, with
-// the progress window shown meanwhile; then stops and deletes it.
-void DownloadThroughHelper(SC_HANDLE manager)
+// Shown while the start blocks, unless the run is quiet.
+void ShowProgress(CLoadingDlg& progress, CReporter& reporter)
 {
-    const fw::UniqueScHandle service(OpenServiceA(manager, kLoaderServiceName, SERVICE_ALL_ACCESS));
-    CLoadingDlg progress;
+    if (reporter.Quiet())
+        return;
     if (!progress.Create())
         fw::AppMessageBox("Could not create modeless dialogue");
     ShowWindow(progress.GetSafeHwnd(), SW_SHOWNORMAL);
     // Drawn now: no message is processed while the start blocks.
     UpdateWindow(progress.GetSafeHwnd());
+}
+
+// Starts the registered helper service, which performs the download, with
+// the progress window shown meanwhile; then stops and deletes it.
+void DownloadThroughHelper(SC_HANDLE manager, CReporter& reporter)
+{
+    const fw::UniqueScHandle service(OpenServiceA(manager, kLoaderServiceName, SERVICE_ALL_ACCESS));
+    CLoadingDlg progress;
+    ShowProgress(progress, reporter);
+    reporter.Note("Starting the helper service.");
     const BOOL started = StartServiceA(service.get(), 0, nullptr);
+    const DWORD error = GetLastError();
     ShowWindow(progress.GetSafeHwnd(), SW_HIDE);
     if (started) {
         SERVICE_STATUS status;
         ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
-        fw::AppMessageBox("The firmware was successfully loaded into the card");
+        reporter.Note("The helper service started and was told to stop.");
+        reporter.Succeed("The firmware was successfully loaded into the card");
     } else {
-        fw::AppMessageBox("There was an error. Check the system's error log");
+        reporter.Note("The helper service did not start: error " + fw::DecimalText(error) + ".");
+        reporter.Fail(kExitDownloadFailed, "There was an error. Check the system's error log");
     }
     DeleteService(service.get());
+    reporter.Note("The helper service was deleted.");
 }
 
-void LoadFirmware(HWND mainWindow)
+void LoadFirmware(const LoaderArguments& arguments, CReporter& reporter, HWND mainWindow)
 {
-    const FirmwareNames names = NamesForPickedFile(PickFirmwareFile(mainWindow));
-    if (!ConvertIntoDriversFolder(names)) {
-        fw::AppMessageBox("Error converting the firmware hex file to binary");
+    const FirmwareNames names = ChooseFirmware(arguments, mainWindow);
+    if (!ConvertIntoDriversFolder(names, reporter)) {
+        reporter.Fail(kExitConversionFailed, "Error converting the firmware hex file to binary");
         return;
     }
-    if (!ProvideBoardParameters())
+    if (!ProvideBoardParameters(arguments, reporter, mainWindow))
         return;
     WriteFirmwareFile(names.imageName);
 
     std::string programFolder;
     if (!ProgramFolder(programFolder)) {
-        fw::AppMessageBox("Could not detect current path");
+        reporter.Fail(kExitProgramFolderUnknown, "Could not detect current path");
         return;
     }
     const std::string helperPath = programFolder + "\\loader.sys";
     const fw::UniqueScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     const HelperValues handedOver = ReadHelperValues();
+    reporter.Note("Registering the helper service: " + helperPath);
     if (!CreateKernelService(manager.get(), kLoaderServiceName, helperPath.c_str(), SERVICE_DEMAND_START)) {
-        fw::AppMessageBox("Couldn't install the loader service: installation aborted");
+        reporter.Fail(kExitHelperNotRegistered, "Couldn't install the loader service: installation aborted");
         return;
     }
     // Replacing a registration left by an interrupted run deletes its key,
     // Parameters included: the helper must still find what was handed over.
     RestoreHelperValues(handedOver);
-    DownloadThroughHelper(manager.get());
+    DownloadThroughHelper(manager.get(), reporter);
 }
 
 }  // namespace
 
-void RunLoadSequence(CLoaderDlg& dialog)
+void RunLoadSequence(const LoaderArguments& arguments, CReporter& reporter, HWND mainWindow)
 {
-    LoadFirmware(dialog.GetSafeHwnd());
-    dialog.End();
+    // The progress window is hidden before the outcome shows, and another
+    // program's window may be active by then: every message still blocks
+    // the confirmation.
+    const fw::CMessageOwner owner(mainWindow);
+    LoadFirmware(arguments, reporter, mainWindow);
 }
 
 }  // namespace qb480

@@ -1,20 +1,86 @@
+#include <windows.h>
+
+#include "AdminRights.h"
 #include "App.h"
+#include "CommandLine.h"
+#include "ExitCodes.h"
+#include "LoadSequence.h"
+#include "LoaderArguments.h"
 #include "LoaderDialogs.h"
+#include "LogFile.h"
+#include "MessageBox.h"
+#include "Reporter.h"
+#include "SetupLock.h"
+#include "qb480version.h"
 
 namespace qb480 {
 
-// The program: one confirmation dialog, then the end. Dialog controls are
+namespace {
+
+constexpr char kNotAdministrator[] = "Administrator rights are needed to load the QB480 firmware.";
+constexpr char kAnotherLoad[] =
+    "Another firmware load is running on this machine. Start the loader again when it has ended.";
+
+LoaderArguments CommandLineArguments()
+{
+    std::vector<std::string> arguments = fw::SplitCommandLine(GetCommandLineA());
+    arguments.erase(arguments.begin());
+    return ParseLoaderArguments(arguments);
+}
+
+}  // namespace
+
+// The program: the confirmation dialog and one load, or the same without a
+// window for a quiet run from a script; then the end. Dialog controls are
 // drawn three-dimensional by the system itself (DS_3DLOOK is the default
 // since Windows 95), so there is nothing to switch on first.
 class CLoaderApp : public fw::CWinApp {
 public:
     int InitInstance() override
     {
-        CLoaderDlg dialog;
+        const LoaderArguments arguments = CommandLineArguments();
+        if (arguments.help) {
+            if (!arguments.quiet)
+                fw::ShowInformationBox(kLoaderUsage);
+            return kExitDone;
+        }
+        fw::CLogFile log;
+        if (arguments.logFile && !log.Open(*arguments.logFile)) {
+            if (!arguments.quiet)
+                fw::ShowMessageBox(("The log file " + *arguments.logFile + " cannot be opened.").c_str());
+            return kExitUsage;
+        }
+        CReporter reporter(arguments.quiet, log.IsOpen() ? &log : nullptr);
+        reporter.Note(std::string("qb480load ") + QB480_VERSION_TEXT + ", command line: " + GetCommandLineA());
+        Run(arguments, reporter);
+        const int code = reporter.Finish();
+        // Started without arguments, the loader ends with 0 as it always
+        // has, unless it refused to start.
+        return arguments.given || code == kExitBusy || code == kExitNotAdministrator ? code : kExitDone;
+    }
+
+private:
+    void Run(const LoaderArguments& arguments, CReporter& reporter)
+    {
+        if (!arguments.error.empty())
+            return reporter.Fail(kExitUsage, arguments.error.c_str());
+        // Before anything else: two loads would fight over the one helper
+        // service.
+        const CSetupLock lock;
+        if (lock.GetState() == CSetupLock::State::Busy)
+            return reporter.Fail(kExitBusy, kAnotherLoad);
+        // Without the rights every later step fails with a misleading
+        // message; nothing is written or registered before this check.
+        if (!HoldsAdministratorRights())
+            return reporter.Fail(kExitNotAdministrator, kNotAdministrator);
+        if (lock.GetState() != CSetupLock::State::Held)
+            return reporter.Fail(kExitBusy, kAnotherLoad);
+        if (arguments.quiet)
+            return RunLoadSequence(arguments, reporter, nullptr);
+        CLoaderDlg dialog(arguments, reporter);
         m_pMainWnd = &dialog;
         dialog.DoModal();
         m_pMainWnd = nullptr;
-        return 0;
     }
 };
 

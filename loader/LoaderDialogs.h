@@ -5,24 +5,28 @@
 
 namespace qb480 {
 
+class CReporter;
+struct LoaderArguments;
+
 // Asks to confirm; OK runs the load sequence once, then the program ends.
 class CLoaderDlg : public fw::CDialog {
 public:
-    explicit CLoaderDlg(HWND parent = nullptr);
+    CLoaderDlg(const LoaderArguments& arguments, CReporter& reporter);
 
     HICON m_hIcon;
-
-    // Ends the dialog (and the program) after the load sequence.
-    void End() { EndDialog(IDOK); }
 
 protected:
     BOOL OnInitDialog() override;
     void OnOK() override;
+    void OnCancel() override;
     bool OnSysCommand(UINT id, LPARAM lParam) override;
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
 
 private:
     bool PaintMinimised();
+
+    const LoaderArguments& m_arguments;
+    CReporter& m_reporter;
 };
 
 // Shown while the helper service's start downloads the firmware.

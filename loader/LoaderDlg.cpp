@@ -2,11 +2,15 @@
 
 #include "App.h"
 #include "LoadSequence.h"
+#include "Reporter.h"
 
 namespace qb480 {
 
-CLoaderDlg::CLoaderDlg(HWND parent)
-    : CDialog(IDD_LOADER, parent), m_hIcon(LoadIconA(fw::ModuleInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME)))
+CLoaderDlg::CLoaderDlg(const LoaderArguments& arguments, CReporter& reporter)
+    : CDialog(IDD_LOADER),
+      m_hIcon(LoadIconA(fw::ModuleInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
+      m_arguments(arguments),
+      m_reporter(reporter)
 {
 }
 
@@ -18,7 +22,18 @@ BOOL CLoaderDlg::OnInitDialog()
     return TRUE;
 }
 
-void CLoaderDlg::OnOK() { RunLoadSequence(*this); }
+// The run ends after the one load sequence, whatever happened.
+void CLoaderDlg::OnOK()
+{
+    RunLoadSequence(m_arguments, m_reporter, m_hWnd);
+    EndDialog(IDOK);
+}
+
+void CLoaderDlg::OnCancel()
+{
+    m_reporter.Note("Cancelled at the confirmation: nothing was touched.");
+    CDialog::OnCancel();
+}
 
 bool CLoaderDlg::OnSysCommand(UINT id, LPARAM)
 {

@@ -3,6 +3,7 @@
 #include "MessageBox.h"
 #include "ParamNames.h"
 #include "Registry.h"
+#include "SystemText.h"
 
 namespace qb480 {
 
@@ -46,6 +47,18 @@ void WriteBoardParameters(std::uint32_t memorySegment, std::uint32_t portAddress
         return;
     WriteMemorySegment(key.get(), memorySegment);
     WritePortAddress(key.get(), portAddress);
+}
+
+BoardCheck StoreBoardEntries(std::string& memorySegment, std::string& portAddress)
+{
+    memorySegment = SystemUpperCase(memorySegment);
+    portAddress = SystemUpperCase(portAddress);
+    const std::uint32_t memory = ParseHexText(memorySegment.c_str());
+    const std::uint32_t port = ParseHexText(portAddress.c_str());
+    const BoardCheck check = ValidateBoardResources(memory, port);
+    if (check == BoardCheck::Ok)
+        WriteBoardParameters(memory, port);
+    return check;
 }
 
 void WriteFirmwareFile(const std::string& imageName)

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "BoardRules.h"
+
 namespace qb480 {
 
 // PORT or MEM_SEG of the driver's parameter key (created when missing); 0
@@ -13,6 +15,11 @@ std::uint32_t ReadDriverParameter(const char* name);
 
 // MEM_SEG and then PORT into the helper key; each failed write is reported.
 void WriteBoardParameters(std::uint32_t memorySegment, std::uint32_t portAddress);
+
+// The operator's entries for both, upper-cased in place and judged by the
+// board rules (no IRQ); written by WriteBoardParameters when they pass.
+// Otherwise the first failing rule, and nothing is written.
+BoardCheck StoreBoardEntries(std::string& memorySegment, std::string& portAddress);
 
 // FirmwareFile into the helper key; a failed write is reported.
 void WriteFirmwareFile(const std::string& imageName);

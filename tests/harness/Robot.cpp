@@ -208,6 +208,20 @@ std::vector<HWND> VisibleDialogs(DWORD pid)
     return dialogs;
 }
 
+std::vector<HWND> WindowsOf(DWORD pid)
+{
+    std::vector<HWND> all;
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&all));
+    for (HWND window = FindWindowExA(HWND_MESSAGE, nullptr, nullptr, nullptr); window;
+         window = FindWindowExA(HWND_MESSAGE, window, nullptr, nullptr))
+        all.push_back(window);
+    std::vector<HWND> own;
+    for (HWND window : all)
+        if (WindowPid(window) == pid)
+            own.push_back(window);
+    return own;
+}
+
 bool WaitUntil(const std::function<bool()>& predicate, int timeoutMs)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);

@@ -51,6 +51,8 @@ bool Settle(HWND window, int timeoutMs = kRobotTimeoutMs);
 HWND FindDialog(const std::string& caption, DWORD pid);
 // The visible top-level dialogs and message boxes (#32770) of pid.
 std::vector<HWND> VisibleDialogs(DWORD pid);
+// Every top-level and message-only window of pid, visible or not.
+std::vector<HWND> WindowsOf(DWORD pid);
 // Their captions, for a failure message.
 std::string DescribeWindows(DWORD pid);
 

@@ -1,7 +1,10 @@
 #include "LoaderRun.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <regex>
+#include <sstream>
 
 #include "resource.h"
 
@@ -35,6 +38,29 @@ void ExpectDelivered(const std::string& image, DWORD memSeg, DWORD port, const s
     EXPECT_EQ(record.firmwareFile, imageName);
     EXPECT_EQ(ReadFileBytes(kBoardFile), image);
     EXPECT_TRUE(WaitUntilUnlisted("loader"));
+}
+
+MachineState ReadMachineState()
+{
+    MachineState state;
+    state.services = ServiceNames(SERVICE_DRIVER | SERVICE_WIN32);
+    state.helperValues = ReadValues(kLoaderParamKey);
+    state.driverKey = KeyExists(kDriverServiceKey);
+    WIN32_FIND_DATAA found;
+    const fw::UniqueFindHandle find(FindFirstFileA((DriversFolder() + "\\*").c_str(), &found));
+    for (BOOL more = static_cast<bool>(find); more; more = FindNextFileA(find.get(), &found))
+        state.driverFiles.push_back(std::string(found.cFileName) + " " + std::to_string(found.nFileSizeLow));
+    return state;
+}
+
+void ExpectMachineUnchanged(const MachineState& before, CallSite where)
+{
+    const ::testing::ScopedTrace trace(where.file, where.line, "the machine as before the run");
+    const MachineState after = ReadMachineState();
+    EXPECT_EQ(after.services, before.services);
+    EXPECT_EQ(after.helperValues, before.helperValues);
+    EXPECT_EQ(after.driverKey, before.driverKey);
+    EXPECT_EQ(after.driverFiles, before.driverFiles);
 }
 
 void LeaveStaleHelperRegistration(CallSite where)
@@ -85,13 +111,20 @@ std::string LoaderRun::PlaceFirmware(std::size_t size, std::uint32_t seed, const
     return image;
 }
 
+bool LoaderRun::Launch(const std::string& arguments, const ChildStart& start, const std::string& currentDirectory,
+                       CallSite where)
+{
+    const std::string line = "\"" + InFolder("qb480load.exe") + "\"" + (arguments.empty() ? "" : " " + arguments);
+    m_child.emplace(line, currentDirectory.empty() ? m_folder : currentDirectory, start);
+    if (!m_child->Started())
+        Fail(where, m_child->StartError());
+    return m_child->Started();
+}
+
 bool LoaderRun::Start(const std::string& currentDirectory, CallSite where)
 {
-    m_child.emplace("\"" + InFolder("qb480load.exe") + "\"", currentDirectory.empty() ? m_folder : currentDirectory);
-    if (!m_child->Started()) {
-        Fail(where, m_child->StartError());
+    if (!Launch(std::string(), {}, currentDirectory, where))
         return false;
-    }
     m_main = WaitForDialog(kCaption, pid(), kRobotTimeoutMs, where);
     return m_main != nullptr;
 }
@@ -135,6 +168,39 @@ Texts LoaderRun::Run(const std::string& name, const std::string& memory, const s
     if (ExitCode() != DWORD{0})
         Fail(where, "qb480load did not end with exit code 0");
     return boxes;
+}
+
+LoaderRun::ScriptedRun LoaderRun::RunScripted(const std::string& arguments, const Faults& faults, CallSite where)
+{
+    ChildStart start;
+    start.suspended = true;
+    ScriptedRun run;
+    if (!Launch(arguments, start, std::string(), where) || (!faults.empty() && !InjectFaults(*m_child, faults, 0, where)))
+        return run;
+    m_child->Resume();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (!(run.code = m_child->Wait(5)) && std::chrono::steady_clock::now() < deadline)
+        for (HWND window : WindowsOf(pid()))
+            if (std::find(run.windows.begin(), run.windows.end(), Caption(window)) == run.windows.end())
+                run.windows.push_back(Caption(window));
+    if (!run.code)
+        Fail(where, "qb480load " + arguments + " still runs after 15 s; windows " + DescribeWindows(pid()));
+    return run;
+}
+
+Texts LoaderRun::LogLines(const std::string& name, CallSite where) const
+{
+    const std::regex stamped(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d (.*)\r$)");
+    std::istringstream log(ReadFileBytes(InFolder(name)).value_or(""));
+    Texts texts;
+    std::smatch match;
+    for (std::string line; std::getline(log, line);) {
+        if (std::regex_match(line, match, stamped))
+            texts.push_back(match[1]);
+        else
+            Fail(where, "a log line without its date and time, or its CR LF: \"" + line + "\"");
+    }
+    return texts;
 }
 
 Texts LoaderRun::BoxesUntilExit(int timeoutMs, CallSite where)

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "ImportFaults.h"
 #include "LoaderRun.h"
 #include "resource.h"
@@ -59,6 +61,33 @@ TEST_F(LoaderRun, OpenAndBoardDialogsAreModalToTheMainWindow)
     ExpectModalTo(main, "DialogBoxParamA", std::to_string(IDD_BOARD_PARAMS) + " ");
 }
 
+// While the start blocks, the administrator activates another program's
+// window; once the progress window is hidden the loader has no active
+// window. The outcome must still block the confirmation, or a click queued
+// meanwhile would run a second load inside the first.
+TEST_F(LoaderRun, OutcomeBlocksTheConfirmationWhenAnotherWindowIsActive)
+{
+    WriteValue(kTestKey, "LoaderDelayMs", Dword(1000));
+    PlaceFirmware(800, 54);
+    ASSERT_TRUE(Start());
+    const HWND main = MainDialog();
+    ConfirmAndChoose("fw.hex");
+    AcceptBoardParameters("D0000", "300");
+    ASSERT_TRUE(harness::WaitForDialog(kProgressWindow, pid(), 3000));
+    const std::unique_ptr<HWND__, decltype(&DestroyWindow)> other(
+        CreateWindowExA(0, "STATIC", "another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
+                        nullptr, nullptr, nullptr),
+        DestroyWindow);
+    ASSERT_TRUE(other && SetForegroundWindow(other.get()));
+    const HWND box = harness::FindMessageBox(pid(), 10000);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(harness::OwnerOf(box), main);
+    EXPECT_FALSE(IsWindowEnabled(main)) << "the confirmation takes clicks under the outcome";
+    EXPECT_EQ(harness::ReadMessageBox(box).text, kLoaded);
+    harness::DismissMessageBox(box);
+    EXPECT_EQ(ExitCode(), 0u);
+}
+
 TEST_F(LoaderRun, AboutBoxIsModalToTheMainWindow)
 {
     ASSERT_TRUE(Start());
@@ -74,6 +103,22 @@ TEST_F(LoaderRun, AboutBoxIsModalToTheMainWindow)
         << "the main window is not enabled and active after the about box";
     harness::Click(main, IDCANCEL);
     EXPECT_EQ(ExitCode(), 0u);
+}
+
+// Without the Administrators group enabled nothing can be registered: the
+// loader says so before its confirmation and touches nothing.
+TEST_F(LoaderRun, NonAdministratorIsRefusedBeforeAnythingIsTouched)
+{
+    PlaceFirmware(600, 53);
+    const MachineState before = ReadMachineState();
+    const fw::UniqueKernelHandle token = harness::NonAdministratorToken();
+    ASSERT_TRUE(token);
+    harness::ChildStart start;
+    start.token = token.get();
+    ASSERT_TRUE(Launch("", start));
+    EXPECT_EQ(BoxesUntilExit(), Texts{"Administrator rights are needed to load the QB480 firmware."});
+    EXPECT_EQ(ExitCode(), 8u);
+    ExpectMachineUnchanged(before);
 }
 
 // The fake answers a length too long for the buffer and still leaves the

@@ -37,3 +37,12 @@ TEST(FirmwareNames, NameWithoutFolderStaysRelative)
     EXPECT_EQ(NamesForPickedFile("fw.hex").hexPath, "fw.hex");
     EXPECT_EQ(NamesForPickedFile("C:fw.hex").title, "C:fw");
 }
+
+TEST(FirmwareNames, FileGivenOnTheCommandLineIsOpenedAsGiven)
+{
+    const auto names = qb480::NamesForGivenFile("..\\fw v2\\qb480.2.1.txt");
+    EXPECT_EQ(names.title, "qb480.2.1");
+    EXPECT_EQ(names.hexPath, "..\\fw v2\\qb480.2.1.txt");
+    EXPECT_EQ(names.imageName, "qb480.2.1.bin");
+    EXPECT_EQ(qb480::NamesForGivenFile("/firmware/FW").imageName, "FW.bin");
+}

@@ -1,0 +1,59 @@
+#include "LogFile.h"
+
+namespace fw {
+
+namespace {
+
+void AppendDigits(std::string& text, unsigned value, int digits)
+{
+    char field[4];
+    for (int i = digits - 1; i >= 0; --i, value /= 10)
+        field[i] = static_cast<char>('0' + value % 10);
+    text.append(field, static_cast<std::size_t>(digits));
+}
+
+// "YYYY-MM-DD HH:MM:SS", without the C library's formatted output.
+std::string Timestamp(const SYSTEMTIME& time)
+{
+    std::string text;
+    AppendDigits(text, time.wYear, 4);
+    text += '-';
+    AppendDigits(text, time.wMonth, 2);
+    text += '-';
+    AppendDigits(text, time.wDay, 2);
+    text += ' ';
+    AppendDigits(text, time.wHour, 2);
+    text += ':';
+    AppendDigits(text, time.wMinute, 2);
+    text += ':';
+    AppendDigits(text, time.wSecond, 2);
+    return text;
+}
+
+}  // namespace
+
+bool CLogFile::Open(const std::string& path)
+{
+    // FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the
+    // end of the file as it is then, whoever else appends.
+    m_file.reset(CreateFileA(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return IsOpen();
+}
+
+void CLogFile::Line(const std::string& text)
+{
+    if (!m_file)
+        return;
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    std::string line = Timestamp(now) + " " + text + "\r\n";
+    for (std::size_t i = 0; i + 2 < line.size(); ++i)
+        if (line[i] == '\r' || line[i] == '\n')
+            line[i] = ' ';
+    DWORD written = 0;
+    WriteFile(m_file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    FlushFileBuffers(m_file.get());
+}
+
+}  // namespace fw

@@ -1,0 +1,28 @@
+#pragma once
+// A log that scripts gather from many runs: each line is appended with the
+// local date and time and written through to the file at once, so that a
+// run that dies leaves every line it wrote. The file is opened for
+// appending only, so the lines of earlier runs, and of runs that write at
+// the same time, stay.
+#include <string>
+
+#include "UniqueHandle.h"
+
+namespace fw {
+
+class CLogFile {
+public:
+    // Creates the file when missing; false when it cannot be opened so.
+    bool Open(const std::string& path);
+    bool IsOpen() const { return static_cast<bool>(m_file); }
+
+    // "YYYY-MM-DD HH:MM:SS text" and CR LF; line breaks inside text become
+    // blanks, so that one event stays one line. A failed write is not
+    // reported: the log never ends a run.
+    void Line(const std::string& text);
+
+private:
+    UniqueFileHandle m_file;
+};
+
+}  // namespace fw

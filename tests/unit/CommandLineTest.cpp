@@ -1,0 +1,71 @@
+// The command line split as the C run-time splits it, and the loader's
+// switches read from it.
+#include "CommandLine.h"
+#include "LoaderArguments.h"
+
+#include <gtest/gtest.h>
+
+using Arguments = std::vector<std::string>;
+
+TEST(CommandLine, SplitsAsTheRunTimeDoes)
+{
+    const struct {
+        const char* line;
+        Arguments arguments;
+    } rows[] = {
+        {R"("C:\Program Files\q\qb480load.exe" /q fw.hex)", {R"(C:\Program Files\q\qb480load.exe)", "/q", "fw.hex"}},
+        {R"(C:\q\load.exe)", {R"(C:\q\load.exe)"}},
+        {"load.exe \t a\t\tb  ", {"load.exe", "a", "b"}},
+        {R"(x "a b c" d e)", {"x", "a b c", "d", "e"}},
+        {R"(x "ab\"c" "\\" d)", {"x", "ab\"c", "\\", "d"}},
+        {R"(x a\\\b d"e f"g h)", {"x", R"(a\\\b)", "de fg", "h"}},
+        {R"(x a\\\"b c d)", {"x", R"(a\"b)", "c", "d"}},
+        {R"(x a\\\\"b c" d e)", {"x", R"(a\\b c)", "d", "e"}},
+        {R"(x a"b"" c d)", {"x", "ab\"", "c", "d"}},
+        {R"(x "" /log "C:\logs\")", {"x", "", "/log", "C:\\logs\""}},
+        {R"(x /log "C:\logs\\" "open to the end)", {"x", "/log", "C:\\logs\\", "open to the end"}},
+        {R"("C:\a b\x"y.exe z)", {R"(C:\a b\xy.exe)", "z"}},
+        {"", {""}},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(fw::SplitCommandLine(row.line), row.arguments) << row.line;
+}
+
+TEST(LoaderArguments, SwitchesInAnyCaseWithTheirValues)
+{
+    const auto parsed = qb480::ParseLoaderArguments(
+        {"-Q", "/LOG", "C:\\logs\\fw.log", "-mem", "d0000", "/Port", "/300", "fw.txt"});
+    EXPECT_EQ(parsed.error, "");
+    EXPECT_TRUE(parsed.given);
+    EXPECT_TRUE(parsed.quiet);
+    EXPECT_EQ(parsed.logFile, "C:\\logs\\fw.log");
+    EXPECT_EQ(parsed.memorySegment, "d0000");
+    EXPECT_EQ(parsed.portAddress, "/300");  // a value is the next argument, whatever it holds
+    EXPECT_EQ(parsed.hexFile, "fw.txt");
+    EXPECT_FALSE(parsed.help);
+
+    const auto none = qb480::ParseLoaderArguments({});
+    EXPECT_FALSE(none.given);
+    EXPECT_EQ(none.error, "");
+    EXPECT_FALSE(none.hexFile);
+    EXPECT_TRUE(qb480::ParseLoaderArguments({"/quiet", "/?"}).help);
+    // Without /quiet a file is not needed: the Open dialog asks.
+    EXPECT_EQ(qb480::ParseLoaderArguments({"/log", "x.log"}).error, "");
+}
+
+TEST(LoaderArguments, RefusedLinesSayWhy)
+{
+    const char usage[] = " qb480load.exe /? shows the usage.";
+    const struct {
+        Arguments arguments;
+        std::string error;
+    } rows[] = {
+        {{"/force", "fw.hex"}, "Unknown switch: /force."},
+        {{"fw.hex", "/mem"}, "The switch /mem needs a value."},
+        {{"a.hex", "b.hex"}, "More than one HEX file: a.hex, b.hex."},
+        {{"/quiet", "/log", "x.log"}, "/quiet needs a HEX file."},
+        {{"-q"}, "/quiet needs a HEX file."},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(qb480::ParseLoaderArguments(row.arguments).error, row.error + usage) << row.error;
+}
