@@ -14,12 +14,24 @@ for arch in i686 x86_64; do
     cmake --build --preset "release-$arch" -j"$(nproc)"
 done
 
-# The simulated board's drivers come from the test build.
-cmake --preset i686 >/dev/null
+# The simulated board's drivers come from the test build. A test build
+# already configured is not configured again: ./test may be running its
+# suites at the same time.
+[ -f build/i686/CMakeCache.txt ] || cmake --preset i686 >/dev/null
 cmake --build --preset i686 --target fakevdx fakeloader showrobot loaderrobot -j"$(nproc)"
 shots=.run/screenshots
 rm -rf "$shots"
-tools/show-applet.sh build/release-i686/applet/qb480.cpl
-tools/show-loader.sh build/release-i686/loader/qb480load.exe
+# The two walk-throughs have prefixes and displays of their own: the loader's
+# runs beside the applet's, its output printed after it.
+loader_log=$(mktemp)
+tools/show-loader.sh build/release-i686/loader/qb480load.exe >"$loader_log" 2>&1 &
+loader=$!
+applet_status=0
+tools/show-applet.sh build/release-i686/applet/qb480.cpl || applet_status=$?
+loader_status=0
+wait "$loader" || loader_status=$?
+cat "$loader_log"
+rm -f "$loader_log"
+[ "$applet_status" -eq 0 ] && [ "$loader_status" -eq 0 ] || exit 1
 
 tools/pack-release.sh dist
