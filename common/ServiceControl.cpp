@@ -3,7 +3,6 @@
 #include <cstring>
 #include <vector>
 
-#include "MessageBox.h"
 #include "ParamNames.h"
 #include "UniqueHandle.h"
 
@@ -11,10 +10,10 @@ namespace qb480 {
 
 namespace {
 
-void ShowIf(const char* message)
+void ReportIf(CMessageSink& sink, const char* message)
 {
     if (message)
-        fw::AppMessageBox(message);
+        sink.Report(message);
 }
 
 bool IsDriverServiceName(const char* name)
@@ -61,7 +60,7 @@ bool EnumerateDrivers(SC_HANDLE manager, const ServiceQuery& query, std::vector<
 
 }  // namespace
 
-bool FindDriverService(const ServiceQuery& query)
+bool FindDriverService(const ServiceQuery& query, CMessageSink& sink)
 {
     bool found = false;
     std::vector<ENUM_SERVICE_STATUSA> entries;
@@ -70,11 +69,11 @@ bool FindDriverService(const ServiceQuery& query)
     {
         const fw::UniqueScHandle manager(OpenSCManagerA(nullptr, nullptr, query.managerAccess));
         if (!manager)
-            ShowIf(query.openFailureMessage);
+            ReportIf(sink, query.openFailureMessage);
         listed = EnumerateDrivers(manager.get(), query, entries, count);
     }
     if (!listed) {
-        ShowIf(query.enumFailureMessage);
+        ReportIf(sink, query.enumFailureMessage);
         return false;
     }
     for (DWORD i = 0; i < count && !found; ++i)
@@ -82,17 +81,24 @@ bool FindDriverService(const ServiceQuery& query)
     return found;
 }
 
-bool IsDriverInstalled() { return FindDriverService(kServiceVariant.installed); }
+bool IsDriverInstalled(CMessageSink& sink) { return FindDriverService(kServiceVariant.installed, sink); }
+bool IsDriverInstalled() { return IsDriverInstalled(MessageBoxSink()); }
 
-bool VDXDriverStarted() { return FindDriverService(kServiceVariant.started); }
+bool VDXDriverStarted(CMessageSink& sink) { return FindDriverService(kServiceVariant.started, sink); }
+bool VDXDriverStarted() { return VDXDriverStarted(MessageBoxSink()); }
 
 int RemoveService(SC_HANDLE manager, const char* name, bool* opened)
+{
+    return RemoveService(manager, name, MessageBoxSink(), opened);
+}
+
+int RemoveService(SC_HANDLE manager, const char* name, CMessageSink& sink, bool* opened)
 {
     const fw::UniqueScHandle service(OpenServiceA(manager, name, SERVICE_ALL_ACCESS));
     if (opened)
         *opened = static_cast<bool>(service);
     if (!service) {
-        fw::AppMessageBox("failure: OpenService");
+        sink.Report("failure: OpenService");
         return 0;
     }
     if (kServiceVariant.stopBeforeDelete) {
@@ -101,11 +107,17 @@ int RemoveService(SC_HANDLE manager, const char* name, bool* opened)
     }
     const BOOL deleted = DeleteService(service.get());
     if (!deleted)
-        fw::AppMessageBox("failure: DeleteService ");
+        sink.Report("failure: DeleteService ");
     return deleted;
 }
 
 int CreateKernelService(SC_HANDLE manager, const char* name, const char* imagePath, DWORD startType)
+{
+    return CreateKernelService(manager, name, imagePath, startType, MessageBoxSink());
+}
+
+int CreateKernelService(SC_HANDLE manager, const char* name, const char* imagePath, DWORD startType,
+                        CMessageSink& sink)
 {
     const auto create = [&] {
         return fw::UniqueScHandle(CreateServiceA(manager, name, name, SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
@@ -116,14 +128,14 @@ int CreateKernelService(SC_HANDLE manager, const char* name, const char* imagePa
         return 1;
     DWORD error = GetLastError();
     if (error == ERROR_SERVICE_EXISTS) {
-        RemoveService(manager, name);
+        RemoveService(manager, name, sink);
         if (create())
             return 1;
         // The old registration could not be replaced: say why, rather than
         // report a service that does not exist.
         error = GetLastError();
     }
-    fw::AppMessageBox(ServiceErrorText(error));
+    sink.Report(ServiceErrorText(error));
     return 0;
 }
 

@@ -1,8 +1,11 @@
 #pragma once
 // The questions both deliverables ask the Service Control Manager about the
 // board driver's service, and the registration and removal of a kernel-driver
-// service. Every failure is reported in the module's message box.
+// service. Every failure is reported to the sink given, or else in the
+// module's message box.
 #include <windows.h>
+
+#include "MessageSink.h"
 
 namespace qb480 {
 
@@ -26,21 +29,26 @@ extern const ServiceVariant kServiceVariant;
 
 // A driver service named VDXQB480 (any letter case) is registered, in any state.
 bool IsDriverInstalled();
+bool IsDriverInstalled(CMessageSink& sink);
 // That service is registered and not stopped.
 bool VDXDriverStarted();
+bool VDXDriverStarted(CMessageSink& sink);
 
 // The query behind both, with the variant's constants given.
-bool FindDriverService(const ServiceQuery& query);
+bool FindDriverService(const ServiceQuery& query, CMessageSink& sink);
 
 // Registers a kernel-driver service named name (also its display name). An
 // existing registration of that name is removed first. 1 when the service
 // is registered; 0 after the failure has been shown.
 int CreateKernelService(SC_HANDLE manager, const char* name, const char* imagePath, DWORD startType);
+int CreateKernelService(SC_HANDLE manager, const char* name, const char* imagePath, DWORD startType,
+                        CMessageSink& sink);
 
 // Deletes the service (the applet stops it first); nonzero when the deletion
 // succeeded. Failures are shown. opened, when given, tells whether the
 // service could be opened at all.
 int RemoveService(SC_HANDLE manager, const char* name, bool* opened = nullptr);
+int RemoveService(SC_HANDLE manager, const char* name, CMessageSink& sink, bool* opened = nullptr);
 
 // The text shown for a failed registration.
 const char* ServiceErrorText(DWORD code);

@@ -1,0 +1,42 @@
+#include "RemoveDriver.h"
+
+#include <string>
+
+#include "DriverService.h"
+#include "ServiceControl.h"
+#include "SystemFolder.h"
+#include "UniqueHandle.h"
+
+namespace qb480 {
+
+int RemoveDriver(SC_HANDLE manager, const char* name, CMessageSink& sink)
+{
+    bool opened = false;
+    const int deleted = RemoveService(manager, name, sink, &opened);
+    if (!opened)
+        return 0;  // the file stays with a service we could not reach
+    // Without the system folder the path would name a file at the root of
+    // the current drive: nothing is deleted then.
+    const auto driverPath = DriverFilePath();
+    if (!driverPath)
+        return deleted;
+    // The real drivers folder, also from 32-bit code on 64-bit Windows. A
+    // file that is already gone or locked is not reported.
+    const CRealFileSystemView realView;
+    DeleteFileA(driverPath->c_str());
+    return deleted;
+}
+
+RemovalOutcome RemoveBoardDriver(CMessageSink& sink)
+{
+    if (VDXDriverStarted(sink)) {
+        sink.Report(
+            "The driver is active. Please close all the applications that are using qb480 ports and then stop "
+            "the driver manually before attempting to remove it.");
+        return RemovalOutcome::DriverActive;
+    }
+    const fw::UniqueScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    return RemoveDriver(manager.get(), "vdxqb480", sink) ? RemovalOutcome::Removed : RemovalOutcome::Failed;
+}
+
+}  // namespace qb480
