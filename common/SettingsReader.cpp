@@ -1,0 +1,409 @@
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "BoardRules.h"
+#include "EntryText.h"
+#include "PortModes.h"
+#include "PortNumbering.h"
+#include "SettingsFile.h"
+#include "SettingsNames.h"
+
+namespace qb480 {
+
+namespace {
+
+using namespace settings;
+
+constexpr char kBlanks[] = " \t\r";
+constexpr std::size_t kShownValueLength = 40;  // a refused value longer than this is shown cut
+
+std::string Trim(const std::string& text)
+{
+    const std::size_t first = text.find_first_not_of(kBlanks);
+    if (first == std::string::npos)
+        return std::string();
+    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameName(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (Lower(a[i]) != Lower(b[i]))
+            return false;
+    return true;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Decimal digits only; absent for anything else and above 4294967295.
+std::optional<std::uint32_t> Decimal(const std::string& text)
+{
+    if (text.empty() || text.size() > 10)
+        return std::nullopt;
+    std::uint64_t value = 0;
+    for (char c : text) {
+        if (!IsDigit(c))
+            return std::nullopt;
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (value > UINT32_MAX)
+        return std::nullopt;
+    return static_cast<std::uint32_t>(value);
+}
+
+// One to eight hexadecimal digits of either case, as the dialog shows them.
+std::optional<std::uint32_t> Hexadecimal(const std::string& text)
+{
+    if (text.empty() || text.size() > 8)
+        return std::nullopt;
+    std::uint32_t value = 0;
+    for (char c : text) {
+        const char lower = Lower(c);
+        unsigned digit;
+        if (IsDigit(lower))
+            digit = static_cast<unsigned>(lower - '0');
+        else if (lower >= 'a' && lower <= 'f')
+            digit = static_cast<unsigned>(lower - 'a' + 10);
+        else
+            return std::nullopt;
+        value = value << 4 | digit;
+    }
+    return value;
+}
+
+std::optional<bool> YesNo(const std::string& text)
+{
+    if (SameName(text, kYes) || text == "1")
+        return true;
+    if (SameName(text, kNo) || text == "0")
+        return false;
+    return std::nullopt;
+}
+
+enum class Part { None, Board, Numbering, Port };
+
+struct PortSection {
+    std::string name;
+    unsigned long line = 0;
+    PortModesSetting modes;
+};
+
+// Reads line by line into the settings; the first fault ends the reading
+// and is kept as the refusal.
+class CSettingsReader {
+public:
+    // No more ports than the advanced options can configure.
+    explicit CSettingsReader(const BoardPorts& board)
+        : m_first(board.first), m_count(ListablePorts(board.count, board.first)), m_storedPrefix(board.storedPrefix)
+    {
+    }
+
+    bool ReadLine(const std::string& line, unsigned long number);
+    bool ResolvePorts();
+    SettingsOutcome Outcome() const;
+
+private:
+    bool Refuse(const std::string& reason);
+    bool RefuseValue(const std::string& key, const std::string& value, const std::string& why);
+    bool EnterSection(const std::string& name);
+    bool EnterFixedSection(Part part, const char* name);
+    bool TakeKey(const std::string& key, const std::string& value);
+    bool TakeBoardKey(const std::string& key, const std::string& value);
+    bool TakeNumberingKey(const std::string& key, const std::string& value);
+    bool TakePortKey(const std::string& key, const std::string& value);
+    bool TakeByte(const std::string& key, const std::string& value, const FieldRange& range,
+                  std::optional<std::uint8_t>& field);
+    bool TakeYesNo(const std::string& key, const std::string& value, std::optional<bool>& field);
+    bool ResolvePort(PortSection& port, const std::string& prefix);
+    std::string PortRangeText(const std::string& prefix) const;
+
+    const std::uint32_t m_first;
+    const std::uint32_t m_count;
+    const std::string m_storedPrefix;
+    Settings m_settings;
+    std::vector<PortSection> m_ports;
+    Part m_part = Part::None;
+    unsigned long m_line = 0;
+    unsigned long m_boardLine = 0;      // where each fixed section began, 0 before
+    unsigned long m_numberingLine = 0;
+    std::vector<std::string> m_keys;    // the current section's keys so far
+    std::optional<SettingsRefusal> m_refusal;
+};
+
+bool CSettingsReader::Refuse(const std::string& reason)
+{
+    m_refusal = SettingsRefusal{m_line, reason};
+    return false;
+}
+
+bool CSettingsReader::RefuseValue(const std::string& key, const std::string& value, const std::string& why)
+{
+    const std::string shown = value.size() > kShownValueLength ? value.substr(0, kShownValueLength) + "..." : value;
+    return Refuse(key + " = " + shown + ": " + why);
+}
+
+bool CSettingsReader::ReadLine(const std::string& text, unsigned long number)
+{
+    m_line = number;
+    if (text.find('\0') != std::string::npos)
+        return Refuse("the line holds a zero byte: this is not a text file");
+    const std::string line = Trim(text);
+    if (line.empty() || line[0] == ';' || line[0] == '#')
+        return true;
+    if (line[0] == '[') {
+        if (line.back() != ']')
+            return Refuse("a section name must end with ]");
+        return EnterSection(Trim(line.substr(1, line.size() - 2)));
+    }
+    const std::size_t equals = line.find('=');
+    if (equals == std::string::npos)
+        return Refuse("not a [section], a key = value or a comment");
+    const std::string key = Trim(line.substr(0, equals));
+    if (key.empty())
+        return Refuse("a key name is missing before =");
+    return TakeKey(key, Trim(line.substr(equals + 1)));
+}
+
+bool CSettingsReader::EnterSection(const std::string& name)
+{
+    m_keys.clear();
+    if (SameName(name, kBoardSection))
+        return EnterFixedSection(Part::Board, kBoardSection);
+    if (SameName(name, kNumberingSection))
+        return EnterFixedSection(Part::Numbering, kNumberingSection);
+    const std::size_t word = sizeof kPortSection - 1;
+    if (name.size() > word && SameName(name.substr(0, word), kPortSection) && (name[word] == ' ' || name[word] == '\t')) {
+        const std::string portName = Trim(name.substr(word));
+        m_part = Part::Port;
+        m_ports.push_back(PortSection{portName, m_line, {}});
+        return true;
+    }
+    return Refuse("unknown section [" + name + "]; the sections are [" + kBoardSection + "], [" +
+                  kNumberingSection + "] and [" + kPortSection + " NAME]");
+}
+
+bool CSettingsReader::EnterFixedSection(Part part, const char* name)
+{
+    unsigned long& first = part == Part::Board ? m_boardLine : m_numberingLine;
+    if (first != 0)
+        return Refuse(std::string("[") + name + "] is given twice (first on line " + std::to_string(first) + ")");
+    first = m_line;
+    m_part = part;
+    return true;
+}
+
+bool CSettingsReader::TakeKey(const std::string& key, const std::string& value)
+{
+    if (m_part == Part::None)
+        return Refuse("the key " + key + " stands before any [section]");
+    for (const std::string& seen : m_keys)
+        if (SameName(seen, key))
+            return Refuse(key + " is given twice in this section");
+    m_keys.push_back(key);
+    switch (m_part) {
+    case Part::Board:
+        return TakeBoardKey(key, value);
+    case Part::Numbering:
+        return TakeNumberingKey(key, value);
+    case Part::Port:
+        return TakePortKey(key, value);
+    case Part::None:
+        break;
+    }
+    return false;
+}
+
+bool CSettingsReader::TakeBoardKey(const std::string& key, const std::string& value)
+{
+    const bool memory = SameName(key, kMemoryKey);
+    if (memory || SameName(key, kPortKey)) {
+        const auto address = Hexadecimal(value);
+        if (!address)
+            return RefuseValue(key, value, "not a hexadecimal number of up to 8 digits");
+        const BoardCheck check = memory ? CheckMemoryAddress(*address) : CheckPortAddress(*address);
+        if (check != BoardCheck::Ok)
+            return RefuseValue(key, value, BoardCheckMessage(check));
+        (memory ? m_settings.memory : m_settings.port) = *address;
+        return true;
+    }
+    if (SameName(key, kIrqKey)) {
+        const auto irq = Decimal(value);
+        if (!irq)
+            return RefuseValue(key, value, fw::kPositiveIntegerMessage);
+        if (CheckIrq(*irq) != BoardCheck::Ok)
+            return RefuseValue(key, value, BoardCheckMessage(CheckIrq(*irq)));
+        m_settings.irq = *irq;
+        return true;
+    }
+    return Refuse("unknown key " + key + " in [" + kBoardSection + "]; its keys are " + kMemoryKey + ", " +
+                  kPortKey + " and " + kIrqKey);
+}
+
+bool CSettingsReader::TakeNumberingKey(const std::string& key, const std::string& value)
+{
+    if (SameName(key, kPrefixKey)) {
+        if (value.size() > kMaxPrefixLength)
+            return Refuse(key + ": too long to name the ports (at most " + fw::DecimalText(static_cast<std::uint32_t>(kMaxPrefixLength)) +
+                          " characters)");
+        m_settings.prefix = value;
+        return true;
+    }
+    if (SameName(key, kFirstPortKey)) {
+        m_settings.numberingGiven = true;
+        if (SameName(value, kNone))
+            return true;
+        const auto first = Decimal(value);
+        if (!first)
+            return RefuseValue(key, value, std::string(fw::kPositiveIntegerMessage) + " (or " + kNone + ")");
+        if (!IsValidFirstPort(*first))
+            return RefuseValue(key, value, kFirstPortZeroMessage);
+        m_settings.firstPort = *first;
+        return true;
+    }
+    return Refuse("unknown key " + key + " in [" + kNumberingSection + "]; its keys are " + kPrefixKey + " and " +
+                  kFirstPortKey);
+}
+
+bool CSettingsReader::TakePortKey(const std::string& key, const std::string& value)
+{
+    PortModesSetting& modes = m_ports.back().modes;
+    if (SameName(key, kRxTimeoutKey))
+        return TakeByte(key, value, kRxTimeoutRange, modes.rxTimeout);
+    if (SameName(key, kRxThresholdKey))
+        return TakeByte(key, value, kRxThresholdRange, modes.rxThreshold);
+    if (SameName(key, kTxLoadKey))
+        return TakeByte(key, value, kTxLoadRange, modes.txLoad);
+    if (SameName(key, kMultidropKey))
+        return TakeYesNo(key, value, modes.multidrop);
+    if (SameName(key, kHalfDuplexKey))
+        return TakeYesNo(key, value, modes.halfDuplex);
+    return Refuse("unknown key " + key + " in a port's section; its keys are " + kRxTimeoutKey + ", " +
+                  kRxThresholdKey + ", " + kTxLoadKey + ", " + kMultidropKey + " and " + kHalfDuplexKey);
+}
+
+// The advanced options' own checks: a byte first, then the field's range.
+bool CSettingsReader::TakeByte(const std::string& key, const std::string& value, const FieldRange& range,
+                               std::optional<std::uint8_t>& field)
+{
+    const auto number = Decimal(value);
+    if (!number || *number > 255)
+        return RefuseValue(key, value, fw::kByteMessage);
+    if (*number < range.low || *number > range.high)
+        return RefuseValue(key, value, fw::RangeMessage(range.low, range.high));
+    field = static_cast<std::uint8_t>(*number);
+    return true;
+}
+
+bool CSettingsReader::TakeYesNo(const std::string& key, const std::string& value, std::optional<bool>& field)
+{
+    field = YesNo(value);
+    return field ? true : RefuseValue(key, value, std::string("must be ") + kYes + " or " + kNo);
+}
+
+std::string CSettingsReader::PortRangeText(const std::string& prefix) const
+{
+    if (m_count == 0)
+        return "the board reports no ports";
+    return "its ports are " + PortName(prefix, m_first) + " to " + PortName(prefix, m_first + (m_count - 1));
+}
+
+// A port's name is the prefix and its number in decimal, as the advanced
+// options name it; only the board's own numbers are taken.
+bool CSettingsReader::ResolvePort(PortSection& port, const std::string& prefix)
+{
+    m_line = port.line;
+    const bool prefixed = port.name.size() > prefix.size() && SameName(port.name.substr(0, prefix.size()), prefix);
+    const std::string digits = prefixed ? port.name.substr(prefix.size()) : std::string();
+    const auto number = digits.size() > 1 && digits[0] == '0' ? std::nullopt : Decimal(digits);
+    if (!number || *number < m_first || *number - m_first >= m_count)
+        return Refuse("the board has no port " + port.name + ": " + PortRangeText(prefix));
+    port.modes.number = *number;
+    for (const PortModesSetting& earlier : m_settings.ports)
+        if (earlier.number == *number)
+            return Refuse("[" + std::string(kPortSection) + " " + port.name + "] is given twice");
+    m_settings.ports.push_back(port.modes);
+    return true;
+}
+
+bool CSettingsReader::ResolvePorts()
+{
+    const std::string prefix = m_settings.prefix.value_or(m_storedPrefix);
+    for (PortSection& port : m_ports)
+        if (!ResolvePort(port, prefix))
+            return false;
+    return true;
+}
+
+SettingsOutcome CSettingsReader::Outcome() const
+{
+    SettingsOutcome outcome;
+    if (m_refusal)
+        outcome.refusal = *m_refusal;
+    else
+        outcome.settings = m_settings;
+    return outcome;
+}
+
+struct CloseFile {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+}  // namespace
+
+SettingsOutcome ReadSettings(const std::string& input, const BoardPorts& board)
+{
+    CSettingsReader reader(board);
+    std::string text = input;
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        text.erase(0, 3);  // the mark Notepad puts before UTF-8
+    if (text.compare(0, 2, "\xFF\xFE") == 0 || text.compare(0, 2, "\xFE\xFF") == 0) {
+        SettingsOutcome outcome;
+        outcome.refusal = {1, "the file is UTF-16 (\"Unicode\") text: save it as ANSI or UTF-8"};
+        return outcome;
+    }
+    unsigned long number = 0;
+    bool read = true;
+    for (std::size_t start = 0; read && start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        read = reader.ReadLine(text.substr(start, end - start), ++number);
+        start = end + 1;
+    }
+    if (read)
+        reader.ResolvePorts();
+    return reader.Outcome();
+}
+
+SettingsOutcome ReadSettingsFile(const char* path, const BoardPorts& board)
+{
+    SettingsOutcome outcome;
+    const std::unique_ptr<std::FILE, CloseFile> file(std::fopen(path, "rb"));
+    if (!file) {
+        outcome.refusal.reason = std::string("cannot be opened: ") + std::strerror(errno);
+        return outcome;
+    }
+    std::string text;
+    char buffer[4096];
+    std::size_t count;
+    while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0 && text.size() <= kMaxSettingsFileSize)
+        text.append(buffer, count);
+    if (std::ferror(file.get())) {
+        outcome.refusal.reason = std::string("cannot be read: ") + std::strerror(errno);
+        return outcome;
+    }
+    if (text.size() > kMaxSettingsFileSize) {
+        outcome.refusal.reason = "larger than " + fw::DecimalText(static_cast<std::uint32_t>(kMaxSettingsFileSize)) +
+                                 " bytes: this is not a settings file";
+        return outcome;
+    }
+    return ReadSettings(text, board);
+}
+
+}  // namespace qb480
