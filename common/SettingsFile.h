@@ -94,8 +94,9 @@ struct SettingsHeader {
     std::string time;
 };
 
-// The file's text, lines ended by CR LF; only the values given are written,
-// and the port sections are named by the settings' prefix.
-std::string WriteSettings(const SettingsHeader& header, const Settings& settings);
+// The file's text, lines ended by CR LF; only the values given are written.
+// The port sections are named as the reader names them: by the settings'
+// prefix, or by the stored one when the settings give none.
+std::string WriteSettings(const SettingsHeader& header, const Settings& settings, const std::string& storedPrefix);
 
 }  // namespace qb480

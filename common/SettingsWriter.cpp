@@ -90,14 +90,14 @@ PortModesSetting PortModesOf(std::uint32_t number, std::uint32_t word)
     return setting;
 }
 
-std::string WriteSettings(const SettingsHeader& header, const Settings& settings)
+std::string WriteSettings(const SettingsHeader& header, const Settings& settings, const std::string& storedPrefix)
 {
     std::string text = "; " + header.program + " " + header.version + " settings, machine " + header.machine +
                        ", " + header.time + kLineEnd;
     WriteBoard(text, settings);
     WriteNumbering(text, settings);
     for (const PortModesSetting& port : settings.ports)
-        WritePort(text, settings.prefix.value_or(""), port);
+        WritePort(text, settings.prefix.value_or(storedPrefix), port);
     return text;
 }
 

@@ -32,7 +32,7 @@ Settings FullSettings()
 
 TEST(SettingsFile, RoundTripGivesTheSameValues)
 {
-    const std::string text = qb480::WriteSettings(kHeader, FullSettings());
+    const std::string text = qb480::WriteSettings(kHeader, FullSettings(), kBoard.storedPrefix);
     EXPECT_EQ(text.substr(0, text.find("\r\n")), "; qb480cfg 1.0.0 settings, machine PC7, 2024-05-01 12:34:56");
     EXPECT_NE(text.find("[Port COM3]\r\nRx Timeout = 10\r\nRx Threshold = 8\r\nTx Load = 4\r\n"
                         "RS-485 Multidrop Mode Enabled = yes\r\nRS-485 Half Duplex Mode Enabled = yes\r\n"),
@@ -47,12 +47,12 @@ TEST(SettingsFile, RoundTripGivesTheSameValues)
     ASSERT_EQ(read.settings->ports.size(), 2u);
     EXPECT_EQ(qb480::ApplyPortModes(0, read.settings->ports[0]), 0x0A080403u);
     EXPECT_EQ(read.settings->ports[1].number, 10u);
-    EXPECT_EQ(qb480::WriteSettings(kHeader, *read.settings), text);
+    EXPECT_EQ(qb480::WriteSettings(kHeader, *read.settings, kBoard.storedPrefix), text);
 
     // "none" is written for no chosen index and read back as such.
     Settings none = FullSettings();
     none.firstPort.reset();
-    const auto noneRead = ReadSettings(qb480::WriteSettings(kHeader, none), kBoard);
+    const auto noneRead = ReadSettings(qb480::WriteSettings(kHeader, none, kBoard.storedPrefix), kBoard);
     ASSERT_TRUE(noneRead.settings);
     EXPECT_TRUE(noneRead.settings->numberingGiven);
     EXPECT_FALSE(noneRead.settings->firstPort);
