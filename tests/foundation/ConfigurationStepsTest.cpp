@@ -1,0 +1,163 @@
+// The configuration steps the applet's dialogs take, called as a console
+// program calls them: every message reaches the sink given and no box, and
+// each step tells whether it did all it was asked. The dialogs' own tests
+// cover the order of their calls and their texts.
+#include <gtest/gtest.h>
+
+#include "BoardSettings.h"
+#include "BoardState.h"
+#include "BoxCollector.h"
+#include "DriverService.h"
+#include "EventLogSource.h"
+#include "HarnessFiles.h"
+#include "ImportFaults.h"
+#include "PortNamePrefix.h"
+#include "PortNumbering.h"
+#include "RegValue.h"
+#include "RemoveDriver.h"
+#include "Scm.h"
+#include "SimulatedBoard.h"
+#include "SpecialModesStore.h"
+
+namespace {
+
+constexpr char kParamKey[] = "SYSTEM\\CurrentControlSet\\Services\\VDXQB480\\Parameters";
+constexpr char kModesKey[] = "SYSTEM\\CurrentControlSet\\Services\\VDXQB480\\Parameters\\SpecialModes";
+constexpr char kService[] = "VDXQB480";
+
+class CCollectingSink : public qb480::CMessageSink {
+public:
+    void Report(const char* text) override { m_texts.push_back(text); }
+    Texts m_texts;
+};
+
+class ConfigurationSteps : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(harness::ResetBaseline()); }
+    void TearDown() override { harness::ResetBaseline(); }
+
+    // The sink's texts for what action reported; a box shown meanwhile fails.
+    template <typename Action>
+    Texts Reported(Action action)
+    {
+        CCollectingSink sink;
+        EXPECT_EQ(BoxTextsDuring([&] { action(sink); }), Texts{});
+        return sink.m_texts;
+    }
+};
+
+}  // namespace
+
+TEST_F(ConfigurationSteps, TheBoardsStateIsReadWithoutCreatingAKey)
+{
+    qb480::BoardState state;
+    EXPECT_EQ(Reported([&](auto& sink) { state = qb480::ReadBoardState(sink); }), Texts{});
+    EXPECT_FALSE(harness::KeyExists(kParamKey));
+    EXPECT_EQ(state.service, qb480::DriverServiceState::Absent);
+    EXPECT_EQ(state.driverVersion, "Driver not active");
+    EXPECT_FALSE(state.memory);
+    EXPECT_FALSE(state.prefix);
+    EXPECT_TRUE(state.ports.empty());
+
+    ASSERT_TRUE(harness::RegisterBoardDriver(SERVICE_DEMAND_START));
+    EXPECT_EQ(qb480::ReadBoardState(qb480::MessageBoxSink()).service, qb480::DriverServiceState::Stopped);
+    EXPECT_FALSE(harness::KeyExists(kParamKey));
+
+    // On the simulated board: ports COM3 to COM10, one of them configured.
+    ASSERT_EQ(harness::StartDriverService(kService), 0u);
+    ASSERT_TRUE(harness::WriteValue(kParamKey, "PortNamePrefix", harness::Sz("COM")));
+    ASSERT_TRUE(harness::WriteValue(kParamKey, "MEM_SEG", harness::Dword(0xD0000)));
+    ASSERT_TRUE(harness::WriteValue(kParamKey, "FirstPort", harness::Dword(7)));
+    ASSERT_TRUE(harness::WriteValue(kModesKey, "COM4", harness::Dword(0x0A080403)));
+    state = qb480::ReadBoardState(qb480::MessageBoxSink());
+    EXPECT_EQ(state.service, qb480::DriverServiceState::Running);
+    EXPECT_EQ(state.driverVersion, "QB480 test driver 1.0");
+    EXPECT_EQ(state.memory, 0xD0000u);
+    EXPECT_FALSE(state.port);
+    EXPECT_EQ(state.firstPort, 7u);
+    EXPECT_EQ(state.totalPorts, 8u);
+    ASSERT_EQ(state.ports.size(), 8u);
+    EXPECT_EQ(state.ports[0].name, "COM3");
+    EXPECT_FALSE(state.ports[0].stored);
+    EXPECT_EQ(state.ports[1].stored, 0x0A080403u);
+    EXPECT_EQ(state.ports[7].name, "COM10");
+}
+
+TEST_F(ConfigurationSteps, FailedWritesAreReportedToTheSinkAndReturned)
+{
+    harness::CImportFaults faults(GetModuleHandleA(nullptr));
+    ASSERT_TRUE(faults.Inject("RegSetValueExA", ERROR_ACCESS_DENIED));
+    bool stored = true;
+    EXPECT_EQ(Reported([&](auto& sink) { stored = qb480::StoreBoardResources({0xD0000, 0x300, 5}, sink); }),
+              (Texts{"Could not write MemSeg", "Could not write Irq", "Could not write Port",
+                     "Configuration stored in the Registry"}));
+    EXPECT_FALSE(stored);
+    EXPECT_EQ(Reported([&](auto& sink) { stored = qb480::StoreEnteredPrefix(" com ", sink); }),
+              Texts{"Could not write Port Name Prefix"});
+    EXPECT_FALSE(stored);
+    EXPECT_EQ(Reported([&](auto& sink) { stored = qb480::StoreFirstPort(7u, sink); }),
+              Texts{"Could not write first port suffix"});
+    EXPECT_FALSE(stored);
+    EXPECT_EQ(Reported([&](auto& sink) { stored = qb480::StoreSpecialModes("COM3", 1, sink); }),
+              Texts{"Could not write the magic data"});
+    EXPECT_FALSE(stored);
+    EXPECT_FALSE(harness::ReadValue(kParamKey, "MEM_SEG"));
+
+    ASSERT_TRUE(faults.Inject("RegCreateKeyExA", ERROR_ACCESS_DENIED));
+    EXPECT_EQ(Reported([&](auto& sink) { stored = qb480::StoreFirstPort(std::nullopt, sink); }),
+              Texts{"Could not open registry key"});
+    EXPECT_FALSE(stored);
+}
+
+TEST_F(ConfigurationSteps, StoredValuesReadBackAsTheDialogsShowThem)
+{
+    const auto judged = qb480::JudgeBoardEntries("d0000", "2a0", 5);
+    ASSERT_EQ(judged.check, qb480::BoardCheck::Ok);
+    EXPECT_EQ(Reported([&](auto& sink) { EXPECT_TRUE(qb480::StoreBoardResources(judged.resources, sink)); }),
+              Texts{"Configuration stored in the Registry"});
+    EXPECT_EQ(qb480::ReadBoardResources().port, 0x2A0u);
+    EXPECT_EQ(qb480::JudgeBoardEntries("D0000 ", "300", 5).check, qb480::BoardCheck::MemoryOutOfRange);
+
+    EXPECT_TRUE(qb480::StoreEnteredPrefix(" lpt ", qb480::MessageBoxSink()));
+    EXPECT_EQ(harness::ReadValue(kParamKey, "PortNamePrefix"), harness::Sz("LPT"));
+    EXPECT_EQ(qb480::PrefixAtOpening(), "LPT");
+
+    EXPECT_TRUE(qb480::StoreFirstPort(12u, qb480::MessageBoxSink()));
+    EXPECT_EQ(qb480::ReadFirstPort(qb480::MessageBoxSink()), 12u);
+    EXPECT_TRUE(qb480::StoreFirstPort(std::nullopt, qb480::MessageBoxSink()));
+    EXPECT_FALSE(harness::ReadValue(kParamKey, "FirstPort"));
+}
+
+TEST_F(ConfigurationSteps, InstallationAndRemovalTellTheirOutcome)
+{
+    qb480::InstallOutcome installed = qb480::InstallOutcome::Done;
+    EXPECT_EQ(Reported([&](auto& sink) { installed = qb480::RegisterDriverService(sink); }),
+              Texts{"Driver file not found"});
+    EXPECT_EQ(installed, qb480::InstallOutcome::FileMissing);
+    EXPECT_FALSE(harness::ServiceState(kService));
+
+    qb480::RemovalOutcome removed = qb480::RemovalOutcome::Removed;
+    EXPECT_EQ(Reported([&](auto& sink) { removed = qb480::RemoveBoardDriver(sink); }),
+              Texts{"failure: OpenService"});
+    EXPECT_EQ(removed, qb480::RemovalOutcome::Failed);
+
+    ASSERT_TRUE(harness::PlaceBoardDriver());
+    EXPECT_EQ(qb480::RegisterDriverService(qb480::MessageBoxSink()), qb480::InstallOutcome::Done);
+    const auto config = harness::QueryServiceConfiguration(kService);
+    ASSERT_TRUE(config);
+    EXPECT_EQ(config->startType, static_cast<DWORD>(SERVICE_AUTO_START));
+    EXPECT_EQ(config->imagePath, harness::BoardDriverPath());
+    bool entered = false;
+    EXPECT_EQ(Reported([&](auto& sink) { entered = qb480::RegisterEventLogSource(sink); }), Texts{});
+    EXPECT_TRUE(entered);
+
+    ASSERT_EQ(harness::StartDriverService(kService), 0u);
+    EXPECT_EQ(Reported([&](auto& sink) { removed = qb480::RemoveBoardDriver(sink); }),
+              Texts{"The driver is active. Please close all the applications that are using qb480 ports and then "
+                    "stop the driver manually before attempting to remove it."});
+    EXPECT_EQ(removed, qb480::RemovalOutcome::DriverActive);
+    ASSERT_EQ(harness::StopService(kService), 0u);
+    EXPECT_EQ(qb480::RemoveBoardDriver(qb480::MessageBoxSink()), qb480::RemovalOutcome::Removed);
+    EXPECT_TRUE(harness::WaitUntilUnlisted(kService));
+    EXPECT_FALSE(harness::FileExists(harness::BoardDriverPath()));
+}
