@@ -12,20 +12,11 @@
 #include <string>
 
 #include "BoardRules.h"
+#include "FuzzCheck.h"
 #include "PortModes.h"
 #include "SettingsFile.h"
 
 namespace {
-
-#define FUZZ_CHECK(condition, ...)                                                  \
-    do {                                                                            \
-        if (!(condition)) {                                                         \
-            std::fprintf(stderr, "settings fuzz: %s failed: ", #condition);         \
-            std::fprintf(stderr, __VA_ARGS__);                                      \
-            std::fputc('\n', stderr);                                               \
-            std::abort();                                                           \
-        }                                                                           \
-    } while (0)
 
 bool InRange(const std::optional<std::uint8_t>& field, const qb480::FieldRange& range)
 {
