@@ -236,8 +236,8 @@ bool CSettingsReader::TakeBoardKey(const std::string& key, const std::string& va
         const auto irq = Decimal(value);
         if (!irq)
             return RefuseValue(key, value, fw::kPositiveIntegerMessage);
-        if (CheckIrq(*irq) != BoardCheck::Ok)
-            return RefuseValue(key, value, BoardCheckMessage(CheckIrq(*irq)));
+        if (const BoardCheck check = CheckIrq(*irq); check != BoardCheck::Ok)
+            return RefuseValue(key, value, BoardCheckMessage(check));
         m_settings.irq = *irq;
         return true;
     }
