@@ -56,7 +56,7 @@ void ReadPorts(BoardState& state)
     const std::uint32_t count = ConfigurablePorts(ports);
     const auto words = ReadStoredSpecialModes(ports, count);
     for (std::uint32_t i = 0; i < count; ++i)
-        state.ports.push_back({PortName(ports.prefix, ports.first + i), words[i]});
+        state.ports.push_back({ports.first + i, PortName(ports.prefix, ports.first + i), words[i]});
 }
 
 }  // namespace

@@ -23,6 +23,7 @@ void ReadVersionTexts(HKEY key, std::string& driverText, std::string& firmwareTe
 enum class DriverServiceState { Absent, Stopped, Running };
 
 struct PortView {
+    std::uint32_t number = 0;
     std::string name;                     // prefix and number, as the advanced options list it
     std::optional<std::uint32_t> stored;  // the special-modes word, absent when none is stored
 };

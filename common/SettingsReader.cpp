@@ -75,10 +75,15 @@ bool CSettingsReader::Refuse(const std::string& reason)
     return false;
 }
 
+// A name or value from the file, cut when too long to read in a message.
+std::string Shown(const std::string& text)
+{
+    return text.size() > kShownValueLength ? text.substr(0, kShownValueLength) + "..." : text;
+}
+
 bool CSettingsReader::RefuseValue(const std::string& key, const std::string& value, const std::string& why)
 {
-    const std::string shown = value.size() > kShownValueLength ? value.substr(0, kShownValueLength) + "..." : value;
-    return Refuse(key + " = " + shown + ": " + why);
+    return Refuse(key + " = " + Shown(value) + ": " + why);
 }
 
 bool CSettingsReader::ReadLine(const std::string& text, unsigned long number)
@@ -111,13 +116,13 @@ bool CSettingsReader::EnterSection(const std::string& name)
     if (SameName(name, kNumberingSection))
         return EnterFixedSection(Part::Numbering, kNumberingSection);
     const std::size_t word = sizeof kPortSection - 1;
-    if (name.size() > word && SameName(name.substr(0, word), kPortSection) && (name[word] == ' ' || name[word] == '\t')) {
-        const std::string portName = Trim(name.substr(word));
+    const bool port = name.size() > word && (name[word] == ' ' || name[word] == '\t');
+    if (port && SameName(name.substr(0, word), kPortSection)) {
         m_part = Part::Port;
-        m_ports.push_back(PortSection{portName, m_line, {}});
+        m_ports.push_back(PortSection{Trim(name.substr(word)), m_line, {}});
         return true;
     }
-    return Refuse("unknown section [" + name + "]; the sections are [" + kBoardSection + "], [" +
+    return Refuse("unknown section [" + Shown(name) + "]; the sections are [" + kBoardSection + "], [" +
                   kNumberingSection + "] and [" + kPortSection + " NAME]");
 }
 
@@ -125,7 +130,8 @@ bool CSettingsReader::EnterFixedSection(Part part, const char* name)
 {
     unsigned long& first = part == Part::Board ? m_boardLine : m_numberingLine;
     if (first != 0)
-        return Refuse(std::string("[") + name + "] is given twice (first on line " + std::to_string(first) + ")");
+        return Refuse(std::string("[") + name + "] is given twice (first on line " +
+                      fw::DecimalText(static_cast<std::uint32_t>(first)) + ")");
     first = m_line;
     m_part = part;
     return true;
@@ -134,7 +140,7 @@ bool CSettingsReader::EnterFixedSection(Part part, const char* name)
 bool CSettingsReader::TakeKey(const std::string& key, const std::string& value)
 {
     if (m_part == Part::None)
-        return Refuse("the key " + key + " stands before any [section]");
+        return Refuse("the key " + Shown(key) + " stands before any [section]");
     for (const std::string& seen : m_keys)
         if (SameName(seen, key))
             return Refuse(key + " is given twice in this section");
@@ -174,7 +180,7 @@ bool CSettingsReader::TakeBoardKey(const std::string& key, const std::string& va
         m_settings.irq = *irq;
         return true;
     }
-    return Refuse("unknown key " + key + " in [" + kBoardSection + "]; its keys are " + kMemoryKey + ", " +
+    return Refuse("unknown key " + Shown(key) + " in [" + kBoardSection + "]; its keys are " + kMemoryKey + ", " +
                   kPortKey + " and " + kIrqKey);
 }
 
@@ -182,8 +188,8 @@ bool CSettingsReader::TakeNumberingKey(const std::string& key, const std::string
 {
     if (SameName(key, kPrefixKey)) {
         if (value.size() > kMaxPrefixLength)
-            return Refuse(key + ": too long to name the ports (at most " + fw::DecimalText(static_cast<std::uint32_t>(kMaxPrefixLength)) +
-                          " characters)");
+            return Refuse(key + ": too long to name the ports (at most " +
+                          fw::DecimalText(static_cast<std::uint32_t>(kMaxPrefixLength)) + " characters)");
         m_settings.prefix = value;
         return true;
     }
@@ -199,8 +205,8 @@ bool CSettingsReader::TakeNumberingKey(const std::string& key, const std::string
         m_settings.firstPort = *first;
         return true;
     }
-    return Refuse("unknown key " + key + " in [" + kNumberingSection + "]; its keys are " + kPrefixKey + " and " +
-                  kFirstPortKey);
+    return Refuse("unknown key " + Shown(key) + " in [" + kNumberingSection + "]; its keys are " + kPrefixKey +
+                  " and " + kFirstPortKey);
 }
 
 bool CSettingsReader::TakePortKey(const std::string& key, const std::string& value)
@@ -216,7 +222,7 @@ bool CSettingsReader::TakePortKey(const std::string& key, const std::string& val
         return TakeYesNo(key, value, modes.multidrop);
     if (SameName(key, kHalfDuplexKey))
         return TakeYesNo(key, value, modes.halfDuplex);
-    return Refuse("unknown key " + key + " in a port's section; its keys are " + kRxTimeoutKey + ", " +
+    return Refuse("unknown key " + Shown(key) + " in a port's section; its keys are " + kRxTimeoutKey + ", " +
                   kRxThresholdKey + ", " + kTxLoadKey + ", " + kMultidropKey + " and " + kHalfDuplexKey);
 }
 
@@ -255,11 +261,11 @@ bool CSettingsReader::ResolvePort(PortSection& port, const std::string& prefix)
     const std::string digits = prefixed ? port.name.substr(prefix.size()) : std::string();
     const auto number = digits.size() > 1 && digits[0] == '0' ? std::nullopt : Decimal(digits);
     if (!number || *number < m_first || *number - m_first >= m_count)
-        return Refuse("the board has no port " + port.name + ": " + PortRangeText(prefix));
+        return Refuse("the board has no port " + Shown(port.name) + ": " + PortRangeText(prefix));
     port.modes.number = *number;
     for (const PortModesSetting& earlier : m_settings.ports)
         if (earlier.number == *number)
-            return Refuse("[" + std::string(kPortSection) + " " + port.name + "] is given twice");
+            return Refuse("[" + std::string(kPortSection) + " " + Shown(port.name) + "] is given twice");
     m_settings.ports.push_back(port.modes);
     return true;
 }

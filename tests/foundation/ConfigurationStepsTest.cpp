@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "BoardSettings.h"
+#include "BoardSettingsFile.h"
 #include "BoardState.h"
 #include "BoxCollector.h"
 #include "DriverService.h"
@@ -81,6 +82,30 @@ TEST_F(ConfigurationSteps, TheBoardsStateIsReadWithoutCreatingAKey)
     EXPECT_FALSE(state.ports[0].stored);
     EXPECT_EQ(state.ports[1].stored, 0x0A080403u);
     EXPECT_EQ(state.ports[7].name, "COM10");
+}
+
+TEST_F(ConfigurationSteps, AnExportReadsBackWholeAgainstTheSameBoard)
+{
+    ASSERT_TRUE(harness::WriteValue(kParamKey, "TotalNumberOfPorts", harness::Dword(4)));
+    ASSERT_TRUE(harness::WriteValue(kParamKey, "PortsStartingAt", harness::Dword(9)));
+    ASSERT_TRUE(harness::WriteValue(kParamKey, "PortNamePrefix", harness::Sz("TTY")));
+    ASSERT_TRUE(harness::WriteValue(kParamKey, "IRQ", harness::Dword(7)));
+    ASSERT_TRUE(harness::WriteValue(kModesKey, "TTY12", harness::Dword(0x05060701)));
+    const qb480::BoardState state = qb480::ReadBoardState(qb480::MessageBoxSink());
+    const qb480::SettingsHeader header{"qb480cfg", "1.0.0", "PC7", "2024-05-01 12:34:56"};
+    const std::string file = qb480::WriteSettings(header, qb480::SettingsOf(state), "TTY");
+    // Only what is stored: no memory address, one port's modes, no index.
+    EXPECT_EQ(file.find("Memory Address"), std::string::npos) << file;
+    EXPECT_NE(file.find("Start from this index = none"), std::string::npos) << file;
+    EXPECT_EQ(file.find("[Port TTY9]"), std::string::npos) << file;
+    EXPECT_NE(file.find("[Port TTY12]\r\nRx Timeout = 5\r\nRx Threshold = 6\r\nTx Load = 7\r\n"), std::string::npos)
+        << file;
+
+    const auto read = qb480::ReadSettings(file, qb480::BoardPortsOf(state));
+    ASSERT_TRUE(read.settings) << read.refusal.line << ": " << read.refusal.reason;
+    EXPECT_EQ(qb480::WriteSettings(header, *read.settings, "TTY"), file);
+    EXPECT_EQ(qb480::ReadSettings("[Port TTY13]", qb480::BoardPortsOf(state)).refusal.reason,
+              "the board has no port TTY13: its ports are TTY9 to TTY12");
 }
 
 TEST_F(ConfigurationSteps, FailedWritesAreReportedToTheSinkAndReturned)

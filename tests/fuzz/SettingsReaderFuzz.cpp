@@ -46,9 +46,10 @@ void CheckAccepted(const qb480::Settings& s, const qb480::BoardPorts& board)
     for (const qb480::PortModesSetting& port : s.ports) {
         FUZZ_CHECK(port.number >= board.first && port.number - board.first < count, "port %u", port.number);
         FUZZ_CHECK(numbers.insert(port.number).second, "port %u twice", port.number);
-        FUZZ_CHECK(InRange(port.rxTimeout, qb480::kRxTimeoutRange) && InRange(port.rxThreshold, qb480::kRxThresholdRange) &&
-                       InRange(port.txLoad, qb480::kTxLoadRange),
-                   "port %u's fields", port.number);
+        const bool fieldsInRange = InRange(port.rxTimeout, qb480::kRxTimeoutRange) &&
+                                   InRange(port.rxThreshold, qb480::kRxThresholdRange) &&
+                                   InRange(port.txLoad, qb480::kTxLoadRange);
+        FUZZ_CHECK(fieldsInRange, "port %u's fields", port.number);
     }
 }
 

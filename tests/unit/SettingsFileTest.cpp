@@ -91,6 +91,7 @@ TEST(SettingsFile, RefusesTheFirstFaultWithItsLine)
     };
     const Case cases[] = {
         {"[Boards]", 1, "unknown section [Boards]"},
+        {"[" + std::string(100, 'x') + "]", 1, "unknown section [" + std::string(40, 'x') + "...];"},
         {"[Board Settings]\nMemory = D0000", 2, "unknown key Memory in [Board Settings]"},
         {"IRQ = 5", 1, "the key IRQ stands before any [section]"},
         {"[Board Settings]\nMemory Address = B0000", 2, "Memory Address = B0000: Memory segment outside allowed range"},
