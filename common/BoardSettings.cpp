@@ -1,5 +1,6 @@
 #include "BoardSettings.h"
 
+#include "MessageBox.h"
 #include "ParamNames.h"
 #include "Registry.h"
 #include "SystemText.h"

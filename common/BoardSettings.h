@@ -5,7 +5,6 @@
 #include <string>
 
 #include "BoardRules.h"
-#include "MessageBox.h"
 
 namespace qb480 {
 

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "MessageBox.h"
 
 namespace qb480 {
 

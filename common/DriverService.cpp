@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "MessageBox.h"
 #include "ParamNames.h"
 #include "ServiceControl.h"
 #include "SystemFolder.h"

@@ -4,7 +4,6 @@
 #include <optional>
 #include <string>
 
-#include "MessageBox.h"
 
 namespace qb480 {
 

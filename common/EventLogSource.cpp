@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "MessageBox.h"
 #include "ParamNames.h"
 #include "Registry.h"
 #include "SourcesList.h"

@@ -1,5 +1,4 @@
 #pragma once
-#include "MessageBox.h"
 
 namespace qb480 {
 

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "MessageBox.h"
 #include "ParamNames.h"
 #include "PortModes.h"
 #include "PrefixText.h"

@@ -3,7 +3,6 @@
 // the main dialog does.
 #include <string>
 
-#include "MessageBox.h"
 
 namespace qb480 {
 

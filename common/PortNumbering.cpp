@@ -1,5 +1,6 @@
 #include "PortNumbering.h"
 
+#include "MessageBox.h"
 #include "ParamNames.h"
 #include "Registry.h"
 

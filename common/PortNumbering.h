@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <optional>
 
-#include "MessageBox.h"
 
 namespace qb480 {
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "DriverService.h"
+#include "MessageBox.h"
 #include "ServiceControl.h"
 #include "SystemFolder.h"
 #include "UniqueHandle.h"

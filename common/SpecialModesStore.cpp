@@ -1,6 +1,7 @@
 #include "SpecialModesStore.h"
 
 #include "EntryText.h"
+#include "MessageBox.h"
 #include "ParamNames.h"
 #include "Registry.h"
 

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "MessageBox.h"
 #include "PortModes.h"
 
 namespace qb480 {

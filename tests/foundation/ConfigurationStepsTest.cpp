@@ -12,6 +12,7 @@
 #include "EventLogSource.h"
 #include "HarnessFiles.h"
 #include "ImportFaults.h"
+#include "MessageBox.h"
 #include "PortNamePrefix.h"
 #include "PortNumbering.h"
 #include "RegValue.h"
