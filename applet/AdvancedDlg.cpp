@@ -4,81 +4,20 @@
 #include <string>
 
 #include "DataExchange.h"
-#include "EntryText.h"
 #include "MessageBox.h"
-#include "ParamNames.h"
-#include "Registry.h"
+#include "MessageBox.h"
 #include "PortModes.h"
+#include "SpecialModesStore.h"
 #include "resource.h"
 
 namespace qb480 {
 
 namespace {
 
-// What the driver reports about the board's ports. It lives as long as the
-// module: a value that cannot be read keeps what an earlier opening read.
-struct PortState {
-    std::uint32_t count = 0;
-    std::uint32_t first = 0;
-    std::string prefix;
-    bool prefixNamesPorts = true;  // false after a prefix too long for any value name
-};
-PortState g_ports;
+PortState g_ports;  // lives as long as the module, as the driver's facts are kept
 
 constexpr DWORD kCheckBoxStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX;               // 0x50010003
 constexpr DWORD kPortListStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST;  // 0x50210003
-
-void RefusePrefix()
-{
-    g_ports.prefixNamesPorts = false;
-    fw::AppMessageBox("The Port Name Prefix is too long to name the ports; shorten it in the main dialog.");
-}
-
-// Read whole: the main dialog stores a prefix of any length, and a cut one
-// would name other ports. One too long for any value name is reported and
-// names no port (longer data is not even read); a missing one is not
-// reported and leaves the one read before.
-void ReadPortNamePrefix(HKEY key)
-{
-    const WholeText read = ReadWholeText(key, kValuePortNamePrefix, kMaxPrefixLength + 1);
-    if (read.tooLong || (read.text && read.text->size() > kMaxPrefixLength))
-        return RefusePrefix();
-    if (!read.text)
-        return;
-    g_ports.prefix = *read.text;
-    g_ports.prefixNamesPorts = true;
-}
-
-void ReadPortData()
-{
-    const fw::UniqueHkey key = OpenKeyForQuery(kDriverParamKey);
-    if (!key)
-        return;
-    if (const auto count = ReadDword(key.get(), kValueTotalNumberOfPorts))
-        g_ports.count = *count;
-    else
-        fw::AppMessageBox("Couldn't get TotalNumberOfPorts from registry");
-    if (const auto first = ReadDword(key.get(), kValuePortsStartingAt))
-        g_ports.first = *first;
-    else
-        fw::AppMessageBox("Couldn't read PortsStartingAt from registry");
-    ReadPortNamePrefix(key.get());
-}
-
-// How many ports the dialog lists; says so when that is fewer than reported.
-std::uint32_t PortsToList()
-{
-    if (!g_ports.prefixNamesPorts)
-        return 0;
-    const std::uint32_t listable = ListablePorts(g_ports.count, g_ports.first);
-    if (listable < g_ports.count) {
-        const std::string message = "The driver reports " + fw::DecimalText(g_ports.count) +
-                                    " ports starting at " + fw::DecimalText(g_ports.first) + "; only " +
-                                    fw::DecimalText(listable) + " of them can be configured here.";
-        fw::AppMessageBox(message.c_str());
-    }
-    return listable;
-}
 
 }  // namespace
 
@@ -112,18 +51,18 @@ CAdvancedDlg::~CAdvancedDlg() = default;
 void CAdvancedDlg::DoDataExchange(fw::CDataExchange& dx)
 {
     dx.Text(IDC_RX_TIMEOUT, m_rxTimeout);
-    dx.MinMax(IDC_RX_TIMEOUT, m_rxTimeout, 1, 255);
+    dx.MinMax(IDC_RX_TIMEOUT, m_rxTimeout, kRxTimeoutRange.low, kRxTimeoutRange.high);
     dx.Text(IDC_RX_THRESHOLD, m_rxThreshold);
-    dx.MinMax(IDC_RX_THRESHOLD, m_rxThreshold, 0, 12);
+    dx.MinMax(IDC_RX_THRESHOLD, m_rxThreshold, kRxThresholdRange.low, kRxThresholdRange.high);
     dx.Text(IDC_TX_LOAD, m_txLoad);
-    dx.MinMax(IDC_TX_LOAD, m_txLoad, 1, 12);
+    dx.MinMax(IDC_TX_LOAD, m_txLoad, kTxLoadRange.low, kTxLoadRange.high);
 }
 
 BOOL CAdvancedDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
     CreateCheckBoxes();
-    ReadPortData();
+    ReadPortData(g_ports);
     LoadPortTable();
     if (!m_portList || !m_portList->Create(kPortListStyle, RECT{80, 28, 200, 119}, *this, IDC_PORT_LIST))
         fw::AppMessageBox("ComboBox not created");
@@ -145,14 +84,7 @@ void CAdvancedDlg::CreateCheckBoxes()
 
 void CAdvancedDlg::LoadPortTable()
 {
-    m_portTable.assign(PortsToList(), kDefaultSpecialModes);
-    const fw::UniqueHkey key = OpenKeyForQuery(kSpecialModesKey);
-    if (!key)
-        return;
-    for (std::uint32_t i = 0; i < m_portTable.size(); ++i) {
-        if (const auto word = ReadDword(key.get(), PortName(g_ports.prefix, g_ports.first + i).c_str()))
-            m_portTable[i] = *word;
-    }
+    m_portTable = ReadSpecialModes(g_ports, PortsToList(g_ports));
 }
 
 void CAdvancedDlg::FillPortList()
@@ -242,14 +174,7 @@ void CAdvancedDlg::OnApply()
     modes.rxTimeout = m_rxTimeout;
     const std::uint32_t word = PackSpecialModes(modes);
     m_portTable[static_cast<std::size_t>(index)] = word;
-
-    const fw::UniqueHkey key = CreateKeyForWriting(kSpecialModesKey);
-    if (!key) {
-        fw::AppMessageBox("Could not open registry key");
-        return;
-    }
-    if (!WriteDword(key.get(), portName.c_str(), word))
-        fw::AppMessageBox("Could not write the magic data");
+    StoreSpecialModes(portName, word);
 }
 
 }  // namespace qb480

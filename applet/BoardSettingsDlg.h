@@ -20,9 +20,6 @@ protected:
     void DoDataExchange(fw::CDataExchange& dx) override;
     BOOL OnInitDialog() override;
     void OnOK() override;
-
-private:
-    void StoreSettings(std::uint32_t memory, std::uint32_t port);
 };
 
 }  // namespace qb480

@@ -1,20 +1,16 @@
 #include "ConfigDlg.h"
 
-#include <mbstring.h>
-
-#include <vector>
-
 #include "AboutDlg.h"
 #include "AdvancedDlg.h"
 #include "App.h"
 #include "BoardSettingsDlg.h"
+#include "BoardState.h"
 #include "DataExchange.h"
 #include "Install.h"
 #include "MessageBox.h"
 #include "ParamNames.h"
-#include "PortModes.h"
+#include "PortNamePrefix.h"
 #include "PortNumberingDlg.h"
-#include "PrefixText.h"
 #include "Registry.h"
 #include "RemoveDriver.h"
 #include "ServiceControl.h"
@@ -22,51 +18,10 @@
 
 namespace qb480 {
 
-namespace {
-
-constexpr std::size_t kVersionBuffer = 100;
-constexpr char kDriverNotActive[] = "Driver not active";
-constexpr char kDefaultPrefix[] = "COM";
-
-// The run-time's multibyte-aware upper-casing in the current code page.
-std::string RuntimeUpperCase(const std::string& text)
-{
-    std::vector<unsigned char> buffer(text.begin(), text.end());
-    buffer.push_back('\0');
-    _mbsupr(buffer.data());
-    return std::string(reinterpret_cast<const char*>(buffer.data()));
-}
-
-}  // namespace
-
 void ReadVersions(std::string& driverText, std::string& firmwareText)
 {
     const fw::UniqueHkey key = CreateKeyForReadWrite(kDriverParamKey);
-    if (auto text = ReadText(key.get(), kValueDriverVersion, kVersionBuffer))
-        driverText = *text;
-    if (auto text = ReadText(key.get(), kValueFirmwareVersion, kVersionBuffer))
-        firmwareText = *text;
-}
-
-bool ReadPortNamePrefix(std::string& prefixText)
-{
-    const fw::UniqueHkey key = OpenKeyForQuery(kDriverParamKey);
-    if (!key)
-        return false;
-    // Read whole: a prefix the administrator stored is never cut. One too
-    // long to name any port is read as a failure, as in the advanced options.
-    const WholeText read = ReadWholeText(key.get(), kValuePortNamePrefix, kMaxPrefixLength + 1);
-    if (!read.text)
-        return false;
-    prefixText = *read.text;
-    return true;
-}
-
-void StorePortNamePrefix(const std::string& prefix)
-{
-    const fw::UniqueHkey key = CreateKeyForWriting(kDriverParamKey);
-    if (key && !WriteText(key.get(), kValuePortNamePrefix, RuntimeUpperCase(prefix)))
-        fw::AppMessageBox("Could not write Port Name Prefix");
+    ReadVersionTexts(key.get(), driverText, firmwareText);
 }
 
 CConfigDlg::CConfigDlg(HWND parent)
@@ -98,7 +53,7 @@ BOOL CConfigDlg::OnInitDialog()
         }
     }
     ShowVersions();
-    LoadPortNamePrefix();
+    m_portNamePrefix = PrefixAtOpening();
     StorePortNamePrefix(m_portNamePrefix);
     UpdateData(false);
     return TRUE;
@@ -117,16 +72,10 @@ void CConfigDlg::ShowVersions()
     m_firmwareVersion = firmwareText;
 }
 
-void CConfigDlg::LoadPortNamePrefix()
-{
-    std::string prefix(12, ' ');
-    m_portNamePrefix = ReadPortNamePrefix(prefix) ? TrimWhiteSpace(prefix) : kDefaultPrefix;
-}
-
 void CConfigDlg::OnOK()
 {
     UpdateData(true);
-    StorePortNamePrefix(TrimWhiteSpace(m_portNamePrefix));
+    StoreEnteredPrefix(m_portNamePrefix);
     CDialog::OnOK();
 }
 
@@ -169,16 +118,8 @@ void CConfigDlg::OnConfigure()
 
 void CConfigDlg::OnRemoveDriver()
 {
-    if (VDXDriverStarted()) {
-        fw::AppMessageBox(
-            "The driver is active. Please close all the applications that are using qb480 ports and then stop "
-            "the driver manually before attempting to remove it.");
+    if (RemoveBoardDriver() == RemovalOutcome::DriverActive)
         return;
-    }
-    {
-        const fw::UniqueScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-        RemoveDriver(manager.get(), "vdxqb480");
-    }
     CDialog::OnOK();  // ends without storing the prefix
 }
 

@@ -25,7 +25,6 @@ protected:
 
 private:
     void ShowVersions();
-    void LoadPortNamePrefix();
     void OnConfigure();
     void OnRemoveDriver();
     void OnPortNumbering();
@@ -35,11 +34,5 @@ private:
 // The driver's two version texts, each read into 100 bytes; a text that
 // cannot be read keeps what it held.
 void ReadVersions(std::string& driverText, std::string& firmwareText);
-
-// The stored prefix, read whole; false when the key or the value is missing.
-bool ReadPortNamePrefix(std::string& prefixText);
-
-// Stores the prefix upper-cased; says so when the value cannot be written.
-void StorePortNamePrefix(const std::string& prefix);
 
 }  // namespace qb480

@@ -2,8 +2,7 @@
 
 #include "DataExchange.h"
 #include "MessageBox.h"
-#include "ParamNames.h"
-#include "Registry.h"
+#include "PortNumbering.h"
 #include "resource.h"
 
 namespace qb480 {
@@ -19,14 +18,9 @@ void CPortNumberingDlg::DoDataExchange(fw::CDataExchange& dx)
 BOOL CPortNumberingDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    {
-        const fw::UniqueHkey key = CreateKeyForReading(kDriverParamKey);
-        if (!key)
-            fw::AppMessageBox("Could not open registry key");
-        if (const auto firstPort = ReadDword(key.get(), kValueFirstPort)) {
-            m_nFirstPort = *firstPort;
-            m_bStartFrom = 1;
-        }
+    if (const auto firstPort = ReadFirstPort()) {
+        m_nFirstPort = *firstPort;
+        m_bStartFrom = 1;
     }
     UpdateData(false);
     return FALSE;
@@ -36,27 +30,12 @@ void CPortNumberingDlg::OnOK()
 {
     if (!UpdateData(true))
         return;
-    if (m_bStartFrom && m_nFirstPort == 0) {
-        fw::AppMessageBox("Please enter a valid number");
+    if (m_bStartFrom && !IsValidFirstPort(m_nFirstPort)) {
+        fw::AppMessageBox(kFirstPortZeroMessage);
         return;
     }
-    StoreChoice();
+    StoreFirstPort(m_bStartFrom ? std::optional<std::uint32_t>(m_nFirstPort) : std::nullopt);
     CDialog::OnOK();
-}
-
-void CPortNumberingDlg::StoreChoice()
-{
-    const fw::UniqueHkey key = CreateKeyForWriting(kDriverParamKey);
-    if (!key) {
-        fw::AppMessageBox("Could not open registry key");
-        return;
-    }
-    if (m_bStartFrom) {
-        if (!WriteDword(key.get(), kValueFirstPort, m_nFirstPort))
-            fw::AppMessageBox("Could not write first port suffix");
-    } else {
-        DeleteValue(key.get(), kValueFirstPort);  // a value that was not there is fine
-    }
 }
 
 }  // namespace qb480

@@ -18,9 +18,6 @@ protected:
     void DoDataExchange(fw::CDataExchange& dx) override;
     BOOL OnInitDialog() override;
     void OnOK() override;
-
-private:
-    void StoreChoice();
 };
 
 }  // namespace qb480

@@ -25,8 +25,7 @@ std::uint32_t ParseHexText(const char* text)
     return value;
 }
 
-BoardCheck ValidateBoardResources(std::uint32_t memory, std::uint32_t port,
-                                  std::optional<std::uint32_t> irq)
+BoardCheck CheckMemoryAddress(std::uint32_t memory)
 {
     if (memory == 0)
         return BoardCheck::ZeroNotAllowed;
@@ -34,15 +33,33 @@ BoardCheck ValidateBoardResources(std::uint32_t memory, std::uint32_t port,
         return BoardCheck::MemoryNotAligned;
     if (memory < 0xC0000 || memory > 0xFFFFF)
         return BoardCheck::MemoryOutOfRange;
+    return BoardCheck::Ok;
+}
+
+BoardCheck CheckPortAddress(std::uint32_t port)
+{
     if (port == 0)
         return BoardCheck::ZeroNotAllowed;
     if (port % 4 != 0)
         return BoardCheck::PortNotAligned;
     if (port < 0x100 || port > 0x3FC)
         return BoardCheck::PortOutOfRange;
-    if (irq && (*irq < 2 || *irq > 15))
-        return BoardCheck::IrqOutOfRange;
     return BoardCheck::Ok;
+}
+
+BoardCheck CheckIrq(std::uint32_t irq)
+{
+    return irq < 2 || irq > 15 ? BoardCheck::IrqOutOfRange : BoardCheck::Ok;
+}
+
+BoardCheck ValidateBoardResources(std::uint32_t memory, std::uint32_t port,
+                                  std::optional<std::uint32_t> irq)
+{
+    if (const BoardCheck check = CheckMemoryAddress(memory); check != BoardCheck::Ok)
+        return check;
+    if (const BoardCheck check = CheckPortAddress(port); check != BoardCheck::Ok)
+        return check;
+    return irq ? CheckIrq(*irq) : BoardCheck::Ok;
 }
 
 const char* BoardCheckMessage(BoardCheck check)

@@ -25,6 +25,11 @@ unsigned HexDigitValue(char c);
 // digit, and only the last eight characters can contribute (16^8 wraps to 0).
 std::uint32_t ParseHexText(const char* text);
 
+// Each resource's rules by themselves, in their order; Ok when all pass.
+BoardCheck CheckMemoryAddress(std::uint32_t memory);
+BoardCheck CheckPortAddress(std::uint32_t port);
+BoardCheck CheckIrq(std::uint32_t irq);
+
 // The first rule that fails, memory rules first, then port, then IRQ (only
 // when one is given); Ok when all pass.
 BoardCheck ValidateBoardResources(std::uint32_t memory, std::uint32_t port,

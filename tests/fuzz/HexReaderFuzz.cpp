@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "FuzzCheck.h"
 #include "HexFault.h"
 #include "HexImage.h"
 #include "HexReader.h"
@@ -22,16 +23,6 @@ using qb480::HexFault;
 using qb480::HexOutcome;
 
 namespace {
-
-#define FUZZ_CHECK(condition, ...)                                                  \
-    do {                                                                            \
-        if (!(condition)) {                                                         \
-            std::fprintf(stderr, "hex fuzz: %s failed: ", #condition);              \
-            std::fprintf(stderr, __VA_ARGS__);                                      \
-            std::fputc('\n', stderr);                                               \
-            std::abort();                                                           \
-        }                                                                           \
-    } while (0)
 
 struct Model {
     HexFault fault = HexFault::NoEndRecord;

@@ -2,8 +2,11 @@
 
 #include <string>
 
+#include "DriverService.h"
+#include "MessageBox.h"
 #include "ServiceControl.h"
 #include "SystemFolder.h"
+#include "UniqueHandle.h"
 
 namespace qb480 {
 
@@ -15,14 +18,26 @@ int RemoveDriver(SC_HANDLE manager, const char* name)
         return 0;  // the file stays with a service we could not reach
     // Without the system folder the path would name a file at the root of
     // the current drive: nothing is deleted then.
-    const auto systemDirectory = SystemDirectory();
-    if (!systemDirectory)
+    const auto driverPath = DriverFilePath();
+    if (!driverPath)
         return deleted;
     // The real drivers folder, also from 32-bit code on 64-bit Windows. A
     // file that is already gone or locked is not reported.
     const CRealFileSystemView realView;
-    DeleteFileA((*systemDirectory + "\\drivers\\vdxqb480.sys").c_str());
+    DeleteFileA(driverPath->c_str());
     return deleted;
+}
+
+RemovalOutcome RemoveBoardDriver()
+{
+    if (VDXDriverStarted()) {
+        fw::AppMessageBox(
+            "The driver is active. Please close all the applications that are using qb480 ports and then stop "
+            "the driver manually before attempting to remove it.");
+        return RemovalOutcome::DriverActive;
+    }
+    const fw::UniqueScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    return RemoveDriver(manager.get(), "vdxqb480") ? RemovalOutcome::Removed : RemovalOutcome::Failed;
 }
 
 }  // namespace qb480

@@ -18,6 +18,15 @@ struct SpecialModes {
 
 inline constexpr std::uint32_t kDefaultSpecialModes = 0x01000C00;
 
+// The bounds the advanced options accept for the three numbers.
+struct FieldRange {
+    std::uint8_t low;
+    std::uint8_t high;
+};
+inline constexpr FieldRange kRxTimeoutRange{1, 255};
+inline constexpr FieldRange kRxThresholdRange{0, 12};
+inline constexpr FieldRange kTxLoadRange{1, 12};
+
 std::uint32_t PackSpecialModes(const SpecialModes& modes);
 SpecialModes UnpackSpecialModes(std::uint32_t word);
 
@@ -35,5 +44,15 @@ inline constexpr std::uint32_t kMaxPorts = 256;
 // How many of the reported ports the dialog lists: at most kMaxPorts, and
 // none whose number would pass 4294967295.
 std::uint32_t ListablePorts(std::uint32_t count, std::uint32_t first);
+
+// What the advanced options know of the board's ports. In the applet it
+// lives as long as the module: a value that cannot be read keeps what an
+// earlier opening read.
+struct PortState {
+    std::uint32_t count = 0;
+    std::uint32_t first = 0;
+    std::string prefix;
+    bool prefixNamesPorts = true;  // false after a prefix too long for any value name
+};
 
 }  // namespace qb480

@@ -1,0 +1,63 @@
+#include "BoardSettings.h"
+
+#include "MessageBox.h"
+#include "ParamNames.h"
+#include "Registry.h"
+#include "SystemText.h"
+
+namespace qb480 {
+
+namespace {
+
+std::uint32_t ReadBoardValue(const char* name)
+{
+    const fw::UniqueHkey key = CreateKeyForReadWrite(kDriverParamKey);
+    return ReadDword(key.get(), name).value_or(0);
+}
+
+}  // namespace
+
+BoardResources ReadBoardResources()
+{
+    BoardResources resources;
+    resources.memory = ReadBoardValue(kValueMemSeg);
+    resources.port = ReadBoardValue(kValuePort);
+    resources.irq = ReadBoardValue(kValueIrq);
+    return resources;
+}
+
+JudgedResources JudgeBoardEntries(const std::string& memoryText, const std::string& portText, std::uint32_t irq)
+{
+    const std::string memory = SystemUpperCase(memoryText);
+    const std::string port = SystemUpperCase(portText);
+    JudgedResources judged;
+    judged.resources.memory = ParseHexText(memory.c_str());
+    judged.resources.port = ParseHexText(port.c_str());
+    judged.resources.irq = irq;
+    judged.check = ValidateBoardResources(judged.resources.memory, judged.resources.port, irq);
+    return judged;
+}
+
+bool StoreBoardResources(const BoardResources& resources)
+{
+    const fw::UniqueHkey key = CreateKeyForWriting(kDriverParamKey);
+    if (!key)
+        return false;  // the dialog closes as if stored, saying nothing
+    bool stored = true;
+    if (!WriteDword(key.get(), kValueMemSeg, resources.memory)) {
+        fw::AppMessageBox("Could not write MemSeg");
+        stored = false;
+    }
+    if (!WriteDword(key.get(), kValueIrq, resources.irq)) {
+        fw::AppMessageBox("Could not write Irq");
+        stored = false;
+    }
+    if (!WriteDword(key.get(), kValuePort, resources.port)) {
+        fw::AppMessageBox("Could not write Port");
+        stored = false;
+    }
+    fw::AppMessageBox("Configuration stored in the Registry");
+    return stored;
+}
+
+}  // namespace qb480

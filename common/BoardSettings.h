@@ -1,0 +1,37 @@
+#pragma once
+// The board's memory address, port address and IRQ in the driver's
+// parameter key, read, judged and stored as the board-settings dialog does.
+#include <cstdint>
+#include <string>
+
+#include "BoardRules.h"
+
+namespace qb480 {
+
+struct BoardResources {
+    std::uint32_t memory = 0;
+    std::uint32_t port = 0;
+    std::uint32_t irq = 0;
+};
+
+// MEM_SEG, PORT and IRQ, each read by itself with create-and-read access,
+// which makes the parameter key when it is missing; 0 for a value that
+// cannot be read.
+BoardResources ReadBoardResources();
+
+// The entries as the dialog judges them: both hexadecimal texts upper-cased
+// with the system's rule and converted, then the board rules applied. The
+// resources are meaningful only when the check is Ok.
+struct JudgedResources {
+    BoardCheck check = BoardCheck::Ok;
+    BoardResources resources;
+};
+JudgedResources JudgeBoardEntries(const std::string& memoryText, const std::string& portText, std::uint32_t irq);
+
+// Writes MEM_SEG, IRQ and PORT in that order, each failed write reported
+// and the next still made, then "Configuration stored in the Registry". A
+// key that cannot be opened stores nothing and says nothing. False when
+// anything was not stored.
+bool StoreBoardResources(const BoardResources& resources);
+
+}  // namespace qb480

@@ -1,0 +1,18 @@
+#pragma once
+// The settings file as a view of the board: what an export writes of its
+// state, and the ports against which an import is judged.
+#include "BoardState.h"
+#include "SettingsFile.h"
+
+namespace qb480 {
+
+// Every stored value: the board resources, the prefix, the numbering ("none"
+// when no index is chosen) and the words of the ports that have one, so that
+// an import elsewhere stores the same values.
+Settings SettingsOf(const BoardState& state);
+
+// The ports the driver reports, named by the stored prefix; none while the
+// prefix is too long to name a port.
+BoardPorts BoardPortsOf(const BoardState& state);
+
+}  // namespace qb480
