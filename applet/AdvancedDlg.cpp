@@ -7,7 +7,7 @@
 #include "MessageBox.h"
 #include "MessageBox.h"
 #include "PortModes.h"
-#include "SpecialModesStore.h"
+#include "PortModeWords.h"
 #include "resource.h"
 
 namespace qb480 {

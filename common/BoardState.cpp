@@ -4,7 +4,7 @@
 #include "PortModes.h"
 #include "Registry.h"
 #include "ServiceControl.h"
-#include "SpecialModesStore.h"
+#include "PortModeWords.h"
 
 namespace qb480 {
 

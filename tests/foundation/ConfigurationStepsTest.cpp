@@ -19,7 +19,7 @@
 #include "RemoveDriver.h"
 #include "Scm.h"
 #include "SimulatedBoard.h"
-#include "SpecialModesStore.h"
+#include "PortModeWords.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "SpecialModesStore.h"
+#include "PortModeWords.h"
 
 #include "EntryText.h"
 #include "MessageBox.h"
