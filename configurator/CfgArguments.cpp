@@ -86,36 +86,47 @@ void CheckCommand(CfgArguments& parsed)
         parsed.error = "Only install takes /settings and /installer.";
 }
 
+// A switch and its value; i moves past the value.
+void TakeSwitch(CfgArguments& parsed, const std::vector<std::string>& arguments, std::size_t& i)
+{
+    const std::string& argument = arguments[i];
+    std::optional<std::string>* const slot = ValueSlot(parsed, argument.substr(1));
+    if (!slot)
+        parsed.error = "Unknown switch: " + argument + ".";
+    else if (i + 1 >= arguments.size() || arguments[i + 1].empty())
+        parsed.error = "The switch " + argument + " needs a value.";
+    else if (*slot)
+        parsed.error = "The switch " + argument + " is given twice.";
+    else
+        *slot = arguments[++i];
+}
+
 }  // namespace
 
 CfgArguments ParseCfgArguments(const std::vector<std::string>& arguments)
 {
+    // The whole line is read after a fault too, so that a refused line
+    // still finds its /log.
     CfgArguments parsed;
-    for (std::size_t i = 0; i < arguments.size() && parsed.error.empty(); ++i) {
+    std::string error;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        parsed.error.clear();
         const std::string& argument = arguments[i];
         if (!IsSwitch(argument)) {
-            TakeWord(parsed, argument);
-            continue;
-        }
-        const std::string name = argument.substr(1);
-        if (name == "?") {
+            if (error.empty())
+                TakeWord(parsed, argument);
+        } else if (argument == "/?" || argument == "-?") {
             parsed.command = CfgCommand::Help;
             return parsed;
-        }
-        if (settings::SameName(name, "installer")) {
+        } else if (settings::SameName(argument.substr(1), "installer")) {
             parsed.installer = true;
-            continue;
+        } else {
+            TakeSwitch(parsed, arguments, i);
         }
-        std::optional<std::string>* const slot = ValueSlot(parsed, name);
-        if (!slot)
-            parsed.error = "Unknown switch: " + argument + ".";
-        else if (*slot)
-            parsed.error = "The switch " + argument + " is given twice.";
-        else if (i + 1 < arguments.size() && !arguments[i + 1].empty())
-            *slot = arguments[++i];
-        else
-            parsed.error = "The switch " + argument + " needs a value.";
+        if (error.empty())
+            error = parsed.error;
     }
+    parsed.error = error;
     if (parsed.error.empty())
         CheckCommand(parsed);
     if (!parsed.error.empty())

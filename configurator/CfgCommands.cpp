@@ -22,6 +22,7 @@ namespace qb480 {
 namespace {
 
 constexpr char kStored[] = "The settings are stored.";
+constexpr char kNotAllStored[] = "Not every setting could be stored: see the lines above.";
 constexpr char kDriverRuns[] = "The driver is running: it takes the new settings at its next start.";
 
 // What the settings file gave, or why it was refused (and the run ended).
@@ -58,6 +59,8 @@ bool JudgeBoard(const Settings& settings, const BoardState& state, CReporter& re
 // A running driver read its settings when it started.
 void EndStored(const BoardState& state, bool installer, CReporter& reporter)
 {
+    if (reporter.FailuresReported())
+        return reporter.Succeed(kNotAllStored);
     if (state.service != DriverServiceState::Running)
         return reporter.Succeed(kStored);
     // An installer takes every code but 0 as failure.

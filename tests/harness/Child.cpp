@@ -67,13 +67,18 @@ CChild::CChild(const std::string& commandLine, const std::string& currentDirecto
     }
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
+    const BOOL inherit = start.output ? TRUE : FALSE;
+    if (start.output) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = startup.hStdError = start.output;
+    }
     PROCESS_INFORMATION started = {};
     std::string mutableLine = commandLine;
     const char* directory = currentDirectory.empty() ? nullptr : currentDirectory.c_str();
     const BOOL created =
-        start.token ? CreateProcessAsUserA(start.token, nullptr, mutableLine.data(), nullptr, nullptr, FALSE,
+        start.token ? CreateProcessAsUserA(start.token, nullptr, mutableLine.data(), nullptr, nullptr, inherit,
                                            CREATE_SUSPENDED, nullptr, directory, &startup, &started)
-                    : CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                    : CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, inherit, CREATE_SUSPENDED, nullptr,
                                      directory, &startup, &started);
     if (!created) {
         m_startError = Failed(("starting " + commandLine).c_str());

@@ -21,6 +21,9 @@ struct ChildStart {
     // Leave the main thread suspended until Resume(), so that a DLL can be
     // injected before the program has run any of its own code.
     bool suspended = false;
+    // An inheritable handle that takes the child's standard output and
+    // error (a console program's lines); null: the child's own.
+    HANDLE output = nullptr;
 };
 
 class CChild {

@@ -5,7 +5,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+
+#include <gtest/gtest.h>
 #include <iterator>
+#include <regex>
+#include <sstream>
 
 namespace harness {
 namespace {
@@ -85,6 +89,45 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes, CallSite 
     if (!out.flush())
         Fail(where, "set-up: writing " + path + " failed");
     return static_cast<bool>(out);
+}
+
+std::string MakeTestFolder(const std::string& parent)
+{
+    const ::testing::TestInfo& test = *::testing::UnitTest::GetInstance()->current_test_info();
+    // A folder name may not hold the characters gtest puts into parameterised names.
+    std::string name = std::string(test.test_suite_name()) + "." + test.name();
+    for (char& c : name)
+        if (c == '/' || c == '\\' || c == ':')
+            c = '_';
+    char temp[MAX_PATH] = {};
+    GetTempPathA(sizeof temp, temp);
+    const std::string folder = std::string(temp) + parent + "\\" + name;
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    std::filesystem::create_directories(folder);
+    return folder;
+}
+
+void RemoveTestFolder(const std::string& folder)
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    std::filesystem::remove(std::filesystem::path(folder).parent_path(), ignored);
+}
+
+std::vector<std::string> StampedLogLines(const std::string& path, CallSite where)
+{
+    const std::regex stamped(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d (.*)\r$)");
+    std::istringstream log(ReadFileBytes(path).value_or(""));
+    std::vector<std::string> texts;
+    std::smatch match;
+    for (std::string line; std::getline(log, line);) {
+        if (std::regex_match(line, match, stamped))
+            texts.push_back(match[1]);
+        else
+            Fail(where, "a log line without its date and time, or its CR LF: \"" + line + "\"");
+    }
+    return texts;
 }
 
 }  // namespace harness

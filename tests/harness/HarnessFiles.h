@@ -30,5 +30,13 @@ std::vector<std::string> FolderListing(const std::string& folder);
 std::optional<std::string> ReadFileBytes(const std::string& path);
 // Creates or truncates the file; reports a failure at the caller's line.
 bool WriteFileBytes(const std::string& path, const std::string& bytes, CallSite where = {});
+// A folder of the running test's own, made afresh under the temporary
+// folder's subfolder parent; removed with RemoveTestFolder, which takes the
+// parent along once it is empty.
+std::string MakeTestFolder(const std::string& parent);
+void RemoveTestFolder(const std::string& folder);
+// The lines of a programs' log without their date and time; each must begin
+// with them and end with CR LF, or it is a failure at the caller's line.
+std::vector<std::string> StampedLogLines(const std::string& path, CallSite where = {});
 
 }  // namespace harness

@@ -3,25 +3,10 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <regex>
-#include <sstream>
 
 #include "resource.h"
 
 namespace loadertest {
-namespace {
-
-// A folder name may not hold the characters gtest puts into parameterised names.
-std::string FolderNameOf(const ::testing::TestInfo& test)
-{
-    std::string name = std::string(test.test_suite_name()) + "." + test.name();
-    for (char& c : name)
-        if (c == '/' || c == '\\' || c == ':')
-            c = '_';
-    return name;
-}
-
-}  // namespace
 
 std::string ImageFile(const std::string& name)
 {
@@ -75,14 +60,8 @@ void LeaveStaleHelperRegistration(CallSite where)
 void LoaderRun::SetUp()
 {
     ASSERT_TRUE(ResetBaseline());
-    char temp[MAX_PATH] = {};
-    GetTempPathA(sizeof temp, temp);
     // A blank in the folder, as under "Program Files": the helper's image path holds it too.
-    m_folder = std::string(temp) + "qb480 loader tests\\" +
-               FolderNameOf(*::testing::UnitTest::GetInstance()->current_test_info());
-    std::error_code ignored;
-    std::filesystem::remove_all(m_folder, ignored);
-    std::filesystem::create_directories(m_folder);
+    m_folder = MakeTestFolder("qb480 loader tests");
     ASSERT_TRUE(CopyFileA(QB480LOAD_EXE, InFolder("qb480load.exe").c_str(), FALSE)) << GetLastError();
     ASSERT_TRUE(CopyFileA(FakeLoaderPath().c_str(), InFolder("loader.sys").c_str(), FALSE)) << GetLastError();
 }
@@ -91,10 +70,7 @@ void LoaderRun::TearDown()
 {
     m_child.reset();
     ResetBaseline();
-    std::error_code ignored;
-    std::filesystem::remove_all(m_folder, ignored);
-    // The common parent goes with the last test's folder.
-    std::filesystem::remove(std::filesystem::path(m_folder).parent_path(), ignored);
+    RemoveTestFolder(m_folder);
 }
 
 std::string LoaderRun::Subfolder(const std::string& name) const
@@ -190,17 +166,7 @@ LoaderRun::ScriptedRun LoaderRun::RunScripted(const std::string& arguments, cons
 
 Texts LoaderRun::LogLines(const std::string& name, CallSite where) const
 {
-    const std::regex stamped(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d (.*)\r$)");
-    std::istringstream log(ReadFileBytes(InFolder(name)).value_or(""));
-    Texts texts;
-    std::smatch match;
-    for (std::string line; std::getline(log, line);) {
-        if (std::regex_match(line, match, stamped))
-            texts.push_back(match[1]);
-        else
-            Fail(where, "a log line without its date and time, or its CR LF: \"" + line + "\"");
-    }
-    return texts;
+    return StampedLogLines(InFolder(name), where);
 }
 
 Texts LoaderRun::BoxesUntilExit(int timeoutMs, CallSite where)

@@ -1,6 +1,7 @@
-// The command line split as the C run-time splits it, and the loader's
-// switches read from it.
+// The command line split as the C run-time splits it, the loader's
+// and the configurator's switches read from it.
 #include "CommandLine.h"
+#include "CfgArguments.h"
 #include "LoaderArguments.h"
 
 #include <gtest/gtest.h>
@@ -68,4 +69,50 @@ TEST(LoaderArguments, RefusedLinesSayWhy)
     };
     for (const auto& row : rows)
         EXPECT_EQ(qb480::ParseLoaderArguments(row.arguments).error, row.error + usage) << row.error;
+}
+
+TEST(CfgArguments, TakeEachCommandsSwitches)
+{
+    using qb480::CfgCommand;
+    const auto install = qb480::ParseCfgArguments(
+        {"INSTALL", "/mem", "d0000", "-Port", "300", "/irq", "5", "/prefix", " tty ", "/first", "none", "/settings",
+         "board.ini", "/installer", "/log", "C:\\logs\\cfg.log"});
+    EXPECT_EQ(install.error, "");
+    EXPECT_EQ(install.command, CfgCommand::Install);
+    EXPECT_EQ(install.settings.memory, "d0000");
+    EXPECT_EQ(install.settings.prefix, " tty ");
+    EXPECT_EQ(install.settings.first, "none");
+    EXPECT_EQ(install.settingsFile, "board.ini");
+    EXPECT_TRUE(install.installer);
+    EXPECT_EQ(install.logFile, "C:\\logs\\cfg.log");
+    const auto exported = qb480::ParseCfgArguments({"export", "C:\\a b.ini"});
+    EXPECT_EQ(exported.command, CfgCommand::Export);
+    EXPECT_EQ(exported.file, "C:\\a b.ini");
+    EXPECT_EQ(qb480::ParseCfgArguments({"show", "/?"}).command, CfgCommand::Help);
+}
+
+TEST(CfgArguments, RefuseALineThatIsNotWholeAndStillFindItsLog)
+{
+    const struct {
+        std::vector<std::string> arguments;
+        const char* error;
+    } rows[] = {
+        {{}, "No command given."},
+        {{"configure", "/log", "x.log"}, "Unknown command: configure."},
+        {{"set"}, "set needs at least one setting."},
+        {{"set", "/irq", "", "/log", "x.log"}, "The switch /irq needs a value."},
+        {{"set", "/irq", "5", "/irq", "6"}, "The switch /irq is given twice."},
+        {{"set", "/speed", "9600"}, "Unknown switch: /speed."},
+        {{"import"}, "The command needs a FILE."},
+        {{"import", "a.ini", "b.ini"}, "Unexpected argument: b.ini."},
+        {{"show", "/mem", "D0000"}, "Only install and set take settings."},
+        {{"set", "/irq", "5", "/installer"}, "Only install takes /settings and /installer."},
+    };
+    for (const auto& row : rows) {
+        const auto parsed = qb480::ParseCfgArguments(row.arguments);
+        EXPECT_EQ(parsed.error, std::string(row.error) + " qb480cfg.exe /? shows the usage.");
+        if (row.arguments.size() > 2 && row.arguments[row.arguments.size() - 2] == "/log") {
+            EXPECT_EQ(parsed.logFile, "x.log");
+        }
+    }
 }

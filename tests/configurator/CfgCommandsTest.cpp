@@ -1,0 +1,178 @@
+// The configurator's commands on the simulated board: each takes the
+// applet's own steps and writes what the applet writes, and a refused
+// value writes nothing.
+#include "CfgRun.h"
+
+#include "qb480version.h"
+
+using namespace cfgtest;
+
+namespace {
+
+constexpr char kRegistered[] = "The service VDXQB480 is registered.";
+constexpr char kRegisteredAlready[] = "The service VDXQB480 is registered already: it is left as it is.";
+constexpr char kSettingsStored[] = "The settings are stored.";
+constexpr char kDriverRuns[] = "The driver is running: it takes the new settings at its next start.";
+
+using CfgCommands = CCfgTest;
+
+// Registered and started: the driver reports 8 ports from COM3 and its versions.
+void RunDriver(CallSite where = {})
+{
+    if (!RegisterBoardDriver(SERVICE_DEMAND_START, where) || StartDriverService(kServiceName) != 0)
+        Fail(where, "set-up: the board driver does not start");
+}
+
+}  // namespace
+
+TEST_F(CfgCommands, InstallRegistersWhatTheAppletsFirstOpeningRegisters)
+{
+    ASSERT_TRUE(PlaceBoardDriver());
+    DoubleClick([&] {
+        if (const HWND board = WaitForDialog(kBoardCaption, kSelf))
+            StoreBoardEntries(board, {"D0000", "300", "5"});
+        if (const HWND main = WaitForDialog(kMainCaption, kSelf))
+            Click(main, kExit);
+    });
+    const RegistryPicture applet = ReadRegistryPicture();
+    ASSERT_FALSE(applet.service.empty());
+    ASSERT_TRUE(ResetBaseline());
+    ASSERT_TRUE(PlaceBoardDriver());
+    const CfgResult run = Run("install /mem d0000 /port 300 /irq 5");
+    EXPECT_EQ(run.code, 0u);
+    EXPECT_EQ(run.lines, (Texts{kRegistered, kStored, kSettingsStored}));
+    EXPECT_EQ(run.windows, Texts{});
+    EXPECT_EQ(ReadRegistryPicture(), applet);
+}
+
+TEST_F(CfgCommands, InstallAgainLeavesTheServiceAndStillAppliesTheSettings)
+{
+    ASSERT_TRUE(RegisterBoardDriver(SERVICE_DEMAND_START));
+    ASSERT_TRUE(WriteValue(kParamKey, "PortNamePrefix", Sz("TTY")));
+    const CfgResult run = Run("install /mem D0000 /port 300 /irq 7");
+    EXPECT_EQ(run.code, 0u);
+    EXPECT_EQ(run.lines, (Texts{kRegisteredAlready, kStored, kSettingsStored}));
+    // The applet registers for automatic start: the service was not touched.
+    EXPECT_EQ(QueryServiceConfiguration(kServiceName)->startType, DWORD{SERVICE_DEMAND_START});
+    EXPECT_EQ(ReadValue(kParamKey, "IRQ"), Dword(7));
+    EXPECT_EQ(ReadValue(kParamKey, "PortNamePrefix"), Sz("TTY"));
+    EXPECT_EQ(Run("install").lines, (Texts{kRegisteredAlready, kSettingsStored}));
+}
+
+TEST_F(CfgCommands, ShowReadsTheBoardAndCreatesNoKey)
+{
+    ASSERT_TRUE(RegisterBoardDriver(SERVICE_DEMAND_START));
+    const CfgResult stopped = Run("show");
+    EXPECT_EQ(stopped.code, 0u);
+    EXPECT_EQ(stopped.lines,
+              (Texts{"Service VDXQB480: stopped", "Driver version: Driver not active",
+                     "Firmware version: Driver not active", "Memory Address: 0", "Port Address: 0", "IRQ: 0",
+                     "Port Name Prefix: (not stored)", "Start from this index: none",
+                     "TotalNumberOfPorts: (not stored)", "PortsStartingAt: (not stored)"}));
+    EXPECT_FALSE(KeyExists(kParamKey));
+
+    ASSERT_EQ(StartDriverService(kServiceName), 0u);
+    WriteValue(kParamKey, "PortNamePrefix", Sz("COM"));
+    WriteValue(kParamKey, "MEM_SEG", Dword(0xD0000));
+    WriteValue(kParamKey, "FirstPort", Dword(5));
+    WriteValue(kModesKey, "COM4", Dword(0x05030A03));
+    const Texts running = Run("show").lines;
+    ASSERT_EQ(running.size(), 18u);
+    EXPECT_EQ(running[0], "Service VDXQB480: running");
+    EXPECT_EQ(running[1], "Driver version: QB480 test driver 1.0");
+    EXPECT_EQ(running[3], "Memory Address: D0000");
+    EXPECT_EQ(running[7], "Start from this index: 5");
+    EXPECT_EQ(running[8], "TotalNumberOfPorts: 8");
+    EXPECT_EQ(running[10],
+              "Port COM3: Rx Timeout 1, Rx Threshold 0, Tx Load 12, RS-485 Multidrop Mode Enabled no, RS-485 Half "
+              "Duplex Mode Enabled no (not stored: the default)");
+    EXPECT_EQ(running[11],
+              "Port COM4: Rx Timeout 5, Rx Threshold 3, Tx Load 10, RS-485 Multidrop Mode Enabled yes, RS-485 Half "
+              "Duplex Mode Enabled yes");
+    EXPECT_EQ(ValueNames(kModesKey), Texts{"COM4"});
+}
+
+TEST_F(CfgCommands, SetJudgesEveryValueBeforeItWritesAny)
+{
+    ASSERT_TRUE(RegisterBoardDriver(SERVICE_DEMAND_START));
+    ASSERT_EQ(Run("set /mem D0000 /port 300 /irq 5 /prefix com").code, 0u);
+    const RegistryPicture before = ReadRegistryPicture();
+    const std::pair<const char*, const char*> refusals[] = {
+        {"/prefix tty /irq 99", "IRQ not in acceptable range"},
+        {"/irq 7 /first 0", "Please enter a valid number"},
+        {"/first x", "Please enter a positive integer."},
+        {"/mem D8000", "The memory address must be evenly divisible by 64K"},
+    };
+    for (const auto& [switches, message] : refusals) {
+        const CfgResult run = Run(std::string("set ") + switches);
+        EXPECT_EQ(run.code, 4u) << switches;
+        EXPECT_EQ(run.lines, Texts{message});
+        EXPECT_EQ(ReadRegistryPicture(), before) << switches;
+    }
+    EXPECT_EQ(Run("set /prefix \" tty \" /first 4 /irq 7").lines, (Texts{kStored, kSettingsStored}));
+    EXPECT_EQ(ReadValue(kParamKey, "PortNamePrefix"), Sz("TTY"));
+    EXPECT_EQ(ReadValue(kParamKey, "FirstPort"), Dword(4));
+    EXPECT_EQ(ReadValue(kParamKey, "IRQ"), Dword(7));
+    EXPECT_EQ(ReadValue(kParamKey, "MEM_SEG"), Dword(0xD0000));
+    EXPECT_EQ(Run("set /first NONE").code, 0u);
+    EXPECT_FALSE(ReadValue(kParamKey, "FirstPort"));
+}
+
+TEST_F(CfgCommands, AnExportImportedOnAnotherMachineGivesTheSameValues)
+{
+    RunDriver();
+    ASSERT_EQ(Run("set /mem E0000 /port 2A0 /irq 11 /prefix Com /first 3").code, 3010u);
+    WriteValue(kModesKey, "COM3", Dword(0x05030A03));
+    WriteValue(kModesKey, "COM10", Dword(0xFF0C0101));
+    const CfgResult exported = Run("export \"board settings.ini\"");
+    EXPECT_EQ(exported.lines, Texts{"The settings are written to board settings.ini."});
+    const std::string file = ReadFileBytes(InFolder("board settings.ini")).value_or("");
+    EXPECT_EQ(file.rfind(std::string("; qb480cfg ") + QB480_VERSION_TEXT + " settings, machine ", 0), 0u) << file;
+    const RegistryPicture source = ReadRegistryPicture();
+
+    ASSERT_TRUE(ResetBaseline());
+    RunDriver();
+    const CfgResult imported = Run("import \"board settings.ini\"");
+    EXPECT_EQ(imported.code, 3010u);
+    EXPECT_EQ(imported.lines, (Texts{kStored, kDriverRuns}));
+    EXPECT_EQ(ReadRegistryPicture(), source);
+}
+
+TEST_F(CfgCommands, AnImportWithOneFaultWritesNothing)
+{
+    RunDriver();
+    const RegistryPicture before = ReadRegistryPicture();
+    const std::string good = "[Board Settings]\r\nMemory Address = D0000\r\nPort Address = 300\r\nIRQ = 5\r\n"
+                             "[Port Numbering]\r\nPort Name Prefix = COM\r\n[Port COM3]\r\nRx Timeout = 9\r\n";
+    const std::pair<std::string, std::string> faults[] = {
+        {good + "Tx Load = 13\r\n", "The settings file board.ini, line 9: Tx Load = 13: "},
+        {good + "[Port COM11]\r\nTx Load = 3\r\n", "The settings file board.ini, line 9: the board has no port COM11"},
+        {good + "[Ports]\r\n", "The settings file board.ini, line 9: unknown section [Ports]"},
+    };
+    for (const auto& [text, refusal] : faults) {
+        ASSERT_TRUE(WriteFileBytes(InFolder("board.ini"), text));
+        const CfgResult run = Run("import board.ini");
+        EXPECT_EQ(run.code, 2u) << refusal;
+        ASSERT_EQ(run.lines.size(), 1u);
+        EXPECT_EQ(run.lines[0].rfind(refusal, 0), 0u) << run.lines[0];
+        EXPECT_EQ(ReadRegistryPicture(), before) << refusal;
+    }
+    EXPECT_EQ(Run("import missing.ini").code, 2u);
+}
+
+TEST_F(CfgCommands, RemoveTakesTheDriverAwayUnlessItRuns)
+{
+    RunDriver();
+    const CfgResult refused = Run("remove");
+    EXPECT_EQ(refused.code, 3u);
+    EXPECT_EQ(refused.lines, Texts{"The driver is active. Please close all the applications that are using qb480 "
+                                   "ports and then stop the driver manually before attempting to remove it."});
+    EXPECT_TRUE(IsServiceListed(kServiceName));
+    ASSERT_EQ(StopService(kServiceName), 0u);
+    EXPECT_EQ(Run("remove").lines, Texts{"The driver is removed."});
+    EXPECT_TRUE(WaitUntilUnlisted(kServiceName));
+    EXPECT_FALSE(FileExists(BoardDriverPath()));
+    const CfgResult again = Run("remove");
+    EXPECT_EQ(again.code, 0u);
+    EXPECT_EQ(again.lines, Texts{"The service VDXQB480 is not registered: there is nothing to remove."});
+}

@@ -1,0 +1,100 @@
+// Every end of a configurator run has its code, as a Windows parent reads
+// it, its last line, and the same lines in its log, which ends with the code.
+#include "CfgRun.h"
+
+using namespace cfgtest;
+
+namespace {
+
+enum class Board { Fresh, DriverFile, Registered, Running };
+
+struct CodeCase {
+    const char* name;
+    Board board;
+    std::string arguments;  // followed by /log run.log
+    std::vector<std::pair<std::string, DWORD>> faults;
+    DWORD code;
+    std::string last;  // the last output line
+};
+void PrintTo(const CodeCase& row, std::ostream* out) { *out << row.name; }
+
+constexpr char kUsageHint[] = " qb480cfg.exe /? shows the usage.";
+constexpr char kBoard[] = "/mem D0000 /port 300 /irq 5";
+
+class CfgExitCodes : public CCfgTest, public ::testing::WithParamInterface<CodeCase> {
+protected:
+    void SetUpBoard(Board board)
+    {
+        if (board == Board::DriverFile) {
+            ASSERT_TRUE(PlaceBoardDriver());
+        }
+        if (board == Board::Registered || board == Board::Running) {
+            ASSERT_TRUE(RegisterBoardDriver(SERVICE_DEMAND_START));
+        }
+        if (board == Board::Running) {
+            ASSERT_EQ(StartDriverService(kServiceName), 0u);
+        }
+    }
+};
+
+}  // namespace
+
+TEST_P(CfgExitCodes, EndsWithItsCodeItsLineAndItsLog)
+{
+    const CodeCase& row = GetParam();
+    SetUpBoard(row.board);
+    const CfgResult run = Run(row.arguments + " /log run.log", row.faults);
+    EXPECT_EQ(run.code, row.code);
+    EXPECT_EQ(run.windows, Texts{});
+    ASSERT_FALSE(run.lines.empty());
+    EXPECT_EQ(run.lines.back(), row.last);
+    Texts log = StampedLogLines(InFolder("run.log"));
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log.front().rfind("qb480cfg ", 0), 0u) << log.front();
+    EXPECT_EQ(log.back(), "exit code " + std::to_string(row.code));
+    EXPECT_EQ(Texts(log.begin() + 1, log.end() - 1), run.lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, CfgExitCodes,
+    ::testing::Values(
+        CodeCase{"UnknownCommand", Board::Fresh, "configure", {}, 1, std::string("Unknown command: configure.") + kUsageHint},
+        CodeCase{"SwitchWithoutValue", Board::Fresh, "set /irq \"\"", {}, 1,
+                 std::string("The switch /irq needs a value.") + kUsageHint},
+        CodeCase{"RefusedSetting", Board::Registered, "set /mem D0000 /port 300 /irq 16", {}, 4, "IRQ not in acceptable range"},
+        CodeCase{"NoDriverFile", Board::Fresh, "install", {}, 6, "Driver file not found"},
+        CodeCase{"ServiceNotCreated", Board::DriverFile, "install", {{"CreateServiceA", ERROR_ACCESS_DENIED}}, 5,
+                 "Create service failed: installation aborted"},
+        CodeCase{"WritesFail", Board::Registered, std::string("set ") + kBoard, {{"RegSetValueExA", ERROR_ACCESS_DENIED}},
+                 9, "Not every setting could be stored: see the lines above."},
+        CodeCase{"DriverRuns", Board::Running, std::string("install ") + kBoard, {}, 3010,
+                 "The driver is running: it takes the new settings at its next start."},
+        CodeCase{"DriverRunsUnderAnInstaller", Board::Running, std::string("install /installer ") + kBoard, {}, 0,
+                 "The driver is running: it takes the new settings at its next start."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The codes a script must tell from a failure: another set-up running, and
+// a run without the rights. Reading needs neither the lock nor the rights.
+TEST_F(CCfgTest, WaitsForNoOtherSetUpAndNeedsTheRightsToWrite)
+{
+    ASSERT_TRUE(RegisterBoardDriver(SERVICE_DEMAND_START));
+    {
+        const fw::UniqueKernelHandle lock(CreateMutexA(nullptr, TRUE, "Global\\Tessaline.QB480.Setup"));
+        ASSERT_TRUE(lock);
+        const CfgResult busy = Run(std::string("set ") + kBoard);
+        EXPECT_EQ(busy.code, 1618u);
+        EXPECT_EQ(busy.lines, Texts{"Another configuration or firmware load is running on this machine. Run "
+                                    "qb480cfg.exe again when it has ended."});
+        EXPECT_EQ(Run("show").code, 0u);
+    }
+    const fw::UniqueKernelHandle limited = NonAdministratorToken();
+    ASSERT_TRUE(limited);
+    const CfgResult refused = Run(std::string("set ") + kBoard, {}, limited.get());
+    EXPECT_EQ(refused.code, 8u);
+    EXPECT_EQ(refused.lines, Texts{"Administrator rights are needed to configure the QB480 board."});
+    EXPECT_FALSE(KeyExists(kParamKey));
+    EXPECT_EQ(Run("show", {}, limited.get()).code, 0u);
+    const CfgResult noLog = Run("show /log \"no such folder\\run.log\"");
+    EXPECT_EQ(noLog.code, 1u);
+    EXPECT_EQ(noLog.lines, Texts{"The log file no such folder\\run.log cannot be opened."});
+}
