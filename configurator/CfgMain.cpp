@@ -4,13 +4,13 @@
 // a window.
 #include <windows.h>
 
-#include "AdminRights.h"
 #include "CfgCommands.h"
 #include "CommandLine.h"
 #include "Console.h"
 #include "ExitCodes.h"
 #include "LogFile.h"
 #include "Reporter.h"
+#include "SetUpStart.h"
 #include "SetupLock.h"
 #include "qb480version.h"
 
@@ -57,13 +57,8 @@ void Run(const CfgArguments& arguments, CReporter& reporter)
     // A firmware load registers the board's services too: one set-up at a
     // time, and nothing written without the rights.
     const CSetupLock lock;
-    if (lock.GetState() == CSetupLock::State::Busy)
-        return reporter.Fail(kExitBusy, kAnotherRun);
-    if (!HoldsAdministratorRights())
-        return reporter.Fail(kExitNotAdministrator, kNotAdministrator);
-    if (lock.GetState() != CSetupLock::State::Held)
-        return reporter.Fail(kExitBusy, kAnotherRun);
-    RunCommand(arguments, reporter);
+    if (MaySetUp(lock, {kAnotherRun, kNotAdministrator}, reporter))
+        RunCommand(arguments, reporter);
 }
 
 }  // namespace

@@ -62,6 +62,14 @@ std::string JudgeBoardResources(const Settings& settings, const BoardState& stat
 {
     if (!BoardGiven(settings))
         return std::string();
+    // The values given first, so that a wrong one is named for itself, not
+    // for a value the machine has not stored yet.
+    const BoardCheck given[] = {settings.memory ? CheckMemoryAddress(*settings.memory) : BoardCheck::Ok,
+                                settings.port ? CheckPortAddress(*settings.port) : BoardCheck::Ok,
+                                settings.irq ? CheckIrq(*settings.irq) : BoardCheck::Ok};
+    for (const BoardCheck check : given)
+        if (check != BoardCheck::Ok)
+            return BoardCheckMessage(check);
     const BoardResources merged = MergedResources(settings, state);
     return BoardCheckMessage(ValidateBoardResources(merged.memory, merged.port, merged.irq));
 }

@@ -12,8 +12,8 @@ class CReporter;
 
 // The board resources as the board settings dialog would store them: the
 // ones given over the ones stored (0 for a value not stored, as the dialog
-// shows it), judged all three by its rules. The rule's text when refused;
-// empty when they pass or none is given.
+// shows it), judged all three by its rules, after each value given by its
+// own. The rule's text when refused; empty when they pass or none is given.
 std::string JudgeBoardResources(const Settings& settings, const BoardState& state);
 
 // Stores what settings give, in the order the dialogs store it: the board

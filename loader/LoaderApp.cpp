@@ -1,6 +1,5 @@
 #include <windows.h>
 
-#include "AdminRights.h"
 #include "App.h"
 #include "CommandLine.h"
 #include "ExitCodes.h"
@@ -10,6 +9,7 @@
 #include "LogFile.h"
 #include "MessageBox.h"
 #include "Reporter.h"
+#include "SetUpStart.h"
 #include "SetupLock.h"
 #include "qb480version.h"
 
@@ -65,16 +65,10 @@ private:
         if (!arguments.error.empty())
             return reporter.Fail(kExitUsage, arguments.error.c_str());
         // Before anything else: two loads would fight over the one helper
-        // service.
+        // service; nothing is written or registered without the rights.
         const CSetupLock lock;
-        if (lock.GetState() == CSetupLock::State::Busy)
-            return reporter.Fail(kExitBusy, kAnotherLoad);
-        // Without the rights every later step fails with a misleading
-        // message; nothing is written or registered before this check.
-        if (!HoldsAdministratorRights())
-            return reporter.Fail(kExitNotAdministrator, kNotAdministrator);
-        if (lock.GetState() != CSetupLock::State::Held)
-            return reporter.Fail(kExitBusy, kAnotherLoad);
+        if (!MaySetUp(lock, {kAnotherLoad, kNotAdministrator}, reporter))
+            return;
         if (arguments.quiet)
             return RunLoadSequence(arguments, reporter, nullptr);
         CLoaderDlg dialog(arguments, reporter);
