@@ -2,7 +2,9 @@
 """Installs, uses, upgrades and removes the release's installer packages
 through Wine's own msiexec, each case in a fresh Wine prefix copied from a
 template, as on a machine that has never seen the board. The x86 package
-in a win64 prefix is refused, and installs nothing.
+in a win64 prefix is refused, and installs nothing. Given the board's
+properties, a package sets the board up through the configurator; a
+setting the configurator refuses fails the installation.
 
 usage: run_install.py VERSION [x64-win64] [x86-win32] [x86-win64]   (default: all three)
 
@@ -31,10 +33,15 @@ QUIET = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subproc
 WINE_TIMEOUT = 180
 # wine hands a Windows exit code to Unix in its low byte only.
 SUCCESS, INSTALL_FAILURE, OTHER_VERSION_INSTALLED = 0, 1603 & 0xFF, 1638 & 0xFF
+# A failed custom action ends msiexec with 1603 on Windows, 1627 under Wine.
+ACTION_FAILURE = {INSTALL_FAILURE, 1627 & 0xFF}
 UNINSTALL = r"Software\Microsoft\Windows\CurrentVersion\Uninstall"
 SERVICES = r"HKLM\SYSTEM\CurrentControlSet\Services"
 # The installing user's value that keys the Start-menu entries.
 START_MENU_KEY = r"HKCU\Software\Tessaline\QB480"
+PARAMETERS = SERVICES + r"\VDXQB480\Parameters"
+# Where the packages have the configurator append its lines.
+CONFIGURATOR_LOG = ("windows", "Temp", "qb480cfg.log")
 FIRMWARE_FOLDER = "QB480 firmware"
 FIRMWARE_FILE = "qb480fw.hex"
 
@@ -70,6 +77,11 @@ def content(path):
         return None
     with open(path, "rb") as f:
         return f.read()
+
+
+def configurator_log(machine):
+    """The lines the installations had the configurator append, "" for none."""
+    return (content(machine.c(*CONFIGURATOR_LOG)) or b"").decode("latin-1").replace("\r", "")
 
 
 def windows_path(unix_path):
@@ -387,6 +399,42 @@ class Cases:
             self.check(layout, not changed, "the board's service, keys and files are as they were%s"
                        % (": not " + ", ".join(changed) if changed else ""))
 
+    def configured(self, layout):
+        """The board's properties: the installation sets the board up, and
+        a refused setting fails it, rolls it back and writes no value."""
+        msi = self.release.msi[layout.package]
+        for given, refused in ((["QB480_MEMSEG=D0000", "QB480_PORT=300", "QB480_IRQ=5"], False), (["QB480_IRQ=99"], True)):
+            with self.machine(layout) as machine:
+                shutil.copy(os.path.join(layout.build, "tests", "drivers", "fakevdx.sys"),
+                            machine.c("windows", "system32", "drivers", "vdxqb480.sys"))
+                code = self.timed_msiexec(machine, layout, "install with " + " ".join(given), "/i", windows_path(msi),
+                                          "/qn", *given)
+                log = configurator_log(machine)
+                for line in log.strip().splitlines():
+                    print("      " + line)
+                values = machine.reg_values(PARAMETERS, self.win64(layout)) or {}
+                board = {name: values.get(name) for name in ("MEM_SEG", "PORT", "IRQ")}
+                installed = [below for below in self.installed_files(layout, layout.package) if os.path.exists(machine.c(below))]
+                if refused:
+                    self.check(layout, code in ACTION_FAILURE, "msiexec with %s fails (exit %d)" % (given[0], code))
+                    self.check(layout, log.rstrip().endswith("exit code 4") and not installed and
+                               board == dict.fromkeys(board),
+                               "the configurator refused it (its log ends %r), the files are rolled back%s and the "
+                               "board's values unwritten (%s)" % (log.rstrip()[-11:], installed or "", board))
+                    continue
+                service = machine.wine(r"C:\windows\system32\sc.exe", "qc", "VDXQB480")
+                self.check(layout, code == SUCCESS and service.returncode == 0 and
+                           board == {"MEM_SEG": "0xd0000", "PORT": "0x300", "IRQ": "0x5"} and
+                           log.rstrip().endswith("exit code 0"),
+                           "msiexec with %s registers the board's service and writes its settings (exit %d, "
+                           "service %s, %s, the configurator's log ends %r)"
+                           % (" ".join(given), code, service.returncode == 0, board, log.rstrip()[-11:]))
+                code = self.timed_msiexec(machine, layout, "uninstall", "/x", msi_property(msi, "ProductCode"), "/qn")
+                after = machine.reg_values(PARAMETERS, self.win64(layout)) or {}
+                self.check(layout, code == SUCCESS and {name: after.get(name) for name in board} == board and
+                           configurator_log(machine) == log,
+                           "removal keeps the board's settings and runs no configurator (exit %d)" % code)
+
     def installed_snapshot(self, machine, layout):
         """Name, size and modification time of every installed file."""
         snapshot = {}
@@ -481,7 +529,7 @@ def main():
         cases = Cases(checks, Release(version, scratch))
         for layout in layouts:
             refused = layout.package == "x86" and layout.winearch == "win64"
-            for case in (cases.refused,) if refused else (cases.lifecycle, cases.versions):
+            for case in (cases.refused,) if refused else (cases.lifecycle, cases.versions, cases.configured):
                 try:
                     case(layout)
                 except (OSError, subprocess.SubprocessError, ValueError) as error:
