@@ -359,6 +359,8 @@ class Cases:
             if not self.check(layout, code == SUCCESS, "msiexec /i /qn succeeds (exit %d)" % code):
                 return
             product_code = self.expect_installed(machine, layout, msi, self.release.version)
+            self.check(layout, not os.path.exists(machine.c(*CONFIGURATOR_LOG)),
+                       "without the board's properties the configurator does not run")
 
             # The board's own files, where the guide says to put them.
             board = os.path.join(layout.build, "tests", "drivers")
