@@ -108,19 +108,16 @@ def condition_holds(condition, properties):
     def value(name):
         return properties.get(name, "")
 
-    def parse(at):  # or-expression
-        result, at = parse_and(at)
-        while at < len(tokens) and tokens[at] == "OR":
-            right, at = parse_and(at + 1)
-            result = result or right
+    def chain(at, operator, operand):
+        """operand (operator operand)*: OR binds looser than AND."""
+        result, at = operand(at)
+        while at < len(tokens) and tokens[at] == operator:
+            right, at = operand(at + 1)
+            result = (result or right) if operator == "OR" else (result and right)
         return result, at
 
-    def parse_and(at):
-        result, at = parse_not(at)
-        while at < len(tokens) and tokens[at] == "AND":
-            right, at = parse_not(at + 1)
-            result = result and right
-        return result, at
+    def parse(at):
+        return chain(at, "OR", lambda at: chain(at, "AND", parse_not))
 
     def parse_not(at):
         if tokens[at] == "NOT":
