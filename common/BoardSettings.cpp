@@ -26,13 +26,13 @@ BoardResources ReadBoardResources()
     return resources;
 }
 
+std::uint32_t HexEntryValue(const std::string& text) { return ParseHexText(SystemUpperCase(text).c_str()); }
+
 JudgedResources JudgeBoardEntries(const std::string& memoryText, const std::string& portText, std::uint32_t irq)
 {
-    const std::string memory = SystemUpperCase(memoryText);
-    const std::string port = SystemUpperCase(portText);
     JudgedResources judged;
-    judged.resources.memory = ParseHexText(memory.c_str());
-    judged.resources.port = ParseHexText(port.c_str());
+    judged.resources.memory = HexEntryValue(memoryText);
+    judged.resources.port = HexEntryValue(portText);
     judged.resources.irq = irq;
     judged.check = ValidateBoardResources(judged.resources.memory, judged.resources.port, irq);
     return judged;
@@ -56,7 +56,7 @@ bool StoreBoardResources(const BoardResources& resources)
         fw::AppMessageBox("Could not write Port");
         stored = false;
     }
-    fw::AppMessageBox("Configuration stored in the Registry");
+    fw::DoneBox("Configuration stored in the Registry");
     return stored;
 }
 

@@ -19,6 +19,10 @@ struct BoardResources {
 // cannot be read.
 BoardResources ReadBoardResources();
 
+// A hexadecimal entry as the dialog converts it: upper-cased with the
+// system's rule, then read by ParseHexText, which never fails.
+std::uint32_t HexEntryValue(const std::string& text);
+
 // The entries as the dialog judges them: both hexadecimal texts upper-cased
 // with the system's rule and converted, then the board rules applied. The
 // resources are meaningful only when the check is Ok.

@@ -1,13 +1,14 @@
 #include "Reporter.h"
 
 #include "EntryText.h"
+#include "Console.h"
 #include "ExitCodes.h"
 #include "LogFile.h"
 
 namespace qb480 {
 
-CReporter::CReporter(bool quiet, fw::CLogFile* log)
-    : m_quiet(quiet), m_log(log), m_previous(fw::SetMessageSink(this))
+CReporter::CReporter(ReportTo to, fw::CLogFile* log)
+    : m_to(to), m_log(log), m_previous(fw::SetMessageSink(this))
 {
 }
 
@@ -19,17 +20,28 @@ void CReporter::Note(const std::string& text)
         m_log->Line(text);
 }
 
+void CReporter::Print(const std::string& text)
+{
+    Note(text);
+    if (m_to == ReportTo::Console)
+        fw::WriteOutputLine(text);
+}
+
 void CReporter::Show(const char* text)
 {
+    // A console's lines are the messages themselves, and its log the same
+    // lines; the window programs' logs tell messages from steps.
+    if (m_to == ReportTo::Console)
+        return Print(text);
     Note(std::string("Message: ") + text);
-    if (!m_quiet)
+    if (m_to == ReportTo::Boxes)
         fw::ShowMessageBox(text);
 }
 
 void CReporter::OnMessage(const char* text, fw::MessageKind kind)
 {
     if (kind == fw::MessageKind::Failure)
-        m_stepFailed = true;
+        ++m_failures;
     Show(text);
 }
 
@@ -40,15 +52,17 @@ void CReporter::Fail(int code, const char* text)
     if (!m_ended)
         m_code = code;
     m_ended = true;
-    Show(text);
+    if (text)
+        Show(text);
 }
 
-void CReporter::Succeed(const char* text)
+void CReporter::Succeed(const char* text, int doneCode)
 {
     if (!m_ended)
-        m_code = m_stepFailed ? kExitStepFailed : kExitDone;
+        m_code = m_failures ? kExitStepFailed : doneCode;
     m_ended = true;
-    Show(text);
+    if (text)
+        Show(text);
 }
 
 int CReporter::Finish()

@@ -1,7 +1,8 @@
 #pragma once
 // Where a run's messages go: the message box as the dialogs have always
-// shown them, or, for a quiet run, no window at all. A log, when there is
-// one, gets every message and every step besides. While it lives it also
+// shown them; for a quiet run, no window at all; for a console program,
+// a line each on standard output. A log, when there is one, gets every
+// message and every step besides. While it lives it also
 // takes the messages that shared steps raise through fw::AppMessageBox.
 // It keeps the run's exit code (ExitCodes.h and the program's own).
 #include <string>
@@ -14,24 +15,32 @@ class CLogFile;
 
 namespace qb480 {
 
+enum class ReportTo { Boxes, LogOnly, Console };
+
 class CReporter : public fw::CMessageSink {
 public:
     // log: null when the run keeps none.
-    CReporter(bool quiet, fw::CLogFile* log);
+    CReporter(ReportTo to, fw::CLogFile* log);
     ~CReporter();
     CReporter(const CReporter&) = delete;
     CReporter& operator=(const CReporter&) = delete;
 
-    bool Quiet() const { return m_quiet; }
+    bool Quiet() const { return m_to != ReportTo::Boxes; }
 
     // A step of the run, for the log only.
     void Note(const std::string& text);
+    // A line of a console program's output, which its log gets too; the
+    // log only for the others.
+    void Print(const std::string& text);
     // The run ends with this message and code; the steps that follow
-    // (removing what the run registered) may still report.
+    // (removing what the run registered) may still report. text null: the
+    // step that failed has said why.
     void Fail(int code, const char* text);
-    // The run's goal reached: 0, or kExitStepFailed when a step reported a
-    // failure on the way.
-    void Succeed(const char* text);
+    // The run's goal reached: doneCode, or kExitStepFailed when a step
+    // reported a failure on the way. text null: nothing more to say.
+    void Succeed(const char* text, int doneCode = 0);
+    // How many failures the steps have reported so far.
+    int FailuresReported() const { return m_failures; }
 
     int ExitCode() const { return m_code; }
     // The log's last line, "exit code N"; the code.
@@ -42,10 +51,10 @@ public:
 private:
     void Show(const char* text);
 
-    bool m_quiet;
+    ReportTo m_to;
     fw::CLogFile* m_log;
     fw::CMessageSink* m_previous;
-    bool m_stepFailed = false;
+    int m_failures = 0;
     bool m_ended = false;
     int m_code = 0;
 };

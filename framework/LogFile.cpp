@@ -12,7 +12,7 @@ void AppendDigits(std::string& text, unsigned value, int digits)
     text.append(field, static_cast<std::size_t>(digits));
 }
 
-// "YYYY-MM-DD HH:MM:SS", without the C library's formatted output.
+// Without the C library's formatted output.
 std::string Timestamp(const SYSTEMTIME& time)
 {
     std::string text;
@@ -32,6 +32,13 @@ std::string Timestamp(const SYSTEMTIME& time)
 
 }  // namespace
 
+std::string LocalTimestamp()
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return Timestamp(now);
+}
+
 bool CLogFile::Open(const std::string& path)
 {
     // FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the
@@ -45,9 +52,7 @@ void CLogFile::Line(const std::string& text)
 {
     if (!m_file)
         return;
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    std::string line = Timestamp(now) + " " + text + "\r\n";
+    std::string line = LocalTimestamp() + " " + text + "\r\n";
     for (std::size_t i = 0; i + 2 < line.size(); ++i)
         if (line[i] == '\r' || line[i] == '\n')
             line[i] = ' ';

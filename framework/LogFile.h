@@ -10,6 +10,9 @@
 
 namespace fw {
 
+// The local date and time as "YYYY-MM-DD HH:MM:SS", as the log stamps its lines.
+std::string LocalTimestamp();
+
 class CLogFile {
 public:
     // Creates the file when missing; false when it cannot be opened so.

@@ -46,6 +46,8 @@ void AppMessageBox(const char* text) { Report(text, MessageKind::Failure); }
 
 void EntryRefusedBox(const char* text) { Report(text, MessageKind::EntryRefused); }
 
+void DoneBox(const char* text) { Report(text, MessageKind::Done); }
+
 void ShowMessageBox(const char* text) { ShowBox(text, MB_ICONEXCLAMATION); }
 
 void ShowInformationBox(const char* text) { ShowBox(text, MB_ICONINFORMATION); }

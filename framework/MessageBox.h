@@ -11,6 +11,7 @@ namespace fw {
 enum class MessageKind {
     Failure,       // a step failed
     EntryRefused,  // an entry in a dialog still open, which the operator corrects there
+    Done,          // a step tells that it succeeded, in the same box
 };
 
 // Takes this thread's messages instead of the box while installed.
@@ -28,6 +29,7 @@ CMessageSink* SetMessageSink(CMessageSink* sink);
 // To the sink, or else the box.
 void AppMessageBox(const char* text);
 void EntryRefusedBox(const char* text);
+void DoneBox(const char* text);
 
 // The box itself, whatever sink is installed. Owned by the window of the
 // innermost CMessageOwner while that window is visible, else by

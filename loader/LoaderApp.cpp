@@ -50,7 +50,7 @@ public:
                 fw::ShowMessageBox(("The log file " + *arguments.logFile + " cannot be opened.").c_str());
             return kExitUsage;
         }
-        CReporter reporter(arguments.quiet, log.IsOpen() ? &log : nullptr);
+        CReporter reporter(arguments.quiet ? ReportTo::LogOnly : ReportTo::Boxes, log.IsOpen() ? &log : nullptr);
         reporter.Note(std::string("qb480load ") + QB480_VERSION_TEXT + ", command line: " + GetCommandLineA());
         Run(arguments, reporter);
         const int code = reporter.Finish();

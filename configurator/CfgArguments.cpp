@@ -1,0 +1,126 @@
+#include "CfgArguments.h"
+
+#include "SettingsValues.h"
+
+namespace qb480 {
+
+const char kCfgUsage[] =
+    "qb480cfg.exe show\n"
+    "qb480cfg.exe install [SETTINGS] [/settings FILE] [/installer]\n"
+    "qb480cfg.exe set SETTINGS\n"
+    "qb480cfg.exe export FILE\n"
+    "qb480cfg.exe import FILE\n"
+    "qb480cfg.exe remove\n"
+    "qb480cfg.exe /?\n\n"
+    "SETTINGS: [/mem SEG] [/port PORT] [/irq IRQ] [/prefix TEXT] [/first N | /first none]\n"
+    "every command also takes [/log FILE]\n"
+    "/settings FILE: a settings file that install applies as import does, the\n"
+    "switches over it. /installer: for a Windows Installer package, 0 instead of\n"
+    "3010.\n\n"
+    "Exit codes: 0 done, 1 command line or log, 2 settings file, 3 driver active,\n"
+    "4 setting refused, 5 service registration, 6 driver file not found,\n"
+    "8 no administrator, 9 done but a step failed, 1618 another configuration\n"
+    "or firmware load is running, 3010 done: the driver takes it at its next start.";
+
+namespace {
+
+struct CommandName {
+    const char* name;
+    CfgCommand command;
+};
+
+constexpr CommandName kCommands[] = {
+    {"show", CfgCommand::Show},     {"install", CfgCommand::Install}, {"set", CfgCommand::Set},
+    {"export", CfgCommand::Export}, {"import", CfgCommand::Import},   {"remove", CfgCommand::Remove},
+};
+
+bool IsSwitch(const std::string& argument)
+{
+    return argument.size() > 1 && (argument[0] == '/' || argument[0] == '-');
+}
+
+std::optional<std::string>* ValueSlot(CfgArguments& parsed, const std::string& name)
+{
+    CfgSettingTexts& s = parsed.settings;
+    for (const auto& [switchName, slot] : {std::pair{"log", &parsed.logFile}, std::pair{"settings", &parsed.settingsFile},
+                                           std::pair{"mem", &s.memory},
+                                           std::pair{"port", &s.port}, std::pair{"irq", &s.irq},
+                                           std::pair{"prefix", &s.prefix}, std::pair{"first", &s.first}})
+        if (settings::SameName(name, switchName))
+            return slot;
+    return nullptr;
+}
+
+bool TakesFileWord(CfgCommand command) { return command == CfgCommand::Export || command == CfgCommand::Import; }
+
+void TakeWord(CfgArguments& parsed, const std::string& word)
+{
+    if (parsed.command == CfgCommand::None) {
+        for (const CommandName& known : kCommands)
+            if (settings::SameName(word, known.name))
+                parsed.command = known.command;
+        if (parsed.command == CfgCommand::None)
+            parsed.error = "Unknown command: " + word + ".";
+        return;
+    }
+    if (TakesFileWord(parsed.command) && !parsed.file)
+        parsed.file = word;
+    else
+        parsed.error = "Unexpected argument: " + word + ".";
+}
+
+// What the command still lacks or takes that it must not.
+void CheckCommand(CfgArguments& parsed)
+{
+    const bool takesSettings = parsed.command == CfgCommand::Install || parsed.command == CfgCommand::Set;
+    const bool install = parsed.command == CfgCommand::Install;
+    if (parsed.command == CfgCommand::None)
+        parsed.error = "No command given.";
+    else if (TakesFileWord(parsed.command) && !parsed.file)
+        parsed.error = "The command needs a FILE.";
+    else if (parsed.command == CfgCommand::Set && !parsed.settings.Any())
+        parsed.error = "set needs at least one setting.";
+    else if (!takesSettings && parsed.settings.Any())
+        parsed.error = "Only install and set take settings.";
+    else if (!install && (parsed.installer || parsed.settingsFile))
+        parsed.error = "Only install takes /settings and /installer.";
+}
+
+}  // namespace
+
+CfgArguments ParseCfgArguments(const std::vector<std::string>& arguments)
+{
+    CfgArguments parsed;
+    for (std::size_t i = 0; i < arguments.size() && parsed.error.empty(); ++i) {
+        const std::string& argument = arguments[i];
+        if (!IsSwitch(argument)) {
+            TakeWord(parsed, argument);
+            continue;
+        }
+        const std::string name = argument.substr(1);
+        if (name == "?") {
+            parsed.command = CfgCommand::Help;
+            return parsed;
+        }
+        if (settings::SameName(name, "installer")) {
+            parsed.installer = true;
+            continue;
+        }
+        std::optional<std::string>* const slot = ValueSlot(parsed, name);
+        if (!slot)
+            parsed.error = "Unknown switch: " + argument + ".";
+        else if (*slot)
+            parsed.error = "The switch " + argument + " is given twice.";
+        else if (i + 1 < arguments.size() && !arguments[i + 1].empty())
+            *slot = arguments[++i];
+        else
+            parsed.error = "The switch " + argument + " needs a value.";
+    }
+    if (parsed.error.empty())
+        CheckCommand(parsed);
+    if (!parsed.error.empty())
+        parsed.error += " qb480cfg.exe /? shows the usage.";
+    return parsed;
+}
+
+}  // namespace qb480

@@ -1,0 +1,48 @@
+#pragma once
+// The configurator's command line:
+//   qb480cfg.exe show | install [SETTINGS] [/settings FILE] [/installer]
+//              | set SETTINGS | export FILE | import FILE | remove | /?
+//   SETTINGS: [/mem SEG] [/port PORT] [/irq IRQ] [/prefix TEXT] [/first N | /first none]
+//   every command also takes [/log FILE]
+// Portable, so that the rules are unit-tested natively. The values are
+// taken as typed: the board's rules judge them before anything is written.
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qb480 {
+
+enum class CfgCommand { None, Help, Show, Install, Set, Export, Import, Remove };
+
+// The SETTINGS switches, as typed.
+struct CfgSettingTexts {
+    std::optional<std::string> memory;
+    std::optional<std::string> port;
+    std::optional<std::string> irq;
+    std::optional<std::string> prefix;
+    std::optional<std::string> first;  // a number or "none"
+
+    bool Any() const { return memory || port || irq || prefix || first; }
+};
+
+struct CfgArguments {
+    CfgCommand command = CfgCommand::None;
+    std::optional<std::string> file;          // export and import
+    std::optional<std::string> settingsFile;  // install's /settings
+    std::optional<std::string> logFile;
+    // install run by a Windows Installer package, which takes every code
+    // but 0 as failure
+    bool installer = false;
+    CfgSettingTexts settings;
+    std::string error;  // why the line is refused; empty when it is not
+};
+
+// arguments: the split command line after the program's name. Commands and
+// switches are matched without regard to case; switches begin with '/' or
+// '-'; a value is the next argument, whatever it holds, but not empty.
+CfgArguments ParseCfgArguments(const std::vector<std::string>& arguments);
+
+// What /? prints.
+extern const char kCfgUsage[];
+
+}  // namespace qb480

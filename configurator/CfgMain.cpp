@@ -1,0 +1,92 @@
+// qb480cfg.exe: the board's configuration from a command line, for scripts
+// and deployment tools. The shell waits for a console program and reads its
+// exit code; every message goes to standard output (and the log), never to
+// a window.
+#include <windows.h>
+
+#include "AdminRights.h"
+#include "CfgCommands.h"
+#include "CommandLine.h"
+#include "Console.h"
+#include "ExitCodes.h"
+#include "LogFile.h"
+#include "Reporter.h"
+#include "SetupLock.h"
+#include "qb480version.h"
+
+namespace qb480 {
+
+namespace {
+
+constexpr char kNotAdministrator[] = "Administrator rights are needed to configure the QB480 board.";
+constexpr char kAnotherRun[] =
+    "Another configuration or firmware load is running on this machine. Run qb480cfg.exe again when it has ended.";
+
+CfgArguments CommandLineArguments()
+{
+    std::vector<std::string> arguments = fw::SplitCommandLine(GetCommandLineA());
+    arguments.erase(arguments.begin());
+    return ParseCfgArguments(arguments);
+}
+
+void RunCommand(const CfgArguments& arguments, CReporter& reporter)
+{
+    switch (arguments.command) {
+    case CfgCommand::Install:
+        return RunInstall(arguments, reporter);
+    case CfgCommand::Set:
+        return RunSet(arguments, reporter);
+    case CfgCommand::Import:
+        return RunImport(*arguments.file, reporter);
+    case CfgCommand::Remove:
+        return RunRemove(reporter);
+    default:
+        return;
+    }
+}
+
+void Run(const CfgArguments& arguments, CReporter& reporter)
+{
+    if (!arguments.error.empty())
+        return reporter.Fail(kExitUsage, arguments.error.c_str());
+    // Reading changes nothing: it needs neither the rights nor the lock.
+    if (arguments.command == CfgCommand::Show)
+        return RunShow(reporter);
+    if (arguments.command == CfgCommand::Export)
+        return RunExport(*arguments.file, reporter);
+    // A firmware load registers the board's services too: one set-up at a
+    // time, and nothing written without the rights.
+    const CSetupLock lock;
+    if (lock.GetState() == CSetupLock::State::Busy)
+        return reporter.Fail(kExitBusy, kAnotherRun);
+    if (!HoldsAdministratorRights())
+        return reporter.Fail(kExitNotAdministrator, kNotAdministrator);
+    if (lock.GetState() != CSetupLock::State::Held)
+        return reporter.Fail(kExitBusy, kAnotherRun);
+    RunCommand(arguments, reporter);
+}
+
+}  // namespace
+
+}  // namespace qb480
+
+int main()
+{
+    using namespace qb480;
+    // A drive without a medium must not raise the system's box.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    const CfgArguments arguments = CommandLineArguments();
+    if (arguments.command == CfgCommand::Help) {
+        fw::WriteOutputLine(kCfgUsage);
+        return kExitDone;
+    }
+    fw::CLogFile log;
+    if (arguments.logFile && !log.Open(*arguments.logFile)) {
+        fw::WriteOutputLine("The log file " + *arguments.logFile + " cannot be opened.");
+        return kExitUsage;
+    }
+    CReporter reporter(ReportTo::Console, log.IsOpen() ? &log : nullptr);
+    reporter.Note(std::string("qb480cfg ") + QB480_VERSION_TEXT + ", command line: " + GetCommandLineA());
+    Run(arguments, reporter);
+    return reporter.Finish();
+}

@@ -1,0 +1,7 @@
+#include "ConfigurationVariant.h"
+
+namespace qb480 {
+
+const ServiceVariant kServiceVariant = kConfigurationVariant;
+
+}  // namespace qb480

@@ -1,0 +1,73 @@
+#include "ShowLines.h"
+
+#include "EntryText.h"
+#include "PortModes.h"
+#include "SettingsNames.h"
+
+namespace qb480 {
+
+namespace {
+
+using namespace settings;
+
+constexpr char kNotStored[] = "(not stored)";
+
+const char* ServiceText(DriverServiceState service)
+{
+    switch (service) {
+    case DriverServiceState::Running:
+        return "running";
+    case DriverServiceState::Stopped:
+        return "stopped";
+    case DriverServiceState::Absent:
+        break;
+    }
+    return "absent";
+}
+
+std::string Decimal(const std::optional<std::uint32_t>& value)
+{
+    return value ? fw::DecimalText(*value) : kNotStored;
+}
+
+const char* YesNo(bool value) { return value ? kYes : kNo; }
+
+std::string PortLine(const PortView& port)
+{
+    const SpecialModes modes = UnpackSpecialModes(port.stored.value_or(kDefaultSpecialModes));
+    return std::string(kPortSection) + " " + port.name + ": " + kRxTimeoutKey + " " + fw::DecimalText(modes.rxTimeout) +
+           ", " + kRxThresholdKey + " " + fw::DecimalText(modes.rxThreshold) + ", " + kTxLoadKey + " " +
+           fw::DecimalText(modes.txLoad) + ", " + kMultidropKey + " " + YesNo(modes.multidrop) + ", " +
+           kHalfDuplexKey + " " + YesNo(modes.halfDuplex) + (port.stored ? "" : " (not stored: the default)");
+}
+
+std::string PrefixText(const BoardState& state)
+{
+    if (state.prefixTooLong)
+        return "(too long to name the ports)";
+    return state.prefix ? *state.prefix : kNotStored;
+}
+
+}  // namespace
+
+std::vector<std::string> ShowLines(const BoardState& state)
+{
+    std::vector<std::string> lines = {
+        std::string("Service VDXQB480: ") + ServiceText(state.service),
+        "Driver version: " + state.driverVersion,
+        "Firmware version: " + state.firmwareVersion,
+        // As the board settings dialog shows them: 0 for a value not stored.
+        std::string(kMemoryKey) + ": " + fw::HexText(state.memory.value_or(0)),
+        std::string(kPortKey) + ": " + fw::HexText(state.port.value_or(0)),
+        std::string(kIrqKey) + ": " + fw::DecimalText(state.irq.value_or(0)),
+        std::string(kPrefixKey) + ": " + PrefixText(state),
+        std::string(kFirstPortKey) + ": " + (state.firstPort ? fw::DecimalText(*state.firstPort) : kNone),
+        "TotalNumberOfPorts: " + Decimal(state.totalPorts),
+        "PortsStartingAt: " + Decimal(state.portsStartingAt),
+    };
+    for (const PortView& port : state.ports)
+        lines.push_back(PortLine(port));
+    return lines;
+}
+
+}  // namespace qb480

@@ -1,0 +1,81 @@
+#include "StoreSettings.h"
+
+#include "BoardSettings.h"
+#include "MessageBox.h"
+#include "PortModeWords.h"
+#include "PortNamePrefix.h"
+#include "PortNumbering.h"
+#include "Reporter.h"
+
+namespace qb480 {
+
+namespace {
+
+bool BoardGiven(const Settings& settings) { return settings.memory || settings.port || settings.irq; }
+
+BoardResources MergedResources(const Settings& settings, const BoardState& state)
+{
+    BoardResources resources;
+    resources.memory = settings.memory.value_or(state.memory.value_or(0));
+    resources.port = settings.port.value_or(state.port.value_or(0));
+    resources.irq = settings.irq.value_or(state.irq.value_or(0));
+    return resources;
+}
+
+// The dialogs' writes say nothing when the key cannot be opened: a dialog
+// closes as if stored. A script must learn it.
+template <typename Store>
+void StoreAndTell(const CReporter& reporter, const char* what, Store store)
+{
+    const int before = reporter.FailuresReported();
+    if (!store() && reporter.FailuresReported() == before)
+        fw::AppMessageBox((std::string(what) + " not stored: the driver's parameter key cannot be opened.").c_str());
+}
+
+bool AnyModeGiven(const PortModesSetting& port)
+{
+    return port.rxTimeout || port.rxThreshold || port.txLoad || port.multidrop || port.halfDuplex;
+}
+
+std::uint32_t StoredWord(const BoardState& state, std::uint32_t number)
+{
+    for (const PortView& port : state.ports)
+        if (port.number == number && port.stored)
+            return *port.stored;
+    return kDefaultSpecialModes;
+}
+
+void StorePortModes(const Settings& settings, const BoardState& state)
+{
+    // The ports are named by the prefix just stored, as the advanced
+    // options will look them up.
+    std::string prefix = state.prefix.value_or(kDefaultPrefix);
+    ReadPortNamePrefix(prefix);
+    for (const PortModesSetting& port : settings.ports)
+        if (AnyModeGiven(port))
+            StoreSpecialModes(PortName(prefix, port.number), ApplyPortModes(StoredWord(state, port.number), port));
+}
+
+}  // namespace
+
+std::string JudgeBoardResources(const Settings& settings, const BoardState& state)
+{
+    if (!BoardGiven(settings))
+        return std::string();
+    const BoardResources merged = MergedResources(settings, state);
+    return BoardCheckMessage(ValidateBoardResources(merged.memory, merged.port, merged.irq));
+}
+
+void StoreSettings(const Settings& settings, const BoardState& state, const CReporter& reporter)
+{
+    if (BoardGiven(settings))
+        StoreAndTell(reporter, "The board settings",
+                     [&] { return StoreBoardResources(MergedResources(settings, state)); });
+    if (settings.prefix)
+        StoreAndTell(reporter, "The Port Name Prefix", [&] { return StoreEnteredPrefix(*settings.prefix); });
+    if (settings.numberingGiven)
+        StoreFirstPort(settings.firstPort);
+    StorePortModes(settings, state);
+}
+
+}  // namespace qb480

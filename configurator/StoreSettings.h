@@ -1,0 +1,26 @@
+#pragma once
+// Settings from the command line or a file stored through the dialogs'
+// own writes.
+#include <string>
+
+#include "BoardState.h"
+#include "SettingsFile.h"
+
+namespace qb480 {
+
+class CReporter;
+
+// The board resources as the board settings dialog would store them: the
+// ones given over the ones stored (0 for a value not stored, as the dialog
+// shows it), judged all three by its rules. The rule's text when refused;
+// empty when they pass or none is given.
+std::string JudgeBoardResources(const Settings& settings, const BoardState& state);
+
+// Stores what settings give, in the order the dialogs store it: the board
+// resources, the prefix, the numbering, then each port's special modes
+// (the fields given over its stored word). Each failure is reported through
+// the message sink, one that a step does not report itself included (the
+// reporter counts what was reported).
+void StoreSettings(const Settings& settings, const BoardState& state, const CReporter& reporter);
+
+}  // namespace qb480
