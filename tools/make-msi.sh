@@ -3,8 +3,8 @@
 #   tools/make-msi.sh x86|x64 VERSION STAGE OUT.msi [SOURCE.wxs]
 # SOURCE defaults to packaging/qb480.wxs; the package checks build faulty
 # variants of it.
-# STAGE holds qb480.cpl, qb480load.exe, guide.html and the screenshots the
-# guide shows (screenshots/*.png), as packed into the zip. The product code
+# STAGE holds qb480.cpl, qb480load.exe, qb480cfg.exe, guide.html and the
+# screenshots the guide shows (screenshots/*.png), as packed into the zip. The product code
 # is derived from the architecture and the version, so that a rebuilt
 # package of a version has the product code of that version.
 set -euo pipefail
@@ -15,7 +15,7 @@ out=$(realpath -m "$4")
 root=$(realpath "$(dirname "$0")/..")
 source=$(realpath "${5:-$root/packaging/qb480.wxs}")
 case $arch in x86|x64) ;; *) echo "make-msi: architecture $arch is neither x86 nor x64" >&2; exit 2 ;; esac
-for file in qb480.cpl qb480load.exe guide.html; do
+for file in qb480.cpl qb480load.exe qb480cfg.exe guide.html; do
     [ -f "$stage/$file" ] || { echo "make-msi: $stage/$file is missing" >&2; exit 1; }
 done
 
@@ -54,6 +54,14 @@ rm -f "$out"
 [ -s "$out" ] || { cat "$work/wixl.log" >&2; echo "make-msi: wixl wrote no $out" >&2; exit 1; }
 # wixl reads no version resources.
 python3 "$root/tools/msi-file-versions.py" "$out" qb480.cpl="$stage/qb480.cpl" qb480load.exe="$stage/qb480load.exe" \
+    qb480cfg.exe="$stage/qb480cfg.exe" \
+    || { rm -f "$out"; exit 1; }
+# The board's properties that packaging/qb480.wxs passes to the configurator
+# go to the installer's service in every installation, managed ones
+# included; wixl lists only the upgrade's properties and ignores Secure="yes".
+secure=$(msiinfo export "$out" Property | awk -F'\t' '$1 == "SecureCustomProperties" { print $2 }' | tr -d '\r')
+board=QB480_MEMSEG\;QB480_PORT\;QB480_IRQ\;QB480_PREFIX\;QB480_FIRST\;QB480_SETTINGS
+msibuild "$out" -q "UPDATE \`Property\` SET \`Value\` = '${secure:+$secure;}$board' WHERE \`Property\` = 'SecureCustomProperties'" \
     || { rm -f "$out"; exit 1; }
 # wixl writes long names only.
 python3 "$root/tools/msi-short-names.py" "$out" || { rm -f "$out"; exit 1; }

@@ -4,11 +4,12 @@
 # taken by tools/release.sh) into DIST (default dist/):
 #   qb480-VERSION-i686.zip, qb480-VERSION-x86_64.zip
 #   qb480-VERSION-x86.msi,  qb480-VERSION-x64.msi
-# The zip and the MSI of an architecture hold the same files.
+# The zip and the MSI of an architecture hold the same files: the applet,
+# the loader, the configurator, the guide and its screenshots.
 #
 # Signing: when QB480_SIGN_PKCS12 names a PKCS#12 file holding a
 # code-signing certificate and its key (password in QB480_SIGN_PASSWORD,
-# empty when unset), both programs are signed before they are packed, and
+# empty when unset), the programs are signed before they are packed, and
 # both MSIs after. A certificate that cannot be opened stops the release.
 set -euo pipefail
 root=$(realpath "$(dirname "$0")/..")
@@ -56,7 +57,7 @@ for arch in i686 x86_64; do
     msi_arch=$([ $arch = i686 ] && echo x86 || echo x64)
     stage=$work/$name
     mkdir -p "$stage/screenshots"
-    for program in applet/qb480.cpl loader/qb480load.exe; do
+    for program in applet/qb480.cpl loader/qb480load.exe configurator/qb480cfg.exe; do
         [ -f "$root/build/release-$arch/$program" ] || fail "build/release-$arch/$program is not built: run tools/release.sh"
         cp "$root/build/release-$arch/$program" "$stage/"
     done
@@ -67,6 +68,7 @@ for arch in i686 x86_64; do
     if [ -n "$signing" ]; then
         sign "$stage/qb480.cpl"
         sign "$stage/qb480load.exe"
+        sign "$stage/qb480cfg.exe"
     fi
     (cd "$work" && zip -qr "$out/$name.zip" "$name")
     msi=$out/qb480-$version-$msi_arch.msi

@@ -20,7 +20,8 @@ class PeImage:
         opt = pe + 24
         magic = struct.unpack_from("<H", data, opt)[0]
         self.pe32_plus = magic == 0x20B
-        self.dll_characteristics = struct.unpack_from("<H", data, opt + 70)[0]
+        self.subsystem_version = struct.unpack_from("<HH", data, opt + 48)
+        self.subsystem, self.dll_characteristics = struct.unpack_from("<HH", data, opt + 68)
         directories = opt + (112 if self.pe32_plus else 96)
         self.directories = [struct.unpack_from("<II", data, directories + 8 * i) for i in range(16)]
         self.sections = []

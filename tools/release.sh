@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the release binaries for both architectures and packs, per
-# architecture, the two deliverables with the administrator's guide and the
-# screenshots it shows into dist/qb480-VERSION-ARCH.zip and the installer
+# architecture, the applet, the loader and the configurator with the
+# administrator's guide and the screenshots it shows into
+# dist/qb480-VERSION-ARCH.zip and the installer
 # package dist/qb480-VERSION-x86.msi or -x64.msi (tools/pack-release.sh,
 # which also signs them when QB480_SIGN_PKCS12 is set). The screenshots are
 # taken anew from the i686 release binaries under Xvfb.

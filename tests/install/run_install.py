@@ -2,7 +2,9 @@
 """Installs, uses, upgrades and removes the release's installer packages
 through Wine's own msiexec, each case in a fresh Wine prefix copied from a
 template, as on a machine that has never seen the board. The x86 package
-in a win64 prefix is refused, and installs nothing.
+in a win64 prefix is refused, and installs nothing. Given the board's
+properties, a package sets the board up through the configurator; a
+setting the configurator refuses fails the installation.
 
 usage: run_install.py VERSION [x64-win64] [x86-win32] [x86-win64]   (default: all three)
 
@@ -31,10 +33,16 @@ QUIET = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subproc
 WINE_TIMEOUT = 180
 # wine hands a Windows exit code to Unix in its low byte only.
 SUCCESS, INSTALL_FAILURE, OTHER_VERSION_INSTALLED = 0, 1603 & 0xFF, 1638 & 0xFF
+# A failed custom action ends msiexec with 1603 on Windows, 1627 under Wine.
+ACTION_FAILURE = {INSTALL_FAILURE, 1627 & 0xFF}
 UNINSTALL = r"Software\Microsoft\Windows\CurrentVersion\Uninstall"
 SERVICES = r"HKLM\SYSTEM\CurrentControlSet\Services"
 # The installing user's value that keys the Start-menu entries.
 START_MENU_KEY = r"HKCU\Software\Tessaline\QB480"
+PARAMETERS = SERVICES + r"\VDXQB480\Parameters"
+# Where the packages have the configurator append its lines.
+# Wine's own spelling of the folder: the Unix side tells letter cases apart.
+CONFIGURATOR_LOG = ("windows", "temp", "qb480cfg.log")
 FIRMWARE_FOLDER = "QB480 firmware"
 FIRMWARE_FILE = "qb480fw.hex"
 
@@ -70,6 +78,11 @@ def content(path):
         return None
     with open(path, "rb") as f:
         return f.read()
+
+
+def configurator_log(machine):
+    """The lines the installations had the configurator append, "" for none."""
+    return (content(machine.c(*CONFIGURATOR_LOG)) or b"").decode("latin-1").replace("\r", "")
 
 
 def windows_path(unix_path):
@@ -347,6 +360,8 @@ class Cases:
             if not self.check(layout, code == SUCCESS, "msiexec /i /qn succeeds (exit %d)" % code):
                 return
             product_code = self.expect_installed(machine, layout, msi, self.release.version)
+            self.check(layout, not os.path.exists(machine.c(*CONFIGURATOR_LOG)),
+                       "without the board's properties the configurator does not run")
 
             # The board's own files, where the guide says to put them.
             board = os.path.join(layout.build, "tests", "drivers")
@@ -386,6 +401,44 @@ class Cases:
             changed = [name for name in before if before[name] != after[name]]
             self.check(layout, not changed, "the board's service, keys and files are as they were%s"
                        % (": not " + ", ".join(changed) if changed else ""))
+
+    def configured(self, layout):
+        """The board's properties: the installation sets the board up, and
+        a refused setting fails it, rolls it back and writes no value."""
+        msi = self.release.msi[layout.package]
+        board_given = ["QB480_MEMSEG=D0000", "QB480_PORT=300"]
+        for given, refused in ((board_given + ["QB480_IRQ=5"], False), (board_given + ["QB480_IRQ=99"], True)):
+            with self.machine(layout) as machine:
+                shutil.copy(os.path.join(layout.build, "tests", "drivers", "fakevdx.sys"),
+                            machine.c("windows", "system32", "drivers", "vdxqb480.sys"))
+                code = self.timed_msiexec(machine, layout, "install with " + " ".join(given), "/i", windows_path(msi),
+                                          "/qn", *given)
+                log = configurator_log(machine)
+                for line in log.strip().splitlines():
+                    print("      " + line)
+                values = machine.reg_values(PARAMETERS, self.win64(layout)) or {}
+                board = {name: values.get(name) for name in ("MEM_SEG", "PORT", "IRQ")}
+                installed = [below for below in self.installed_files(layout, layout.package) if os.path.exists(machine.c(below))]
+                if refused:
+                    self.check(layout, code in ACTION_FAILURE, "msiexec with %s fails (exit %d)" % (given[-1], code))
+                    self.check(layout, "IRQ not in acceptable range" in log and log.rstrip().endswith("exit code 4") and
+                               not installed and
+                               board == dict.fromkeys(board),
+                               "the configurator refused it by the IRQ's rule (its log ends %r), the files are rolled back%s and the "
+                               "board's values unwritten (%s)" % (log.rstrip()[-11:], installed or "", board))
+                    continue
+                service = machine.wine(r"C:\windows\system32\sc.exe", "query", "VDXQB480")
+                self.check(layout, code == SUCCESS and service.returncode == 0 and "VDXQB480" in service.stdout and
+                           board == {"MEM_SEG": "0xd0000", "PORT": "0x300", "IRQ": "0x5"} and
+                           log.rstrip().endswith("exit code 0"),
+                           "msiexec with %s registers the board's service and writes its settings (exit %d, "
+                           "service %s, %s, the configurator's log ends %r)"
+                           % (" ".join(given), code, service.returncode == 0, board, log.rstrip()[-11:]))
+                code = self.timed_msiexec(machine, layout, "uninstall", "/x", msi_property(msi, "ProductCode"), "/qn")
+                after = machine.reg_values(PARAMETERS, self.win64(layout)) or {}
+                self.check(layout, code == SUCCESS and {name: after.get(name) for name in board} == board and
+                           configurator_log(machine) == log,
+                           "removal keeps the board's settings and runs no configurator (exit %d)" % code)
 
     def installed_snapshot(self, machine, layout):
         """Name, size and modification time of every installed file."""
@@ -481,7 +534,7 @@ def main():
         cases = Cases(checks, Release(version, scratch))
         for layout in layouts:
             refused = layout.package == "x86" and layout.winearch == "win64"
-            for case in (cases.refused,) if refused else (cases.lifecycle, cases.versions):
+            for case in (cases.refused,) if refused else (cases.lifecycle, cases.versions, cases.configured):
                 try:
                     case(layout)
                 except (OSError, subprocess.SubprocessError, ValueError) as error:

@@ -26,7 +26,13 @@ COMPONENT_64BIT = 0x100
 # Word Count of the summary information: 2 = compressed; 8 would say that
 # no administrator is needed.
 WORD_COUNT_COMPRESSED, WORD_COUNT_NO_ELEVATION = 2, 8
-BINARIES = ("qb480.cpl", "qb480load.exe")
+BINARIES = ("qb480.cpl", "qb480load.exe", "qb480cfg.exe")
+BUILT = {"qb480.cpl": "applet/qb480.cpl", "qb480load.exe": "loader/qb480load.exe", "qb480cfg.exe": "configurator/qb480cfg.exe"}
+# The installer properties and the configurator switch each one becomes.
+BOARD_PROPERTIES = {"QB480_MEMSEG": "/mem", "QB480_PORT": "/port", "QB480_IRQ": "/irq", "QB480_PREFIX": "/prefix",
+                    "QB480_FIRST": "/first", "QB480_SETTINGS": "/settings"}
+# An EXE installed with the product, deferred, not impersonated, its code checked.
+CONFIGURE_TYPE = 18 | 0x400 | 0x800
 WXS = os.path.join(ROOT, "packaging", "qb480.wxs")
 
 
@@ -85,10 +91,69 @@ BREAKS = [
                                        "`HashPart3`, `HashPart4`) VALUES ('qb480.cpl', 0, 1, 2, 3, 4)")),
     ("ICE60", "the loader without a language", sql("UPDATE `File` SET `Language` = '' WHERE `File` = 'qb480load.exe'")),
     ("ICE64", "the menu folder not removed", wxs('<RemoveFolder Id="RemoveMenuFolder" On="uninstall"/>', "")),
+    ("ICE68", "the command set up as the service", wxs('Value="install" Impersonate="yes"', 'Value="install" Impersonate="no"')),
     ("ICE69", "the loader's entry naming its file", wxs('Target="[INSTALLDIR]qb480load.exe"', 'Target="[#qb480load.exe]"')),
+    ("ICE77", "the configurator run after InstallFinalize", wxs('Action="ConfigureBoard" Sequence="6590"',
+                                                               'Action="ConfigureBoard" Sequence="6700"')),
     ("ICE90", "the menu folder a public property", wxs('Id="TessalineMenuFolder"', 'Id="TESSALINEMENU"')),
     ("versions", "the applet without its version", sql("UPDATE `File` SET `Version` = '' WHERE `File` = 'qb480.cpl'")),
 ]
+
+
+def condition_holds(condition, properties):
+    """A sequence condition of names, NOT, AND, OR, parentheses and
+    NAME~="TEXT" (the letter case ignored), with the given properties set."""
+    tokens = re.findall(r'\(|\)|~=|"[^"]*"|[A-Za-z_][A-Za-z0-9_.]*', condition)
+
+    def value(name):
+        return properties.get(name, "")
+
+    def chain(at, operator, operand):
+        """operand (operator operand)*: OR binds looser than AND."""
+        result, at = operand(at)
+        while at < len(tokens) and tokens[at] == operator:
+            right, at = operand(at + 1)
+            result = (result or right) if operator == "OR" else (result and right)
+        return result, at
+
+    def parse(at):
+        return chain(at, "OR", lambda at: chain(at, "AND", parse_not))
+
+    def parse_not(at):
+        if tokens[at] == "NOT":
+            result, at = parse_not(at + 1)
+            return not result, at
+        if tokens[at] == "(":
+            result, at = parse(at + 1)
+            return result, at + 1
+        if at + 2 < len(tokens) and tokens[at + 1] == "~=":
+            return value(tokens[at]).lower() == tokens[at + 2].strip('"').lower(), at + 3
+        return bool(value(tokens[at])), at + 1
+
+    return not tokens or parse(0)[0]
+
+
+def formatted(text, properties):
+    return re.sub(r"\[([A-Za-z_][A-Za-z0-9_.]*)\]", lambda m: properties.get(m.group(1), ""), text)
+
+
+def configurator_command(package, given):
+    """The command line the configurator gets with the given public
+    properties, as Windows Installer runs InstallExecuteSequence: the
+    property-setting actions in order, then the deferred action's command
+    line formatted when it is written into the script. None when the
+    configurator is not run."""
+    actions = {row["Action"]: row for row in package.table("CustomAction")}
+    properties, command = dict(given, WindowsFolder="C:\\Windows\\"), None
+    for step in sorted(package.table("InstallExecuteSequence"), key=lambda row: int(row["Sequence"])):
+        action = actions.get(step["Action"])
+        if action is None or not condition_holds(step["Condition"], properties):
+            continue
+        if int(action["Type"]) & 0x3F == 51:
+            properties[action["Source"]] = formatted(action["Target"], properties)
+        elif action["Source"] == "qb480cfg.exe":
+            command = " ".join(formatted(action["Target"], properties).split())
+    return command
 
 
 def summary(msi):
@@ -131,7 +196,7 @@ def main():
     programs = ["ProgramFiles64Folder" if x64 else "ProgramFilesFolder", "Tessaline", "QB480"]
     with open(os.path.join(ROOT, "docs", "guide", "guide.html"), encoding="utf-8") as f:
         images = set(re.findall(r'src="screenshots/([^"]+)"', f.read()))
-    expected = {"qb480.cpl": [system], "qb480load.exe": programs, "guide.html": programs}
+    expected = {"qb480.cpl": [system], "qb480load.exe": programs, "qb480cfg.exe": programs, "guide.html": programs}
     expected.update({image: programs + ["screenshots"] for image in images})
     where = {}
     for row in files:
@@ -141,7 +206,7 @@ def main():
     checks.check(set(where) == set(expected),
                  "msi: holds exactly the deliverables, the guide and its %d screenshots (extra %s, missing %s)"
                  % (len(images), sorted(set(where) - set(expected)), sorted(set(expected) - set(where))))
-    for name in ("qb480.cpl", "qb480load.exe", "guide.html"):
+    for name in list(BINARIES) + ["guide.html"]:
         checks.check(where.get(name) == expected[name], "msi: %s goes to %s" % (name, "\\".join(where.get(name, ["?"]))))
     checks.check(all(where.get(image) == expected[image] for image in images), "msi: the screenshots go beside the guide")
     bits = {name: int(row["Attributes"]) & COMPONENT_64BIT for name, row in components.items()}
@@ -151,7 +216,7 @@ def main():
     with tempfile.TemporaryDirectory() as unpacked:
         subprocess.run(["msiextract", "-C", unpacked, msi], check=True, capture_output=True)
         packed = {name: os.path.join(dirpath, name) for dirpath, _, names in os.walk(unpacked) for name in names}
-        for name, built in (("qb480.cpl", "applet/qb480.cpl"), ("qb480load.exe", "loader/qb480load.exe")):
+        for name, built in BUILT.items():
             with open(packed.get(name, os.devnull), "rb") as a, open(os.path.join(build, built), "rb") as b:
                 checks.check(a.read() == b.read(), "msi: %s is the checked binary" % name)
 
@@ -180,8 +245,28 @@ def main():
     # The board's driver service, its keys and its event-log source belong to
     # the board: the package neither writes nor removes any of them. Its one
     # value is the installing user's key of the Start-menu entries.
-    for untouched in ("ServiceInstall", "ServiceControl", "CustomAction"):
+    for untouched in ("ServiceInstall", "ServiceControl"):
         checks.check(table(untouched) == [], "msi: no %s rows" % untouched)
+    # Only the board's properties run the configurator, each as its switch.
+    runs = [row for row in table("CustomAction") if row["Source"] == "qb480cfg.exe"]
+    checks.check([int(row["Type"]) for row in runs] == [CONFIGURE_TYPE],
+                 "msi: one action runs the installed configurator, deferred, as the service, its code checked (%s)"
+                 % [row["Type"] for row in runs])
+    log = ' /installer /log "C:\\Windows\\Temp\\qb480cfg.log"'
+    checks.check(configurator_command(package, {}) is None and
+                 configurator_command(package, {"QB480_IRQ": "5", "REMOVE": "ALL"}) is None,
+                 "msi: neither an installation without the board's properties nor a removal runs the configurator")
+    checks.check(configurator_command(package, {"QB480_MEMSEG": "D0000", "QB480_IRQ": "5"}) ==
+                 'install /mem "D0000" /irq "5"' + log,
+                 "msi: QB480_MEMSEG=D0000 QB480_IRQ=5 runs %s" % configurator_command(package, {"QB480_MEMSEG": "D0000",
+                                                                                               "QB480_IRQ": "5"}))
+    every = {name: "v %d" % i for i, name in enumerate(BOARD_PROPERTIES)}
+    wanted = "install " + " ".join('%s "%s"' % (switch, every[name]) for name, switch in BOARD_PROPERTIES.items()) + log
+    checks.check(configurator_command(package, every) == wanted,
+                 "msi: every board property becomes its switch (%s)" % configurator_command(package, every))
+    secure = set(properties.get("SecureCustomProperties", "").split(";"))
+    checks.check(secure >= set(BOARD_PROPERTIES) | {"WIX_UPGRADE_DETECTED", "WIX_DOWNGRADE_DETECTED"},
+                 "msi: the board's and the upgrade's properties are secure (%s)" % sorted(secure))
     values = [(row["Root"], row["Key"], row["Name"], row["Component_"]) for row in table("Registry")]
     checks.check(values == [("1", "Software\\Tessaline\\QB480", "StartMenu", "StartMenu")],
                  "msi: writes only the Start-menu key under HKCU (%s)" % values)

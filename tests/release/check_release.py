@@ -3,7 +3,7 @@
 
 usage: check_release.py ARCH BUILD_DIR ZIP VERSION
 
-Reads the PE headers and resources of qb480.cpl and qb480load.exe in BUILD_DIR
+Reads the PE headers and resources of qb480.cpl, qb480load.exe and qb480cfg.exe in BUILD_DIR
 (the release build of ARCH, i686 or x86_64) and the contents of ZIP, and
 prints one line per check and a closing line "release-ARCH: N passed, M failed".
 """
@@ -19,6 +19,10 @@ MAX_I686_SIZE = 150 * 1000  # "under 150 KB", read strictly
 DYNAMIC_BASE, NX_COMPAT, HIGH_ENTROPY_VA = 0x40, 0x100, 0x20
 RT_MANIFEST = 24
 CPL_MANIFEST_ID = 123  # the resource the shell reads for a Control Panel applet's run level
+SUBSYSTEM_WINDOWS_CUI = 3  # a console program: the shell waits for it and keeps its exit code
+# Packed file -> where the release build puts it.
+BUILT = {"qb480.cpl": "applet/qb480.cpl", "qb480load.exe": "loader/qb480load.exe",
+         "qb480cfg.exe": "configurator/qb480cfg.exe"}
 
 
 class Checks:
@@ -47,6 +51,8 @@ def check_binary(checks, arch, path, version, description_word):
     checks.check(set(imports) <= SYSTEM_DLLS, "%s: imports system DLLs only (%s)" % (name, ", ".join(sorted(imports))))
     if arch == "i686":
         checks.check(len(data) < MAX_I686_SIZE, "%s: %d bytes, under 150 KB" % (name, len(data)))
+        checks.check(image.subsystem_version == (4, 0), "%s: runs on NT 4.0 (subsystem version %d.%d)"
+                     % ((name,) + image.subsystem_version))
     info = image.resource(RT_VERSION)
     strings = VersionInfo(info).strings if info else {}
     checks.check(strings.get("CompanyName") == "Tessaline", "%s: company %r" % (name, strings.get("CompanyName")))
@@ -61,13 +67,17 @@ def check_binary(checks, arch, path, version, description_word):
 def main():
     arch, build, zip_path, version = sys.argv[1:5]
     checks = Checks(arch)
-    applet = check_binary(checks, arch, build + "/applet/qb480.cpl", version, "Control Panel")
+    applet = check_binary(checks, arch, build + "/" + BUILT["qb480.cpl"], version, "Control Panel")
     checks.check(applet.exports() == ["CPlApplet"], "qb480.cpl: exports exactly CPlApplet (%s)" % applet.exports())
     checks.check(applet.characteristics & 0x2000 != 0, "qb480.cpl: is a DLL")
-    loader = check_binary(checks, arch, build + "/loader/qb480load.exe", version, "firmware")
-    manifest = loader.resource(RT_MANIFEST) or b""
-    checks.check(b'level="requireAdministrator"' in manifest, "qb480load.exe: manifest asks for administrator rights")
-    checks.check(manifest.count(b"supportedOS") >= 1, "qb480load.exe: manifest declares supported Windows versions")
+    loader = check_binary(checks, arch, build + "/" + BUILT["qb480load.exe"], version, "firmware")
+    configurator = check_binary(checks, arch, build + "/" + BUILT["qb480cfg.exe"], version, "configurator")
+    for name, program in (("qb480load.exe", loader), ("qb480cfg.exe", configurator)):
+        manifest = program.resource(RT_MANIFEST) or b""
+        checks.check(b'level="requireAdministrator"' in manifest, "%s: manifest asks for administrator rights" % name)
+        checks.check(manifest.count(b"supportedOS") >= 1, "%s: manifest declares supported Windows versions" % name)
+    checks.check(configurator.subsystem == SUBSYSTEM_WINDOWS_CUI,
+                 "qb480cfg.exe: console subsystem (%d)" % configurator.subsystem)
     applet_manifest = applet.resource(RT_MANIFEST, CPL_MANIFEST_ID) or b""
     checks.check(b'level="requireAdministrator"' in applet_manifest,
                  "qb480.cpl: manifest %d asks for administrator rights" % CPL_MANIFEST_ID)
@@ -77,10 +87,10 @@ def main():
     with zipfile.ZipFile(zip_path) as package:
         names = set(package.namelist())
         top = sorted(names)[0].split("/")[0]
-        for needed in ("qb480.cpl", "qb480load.exe", "guide.html"):
+        for needed in list(BUILT) + ["guide.html"]:
             checks.check(top + "/" + needed in names, "zip: holds %s" % needed)
-        for member in ("qb480.cpl", "qb480load.exe"):
-            with open(build + ("/applet/" if member.endswith(".cpl") else "/loader/") + member, "rb") as f:
+        for member, built in BUILT.items():
+            with open(build + "/" + built, "rb") as f:
                 checks.check(package.read(top + "/" + member) == f.read(), "zip: %s is the checked binary" % member)
         guide = package.read(top + "/guide.html").decode("utf-8")
         images = [part.split('"')[0] for part in guide.split('src="')[1:]]

@@ -20,7 +20,7 @@ from check_release import Checks
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 PASSWORD = "qb480-test-only"
 SUBJECT = "QB480 throwaway test signer"
-PROGRAMS = ("qb480.cpl", "qb480load.exe")
+PROGRAMS = ("qb480.cpl", "qb480load.exe", "qb480cfg.exe")
 
 
 def run(*args, env=None):
@@ -44,7 +44,7 @@ def pack(dist, p12=None, password=None):
 
 
 def packed_files(dist, version, unpacked):
-    """Every program and package a release holds: both MSIs, and both
+    """Every program and package a release holds: both MSIs, and the
     programs as the zips and the MSIs carry them."""
     files = []
     for package, arch in (("x86", "i686"), ("x64", "x86_64")):
@@ -101,7 +101,8 @@ def main():
                      + ("" if result.returncode == 0 else ": " + result.stderr.strip()))
         unpacked = os.path.join(scratch, "unpacked")
         files = packed_files(signed_dist, version, unpacked) if result.returncode == 0 else []
-        checks.check(len(files) == 10, "the release holds 2 packages and 8 programs (%d)" % len(files))
+        wanted = 2 + 2 * 2 * len(PROGRAMS)
+        checks.check(len(files) == wanted, "the release holds 2 packages and %d programs (%d)" % (wanted - 2, len(files)))
         for path in files:
             verified = verify(path, cert)
             checks.check(verified.returncode == 0 and SUBJECT in verified.stdout,

@@ -253,5 +253,36 @@ def versions(package):
     return faults
 
 
+# The basic custom action types (the low six bits of Type) that Windows Installer knows.
+ACTION_TYPES = {1, 2, 5, 6, 7, 17, 18, 19, 21, 22, 23, 34, 35, 37, 38, 39, 50, 51, 53, 54}
+IN_SCRIPT, NO_IMPERSONATE = 0x400, 0x800
+
+
+# ICE68: a custom action's basic type is valid, and one run as the service (no impersonation) is deferred.
+def ice68(package):
+    faults = []
+    for a in package.table("CustomAction"):
+        kind = int(a["Type"])
+        if kind & 0x3F not in ACTION_TYPES:
+            faults.append("%s has no valid type (%d)" % (a["Action"], kind))
+        elif kind & NO_IMPERSONATE and not kind & IN_SCRIPT:
+            faults.append("%s is marked not to impersonate but is not deferred (%d)" % (a["Action"], kind))
+    return faults
+
+
+# ICE77: a deferred custom action is sequenced between InstallInitialize and InstallFinalize.
+def ice77(package):
+    actions, faults = {row["Action"]: row for row in package.table("CustomAction")}, []
+    for table in ("InstallExecuteSequence", "AdminExecuteSequence"):
+        steps = {row["Action"]: int(row["Sequence"]) for row in package.table(table)}
+        first, last = steps.get("InstallInitialize"), steps.get("InstallFinalize")
+        for name, at in steps.items():
+            if name in actions and int(actions[name]["Type"]) & IN_SCRIPT and \
+                    not (first is not None and last is not None and first < at < last):
+                faults.append("%s runs at %d of %s, outside InstallInitialize (%s) to InstallFinalize (%s)"
+                              % (name, at, table, first, last))
+    return faults
+
+
 RULES = {"ICE03": ice03, "ICE18": ice18, "ICE30": ice30, "ICE38": ice38, "ICE43": ice43, "ICE57": ice57, "ICE60": ice60,
-         "ICE64": ice64, "ICE69": ice69, "ICE90": ice90, "versions": versions}
+         "ICE64": ice64, "ICE68": ice68, "ICE69": ice69, "ICE77": ice77, "ICE90": ice90, "versions": versions}
