@@ -6,7 +6,7 @@ namespace qb480 {
 
 const char kCfgUsage[] =
     "qb480cfg.exe show\n"
-    "qb480cfg.exe install [SETTINGS] [/settings FILE] [/installer]\n"
+    "qb480cfg.exe install [SETTINGS] [/settings FILE]\n"
     "qb480cfg.exe set SETTINGS\n"
     "qb480cfg.exe export FILE\n"
     "qb480cfg.exe import FILE\n"
@@ -15,8 +15,7 @@ const char kCfgUsage[] =
     "SETTINGS: [/mem SEG] [/port PORT] [/irq IRQ] [/prefix TEXT] [/first N | /first none]\n"
     "every command also takes [/log FILE]\n"
     "/settings FILE: a settings file that install applies as import does, the\n"
-    "switches over it. /installer: for a Windows Installer package, 0 instead of\n"
-    "3010.\n\n"
+    "switches over it.\n\n"
     "Exit codes: 0 done, 1 command line or log, 2 settings file, 3 driver active,\n"
     "4 setting refused, 5 service registration, 6 driver file not found,\n"
     "8 no administrator, 9 done but a step failed, 1618 another configuration\n"
@@ -82,8 +81,8 @@ void CheckCommand(CfgArguments& parsed)
         parsed.error = "set needs at least one setting.";
     else if (!takesSettings && parsed.settings.Any())
         parsed.error = "Only install and set take settings.";
-    else if (!install && (parsed.installer || parsed.settingsFile))
-        parsed.error = "Only install takes /settings and /installer.";
+    else if (!install && parsed.settingsFile)
+        parsed.error = "Only install takes /settings.";
 }
 
 // A switch and its value; i moves past the value.
@@ -118,8 +117,6 @@ CfgArguments ParseCfgArguments(const std::vector<std::string>& arguments)
         } else if (argument == "/?" || argument == "-?") {
             parsed.command = CfgCommand::Help;
             return parsed;
-        } else if (settings::SameName(argument.substr(1), "installer")) {
-            parsed.installer = true;
         } else {
             TakeSwitch(parsed, arguments, i);
         }

@@ -1,6 +1,6 @@
 #pragma once
 // The configurator's command line:
-//   qb480cfg.exe show | install [SETTINGS] [/settings FILE] [/installer]
+//   qb480cfg.exe show | install [SETTINGS] [/settings FILE]
 //              | set SETTINGS | export FILE | import FILE | remove | /?
 //   SETTINGS: [/mem SEG] [/port PORT] [/irq IRQ] [/prefix TEXT] [/first N | /first none]
 //   every command also takes [/log FILE]
@@ -30,9 +30,6 @@ struct CfgArguments {
     std::optional<std::string> file;          // export and import
     std::optional<std::string> settingsFile;  // install's /settings
     std::optional<std::string> logFile;
-    // install run by a Windows Installer package, which takes every code
-    // but 0 as failure
-    bool installer = false;
     CfgSettingTexts settings;
     std::string error;  // why the line is refused; empty when it is not
 };

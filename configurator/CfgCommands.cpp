@@ -57,22 +57,21 @@ bool JudgeBoard(const Settings& settings, const BoardState& state, CReporter& re
 }
 
 // A running driver read its settings when it started.
-void EndStored(const BoardState& state, bool installer, CReporter& reporter)
+void EndStored(const BoardState& state, CReporter& reporter)
 {
     if (reporter.FailuresReported())
         return reporter.Succeed(kNotAllStored);
     if (state.service != DriverServiceState::Running)
         return reporter.Succeed(kStored);
-    // An installer takes every code but 0 as failure.
-    reporter.Succeed(kDriverRuns, installer ? kExitDone : kExitDoneDriverRuns);
+    reporter.Succeed(kDriverRuns, kExitDoneDriverRuns);
 }
 
-void StoreAndEnd(const Settings& settings, const BoardState& state, bool installer, CReporter& reporter)
+void StoreAndEnd(const Settings& settings, const BoardState& state, CReporter& reporter)
 {
     if (!JudgeBoard(settings, state, reporter))
         return;
     StoreSettings(settings, state, reporter);
-    EndStored(state, installer, reporter);
+    EndStored(state, reporter);
 }
 
 // False when the run ended: the driver file is missing or the service
@@ -134,7 +133,7 @@ void RunInstall(const CfgArguments& arguments, CReporter& reporter)
     if (!settings.prefix && !ReadPortNamePrefix(stored))
         settings.prefix = kDefaultPrefix;
     StoreSettings(settings, state, reporter);
-    EndStored(state, arguments.installer, reporter);
+    EndStored(state, reporter);
 }
 
 void RunSet(const CfgArguments& arguments, CReporter& reporter)
@@ -142,14 +141,14 @@ void RunSet(const CfgArguments& arguments, CReporter& reporter)
     const BoardState state = ReadBoardState();
     Settings settings;
     if (TakeSwitches(arguments, settings, reporter))
-        StoreAndEnd(settings, state, false, reporter);
+        StoreAndEnd(settings, state, reporter);
 }
 
 void RunImport(const std::string& file, CReporter& reporter)
 {
     const BoardState state = ReadBoardState();
     if (const auto settings = ReadFileSettings(file, state, reporter))
-        StoreAndEnd(*settings, state, false, reporter);
+        StoreAndEnd(*settings, state, reporter);
 }
 
 void RunExport(const std::string& file, CReporter& reporter)

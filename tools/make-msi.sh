@@ -3,7 +3,7 @@
 #   tools/make-msi.sh x86|x64 VERSION STAGE OUT.msi [SOURCE.wxs]
 # SOURCE defaults to packaging/qb480.wxs; the package checks build faulty
 # variants of it.
-# STAGE holds qb480.cpl, qb480load.exe, qb480cfg.exe, guide.html and the
+# STAGE holds qb480.cpl, qb480load.exe, qb480cfg.exe, qb480cfgmsi.dll, guide.html and the
 # screenshots the guide shows (screenshots/*.png), as packed into the zip. The product code
 # is derived from the architecture and the version, so that a rebuilt
 # package of a version has the product code of that version.
@@ -15,7 +15,7 @@ out=$(realpath -m "$4")
 root=$(realpath "$(dirname "$0")/..")
 source=$(realpath "${5:-$root/packaging/qb480.wxs}")
 case $arch in x86|x64) ;; *) echo "make-msi: architecture $arch is neither x86 nor x64" >&2; exit 2 ;; esac
-for file in qb480.cpl qb480load.exe qb480cfg.exe guide.html; do
+for file in qb480.cpl qb480load.exe qb480cfg.exe qb480cfgmsi.dll guide.html; do
     [ -f "$stage/$file" ] || { echo "make-msi: $stage/$file is missing" >&2; exit 1; }
 done
 

@@ -57,7 +57,7 @@ for arch in i686 x86_64; do
     msi_arch=$([ $arch = i686 ] && echo x86 || echo x64)
     stage=$work/$name
     mkdir -p "$stage/screenshots"
-    for program in applet/qb480.cpl loader/qb480load.exe configurator/qb480cfg.exe; do
+    for program in applet/qb480.cpl loader/qb480load.exe configurator/qb480cfg.exe configurator/qb480cfgmsi.dll; do
         [ -f "$root/build/release-$arch/$program" ] || fail "build/release-$arch/$program is not built: run tools/release.sh"
         cp "$root/build/release-$arch/$program" "$stage/"
     done
@@ -70,7 +70,8 @@ for arch in i686 x86_64; do
         sign "$stage/qb480load.exe"
         sign "$stage/qb480cfg.exe"
     fi
-    (cd "$work" && zip -qr "$out/$name.zip" "$name")
+    # The installer's action goes into the MSI only.
+    (cd "$work" && zip -qr "$out/$name.zip" "$name" -x "$name/qb480cfgmsi.dll")
     msi=$out/qb480-$version-$msi_arch.msi
     "$root/tools/make-msi.sh" "$msi_arch" "$version" "$stage" "$msi"
     [ -z "$signing" ] || sign "$msi"

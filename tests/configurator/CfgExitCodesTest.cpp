@@ -68,8 +68,6 @@ INSTANTIATE_TEST_SUITE_P(
         CodeCase{"WritesFail", Board::Registered, std::string("set ") + kBoard, {{"RegSetValueExA", ERROR_ACCESS_DENIED}},
                  9, "Not every setting could be stored: see the lines above."},
         CodeCase{"DriverRuns", Board::Running, std::string("install ") + kBoard, {}, 3010,
-                 "The driver is running: it takes the new settings at its next start."},
-        CodeCase{"DriverRunsUnderAnInstaller", Board::Running, std::string("install /installer ") + kBoard, {}, 0,
                  "The driver is running: it takes the new settings at its next start."}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -33,8 +33,8 @@ QUIET = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subproc
 WINE_TIMEOUT = 180
 # wine hands a Windows exit code to Unix in its low byte only.
 SUCCESS, INSTALL_FAILURE, OTHER_VERSION_INSTALLED = 0, 1603 & 0xFF, 1638 & 0xFF
-# A failed custom action ends msiexec with 1603 on Windows, 1627 under Wine.
-ACTION_FAILURE = {INSTALL_FAILURE, 1627 & 0xFF}
+# A failed custom action ends msiexec with 1603, as Windows documents it.
+ACTION_FAILURE = {INSTALL_FAILURE}
 UNINSTALL = r"Software\Microsoft\Windows\CurrentVersion\Uninstall"
 SERVICES = r"HKLM\SYSTEM\CurrentControlSet\Services"
 # The installing user's value that keys the Start-menu entries.
@@ -83,6 +83,13 @@ def content(path):
 def configurator_log(machine):
     """The lines the installations had the configurator append, "" for none."""
     return (content(machine.c(*CONFIGURATOR_LOG)) or b"").decode("latin-1").replace("\r", "")
+
+
+def installer_log(machine):
+    """The installer's verbose log C:\\install.log; Windows writes it in UTF-16 when it begins with a BOM."""
+    data = content(machine.c("install.log")) or b""
+    text = data.decode("utf-16") if data.startswith(b"\xff\xfe") else data.decode("latin-1")
+    return text.replace("\r", "")
 
 
 def windows_path(unix_path):
@@ -412,9 +419,11 @@ class Cases:
                 shutil.copy(os.path.join(layout.build, "tests", "drivers", "fakevdx.sys"),
                             machine.c("windows", "system32", "drivers", "vdxqb480.sys"))
                 code = self.timed_msiexec(machine, layout, "install with " + " ".join(given), "/i", windows_path(msi),
-                                          "/qn", *given)
+                                          "/qn", "/l*v", "C:\\install.log", *given)
                 log = configurator_log(machine)
-                for line in log.strip().splitlines():
+                # What the package's action passed into the installer's own log.
+                passed = [line for line in installer_log(machine).splitlines() if line.startswith("qb480cfg: ")]
+                for line in passed:
                     print("      " + line)
                 values = machine.reg_values(PARAMETERS, self.win64(layout)) or {}
                 board = {name: values.get(name) for name in ("MEM_SEG", "PORT", "IRQ")}
@@ -422,17 +431,20 @@ class Cases:
                 if refused:
                     self.check(layout, code in ACTION_FAILURE, "msiexec with %s fails (exit %d)" % (given[-1], code))
                     self.check(layout, "IRQ not in acceptable range" in log and log.rstrip().endswith("exit code 4") and
+                               passed[-2:] == ["qb480cfg: IRQ not in acceptable range",
+                                               "qb480cfg: ended with exit code 4"] and
                                not installed and
                                board == dict.fromkeys(board),
-                               "the configurator refused it by the IRQ's rule (its log ends %r), the files are rolled back%s and the "
+                               "the configurator refused it by the IRQ's rule (its log ends %r, and the installer's log holds its lines), "
+                               "the files are rolled back%s and the "
                                "board's values unwritten (%s)" % (log.rstrip()[-11:], installed or "", board))
                     continue
                 service = machine.wine(r"C:\windows\system32\sc.exe", "query", "VDXQB480")
                 self.check(layout, code == SUCCESS and service.returncode == 0 and "VDXQB480" in service.stdout and
                            board == {"MEM_SEG": "0xd0000", "PORT": "0x300", "IRQ": "0x5"} and
-                           log.rstrip().endswith("exit code 0"),
+                           log.rstrip().endswith("exit code 0") and passed[-1:] == ["qb480cfg: ended with exit code 0"],
                            "msiexec with %s registers the board's service and writes its settings (exit %d, "
-                           "service %s, %s, the configurator's log ends %r)"
+                           "service %s, %s, the configurator's log ends %r, the installer's log has its lines)"
                            % (" ".join(given), code, service.returncode == 0, board, log.rstrip()[-11:]))
                 code = self.timed_msiexec(machine, layout, "uninstall", "/x", msi_property(msi, "ProductCode"), "/qn")
                 after = machine.reg_values(PARAMETERS, self.win64(layout)) or {}

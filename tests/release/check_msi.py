@@ -31,8 +31,9 @@ BUILT = {"qb480.cpl": "applet/qb480.cpl", "qb480load.exe": "loader/qb480load.exe
 # The installer properties and the configurator switch each one becomes.
 BOARD_PROPERTIES = {"QB480_MEMSEG": "/mem", "QB480_PORT": "/port", "QB480_IRQ": "/irq", "QB480_PREFIX": "/prefix",
                     "QB480_FIRST": "/first", "QB480_SETTINGS": "/settings"}
-# An EXE installed with the product, deferred, not impersonated, its code checked.
-CONFIGURE_TYPE = 18 | 0x400 | 0x800
+# A DLL stored in the package, deferred, not impersonated, its result checked.
+CONFIGURE_TYPE = 1 | 0x400 | 0x800
+CONFIGURATOR = "C:\\Program Files\\Tessaline\\QB480\\qb480cfg.exe"
 WXS = os.path.join(ROOT, "packaging", "qb480.wxs")
 
 
@@ -45,6 +46,8 @@ def stage_of(msi, stage):
             for name in names:
                 below = "screenshots" if os.path.basename(folder) == "screenshots" else ""
                 shutil.copy(os.path.join(folder, name), os.path.join(stage, below, name))
+    with open(os.path.join(stage, "qb480cfgmsi.dll"), "wb") as action:
+        action.write(msiinfo("extract", msi, "Binary.Qb480CfgMsi"))
 
 
 def wxs(old, new):
@@ -134,7 +137,7 @@ def condition_holds(condition, properties):
 
 
 def formatted(text, properties):
-    return re.sub(r"\[([A-Za-z_][A-Za-z0-9_.]*)\]", lambda m: properties.get(m.group(1), ""), text)
+    return re.sub(r"\[(#?[A-Za-z_][A-Za-z0-9_.]*)\]", lambda m: properties.get(m.group(1), ""), text)
 
 
 def configurator_command(package, given):
@@ -144,15 +147,18 @@ def configurator_command(package, given):
     line formatted when it is written into the script. None when the
     configurator is not run."""
     actions = {row["Action"]: row for row in package.table("CustomAction")}
-    properties, command = dict(given, WindowsFolder="C:\\Windows\\"), None
+    properties = dict(given, WindowsFolder="C:\\Windows\\")
+    properties["#qb480cfg.exe"] = CONFIGURATOR
+    command = None
     for step in sorted(package.table("InstallExecuteSequence"), key=lambda row: int(row["Sequence"])):
         action = actions.get(step["Action"])
         if action is None or not condition_holds(step["Condition"], properties):
             continue
         if int(action["Type"]) & 0x3F == 51:
             properties[action["Source"]] = formatted(action["Target"], properties)
-        elif action["Source"] == "qb480cfg.exe":
-            command = " ".join(formatted(action["Target"], properties).split())
+        elif action["Source"] == "Qb480CfgMsi":
+            # A deferred action's data is the property of its own name.
+            command = " ".join(properties.get(step["Action"], "").split())
     return command
 
 
@@ -248,20 +254,23 @@ def main():
     for untouched in ("ServiceInstall", "ServiceControl"):
         checks.check(table(untouched) == [], "msi: no %s rows" % untouched)
     # Only the board's properties run the configurator, each as its switch.
-    runs = [row for row in table("CustomAction") if row["Source"] == "qb480cfg.exe"]
-    checks.check([int(row["Type"]) for row in runs] == [CONFIGURE_TYPE],
-                 "msi: one action runs the installed configurator, deferred, as the service, its code checked (%s)"
+    runs = [row for row in table("CustomAction") if row["Source"] == "Qb480CfgMsi"]
+    checks.check([(int(row["Type"]), row["Target"]) for row in runs] == [(CONFIGURE_TYPE, "ConfigureBoard")],
+                 "msi: one action runs the installed configurator, deferred, as the service, its result checked (%s)"
                  % [row["Type"] for row in runs])
-    log = ' /installer /log "C:\\Windows\\Temp\\qb480cfg.log"'
+    with open(os.path.join(build, "configurator", "qb480cfgmsi.dll"), "rb") as f:
+        checks.check(msiinfo("extract", msi, "Binary.Qb480CfgMsi") == f.read(),
+                     "msi: the action's DLL is the built qb480cfgmsi.dll")
+    log = ' /log "C:\\Windows\\Temp\\qb480cfg.log"'
     checks.check(configurator_command(package, {}) is None and
                  configurator_command(package, {"QB480_IRQ": "5", "REMOVE": "ALL"}) is None,
                  "msi: neither an installation without the board's properties nor a removal runs the configurator")
     checks.check(configurator_command(package, {"QB480_MEMSEG": "D0000", "QB480_IRQ": "5"}) ==
-                 'install /mem "D0000" /irq "5"' + log,
+                 '"%s" install /mem "D0000" /irq "5"' % CONFIGURATOR + log,
                  "msi: QB480_MEMSEG=D0000 QB480_IRQ=5 runs %s" % configurator_command(package, {"QB480_MEMSEG": "D0000",
                                                                                                "QB480_IRQ": "5"}))
     every = {name: "v %d" % i for i, name in enumerate(BOARD_PROPERTIES)}
-    wanted = "install " + " ".join('%s "%s"' % (switch, every[name]) for name, switch in BOARD_PROPERTIES.items()) + log
+    wanted = '"%s" install ' % CONFIGURATOR + " ".join('%s "%s"' % (switch, every[name]) for name, switch in BOARD_PROPERTIES.items()) + log
     checks.check(configurator_command(package, every) == wanted,
                  "msi: every board property becomes its switch (%s)" % configurator_command(package, every))
     secure = set(properties.get("SecureCustomProperties", "").split(";"))

@@ -14,7 +14,8 @@ import zipfile
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))), "tools"))
 from peimage import RT_VERSION, PeImage, VersionInfo  # noqa: E402
 
-SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "comdlg32.dll", "shell32.dll", "msvcrt.dll"}
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "comdlg32.dll", "shell32.dll", "msvcrt.dll",
+               "msi.dll"}
 MAX_I686_SIZE = 150 * 1000  # "under 150 KB", read strictly
 DYNAMIC_BASE, NX_COMPAT, HIGH_ENTROPY_VA = 0x40, 0x100, 0x20
 RT_MANIFEST = 24
@@ -76,6 +77,10 @@ def main():
         manifest = program.resource(RT_MANIFEST) or b""
         checks.check(b'level="requireAdministrator"' in manifest, "%s: manifest asks for administrator rights" % name)
         checks.check(manifest.count(b"supportedOS") >= 1, "%s: manifest declares supported Windows versions" % name)
+    # The installer's action: found by its entry point, stored in the MSI only.
+    action = check_binary(checks, arch, build + "/configurator/qb480cfgmsi.dll", version, "installer action")
+    checks.check(action.exports() == ["ConfigureBoard"], "qb480cfgmsi.dll: exports exactly ConfigureBoard (%s)"
+                 % action.exports())
     checks.check(configurator.subsystem == SUBSYSTEM_WINDOWS_CUI,
                  "qb480cfg.exe: console subsystem (%d)" % configurator.subsystem)
     applet_manifest = applet.resource(RT_MANIFEST, CPL_MANIFEST_ID) or b""
@@ -98,6 +103,7 @@ def main():
                      "zip: every screenshot the guide shows is packed (%d)" % len(images))
         checks.check("@" not in guide.split("<body>")[1][:400], "zip: guide has its version and architecture filled in")
         checks.check(not any(n.endswith((".sys", ".hex", ".bin")) for n in names), "zip: no test doubles or firmware")
+        checks.check(top + "/qb480cfgmsi.dll" not in names, "zip: no installer action")
 
     print("release-%s: %d passed, %d failed" % (arch, checks.passed, checks.failed))
     return 1 if checks.failed else 0

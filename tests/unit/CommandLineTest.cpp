@@ -76,14 +76,13 @@ TEST(CfgArguments, TakeEachCommandsSwitches)
     using qb480::CfgCommand;
     const auto install = qb480::ParseCfgArguments(
         {"INSTALL", "/mem", "d0000", "-Port", "300", "/irq", "5", "/prefix", " tty ", "/first", "none", "/settings",
-         "board.ini", "/installer", "/log", "C:\\logs\\cfg.log"});
+         "board.ini", "/log", "C:\\logs\\cfg.log"});
     EXPECT_EQ(install.error, "");
     EXPECT_EQ(install.command, CfgCommand::Install);
     EXPECT_EQ(install.settings.memory, "d0000");
     EXPECT_EQ(install.settings.prefix, " tty ");
     EXPECT_EQ(install.settings.first, "none");
     EXPECT_EQ(install.settingsFile, "board.ini");
-    EXPECT_TRUE(install.installer);
     EXPECT_EQ(install.logFile, "C:\\logs\\cfg.log");
     const auto exported = qb480::ParseCfgArguments({"export", "C:\\a b.ini"});
     EXPECT_EQ(exported.command, CfgCommand::Export);
@@ -106,7 +105,7 @@ TEST(CfgArguments, RefuseALineThatIsNotWholeAndStillFindItsLog)
         {{"import"}, "The command needs a FILE."},
         {{"import", "a.ini", "b.ini"}, "Unexpected argument: b.ini."},
         {{"show", "/mem", "D0000"}, "Only install and set take settings."},
-        {{"set", "/irq", "5", "/installer"}, "Only install takes /settings and /installer."},
+        {{"set", "/irq", "5", "/settings", "a.ini"}, "Only install takes /settings."},
     };
     for (const auto& row : rows) {
         const auto parsed = qb480::ParseCfgArguments(row.arguments);
