@@ -232,6 +232,10 @@ class Release:
             stage = os.path.join(scratch, "qb480-%s-%s" % (version, arch))
             self.staged[package] = stage
             self.msi[package] = os.path.join(ROOT, "dist", "qb480-%s-%s.msi" % (version, package))
+            # The installer's action is packed into the MSI only.
+            with open(os.path.join(stage, "qb480cfgmsi.dll"), "wb") as action:
+                action.write(subprocess.run(["msiinfo", "extract", self.msi[package], "Binary.Qb480CfgMsi"],
+                                            check=True, capture_output=True).stdout)
             # A later version of the same files, and that version built again.
             for target, built in ((self.next_msi, "next"), (self.rebuilt_next_msi, "rebuilt")):
                 target[package] = os.path.join(scratch, "%s-%s.msi" % (built, package))
@@ -260,7 +264,8 @@ class Cases:
         files = {layout.system + "/qb480.cpl": os.path.join(stage, "qb480.cpl")}
         for dirpath, _, names in os.walk(stage):
             for name in names:
-                if name != "qb480.cpl":
+                # The applet goes elsewhere, and the installer's action is never installed.
+                if name not in ("qb480.cpl", "qb480cfgmsi.dll"):
                     relative = os.path.relpath(os.path.join(dirpath, name), stage)
                     files[layout.install_dir() + "/" + relative] = os.path.join(dirpath, name)
         return files
