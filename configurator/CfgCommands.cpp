@@ -25,10 +25,24 @@ constexpr char kStored[] = "The settings are stored.";
 constexpr char kNotAllStored[] = "Not every setting could be stored: see the lines above.";
 constexpr char kDriverRuns[] = "The driver is running: it takes the new settings at its next start.";
 
+bool GivesAnything(const Settings& settings)
+{
+    for (const PortModesSetting& port : settings.ports)
+        if (port.rxTimeout || port.rxThreshold || port.txLoad || port.multidrop || port.halfDuplex)
+            return true;
+    return settings.memory || settings.port || settings.irq || settings.prefix || settings.numberingGiven;
+}
+
 // What the settings file gave, or why it was refused (and the run ended).
+// A file that gives nothing is refused too: an empty copy must not pass
+// for a configuration applied.
 std::optional<Settings> ReadFileSettings(const std::string& file, const BoardState& state, CReporter& reporter)
 {
     SettingsOutcome outcome = ReadSettingsFile(file.c_str(), BoardPortsOf(state));
+    if (outcome.settings && !GivesAnything(*outcome.settings)) {
+        outcome.settings.reset();
+        outcome.refusal = {0, "gives no setting (it is empty, or holds comments and empty sections only)"};
+    }
     if (!outcome.settings) {
         const SettingsRefusal& refusal = outcome.refusal;
         const std::string where =

@@ -148,6 +148,7 @@ TEST_F(CfgCommands, AnImportWithOneFaultWritesNothing)
         {good + "Tx Load = 13\r\n", "The settings file board.ini, line 9: Tx Load = 13: "},
         {good + "[Port COM11]\r\nTx Load = 3\r\n", "The settings file board.ini, line 9: the board has no port COM11"},
         {good + "[Ports]\r\n", "The settings file board.ini, line 9: unknown section [Ports]"},
+        {"; only a comment\r\n\r\n", "The settings file board.ini: gives no setting"},
     };
     for (const auto& [text, refusal] : faults) {
         ASSERT_TRUE(WriteFileBytes(InFolder("board.ini"), text));
