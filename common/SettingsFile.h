@@ -39,6 +39,9 @@ struct PortModesSetting {
     std::optional<std::uint8_t> txLoad;
     std::optional<bool> multidrop;
     std::optional<bool> halfDuplex;
+
+    // An empty section gives none, and changes nothing.
+    bool AnyGiven() const { return rxTimeout || rxThreshold || txLoad || multidrop || halfDuplex; }
 };
 
 struct Settings {

@@ -28,7 +28,7 @@ constexpr char kDriverRuns[] = "The driver is running: it takes the new settings
 bool GivesAnything(const Settings& settings)
 {
     for (const PortModesSetting& port : settings.ports)
-        if (port.rxTimeout || port.rxThreshold || port.txLoad || port.multidrop || port.halfDuplex)
+        if (port.AnyGiven())
             return true;
     return settings.memory || settings.port || settings.irq || settings.prefix || settings.numberingGiven;
 }

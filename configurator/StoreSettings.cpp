@@ -32,11 +32,6 @@ void StoreAndTell(const CReporter& reporter, const char* what, Store store)
         fw::AppMessageBox((std::string(what) + " not stored: the driver's parameter key cannot be opened.").c_str());
 }
 
-bool AnyModeGiven(const PortModesSetting& port)
-{
-    return port.rxTimeout || port.rxThreshold || port.txLoad || port.multidrop || port.halfDuplex;
-}
-
 std::uint32_t StoredWord(const BoardState& state, std::uint32_t number)
 {
     for (const PortView& port : state.ports)
@@ -52,7 +47,7 @@ void StorePortModes(const Settings& settings, const BoardState& state)
     std::string prefix = state.prefix.value_or(kDefaultPrefix);
     ReadPortNamePrefix(prefix);
     for (const PortModesSetting& port : settings.ports)
-        if (AnyModeGiven(port))
+        if (port.AnyGiven())
             StoreSpecialModes(PortName(prefix, port.number), ApplyPortModes(StoredWord(state, port.number), port));
 }
 
