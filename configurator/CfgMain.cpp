@@ -22,13 +22,6 @@ constexpr char kNotAdministrator[] = "Administrator rights are needed to configu
 constexpr char kAnotherRun[] =
     "Another configuration or firmware load is running on this machine. Run qb480cfg.exe again when it has ended.";
 
-CfgArguments CommandLineArguments()
-{
-    std::vector<std::string> arguments = fw::SplitCommandLine(GetCommandLineA());
-    arguments.erase(arguments.begin());
-    return ParseCfgArguments(arguments);
-}
-
 void RunCommand(const CfgArguments& arguments, CReporter& reporter)
 {
     switch (arguments.command) {
@@ -70,7 +63,7 @@ int main()
     using namespace qb480;
     // A drive without a medium must not raise the system's box.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    const CfgArguments arguments = CommandLineArguments();
+    const CfgArguments arguments = ParseCfgArguments(fw::ArgumentsOf(GetCommandLineA()));
     if (arguments.command == CfgCommand::Help) {
         fw::WriteOutputLine(kCfgUsage);
         return kExitDone;

@@ -74,4 +74,11 @@ std::vector<std::string> SplitCommandLine(const std::string& line)
     }
 }
 
+std::vector<std::string> ArgumentsOf(const std::string& line)
+{
+    std::vector<std::string> arguments = SplitCommandLine(line);
+    arguments.erase(arguments.begin());  // the split always gives the name, empty or not
+    return arguments;
+}
+
 }  // namespace fw

@@ -19,4 +19,7 @@ namespace fw {
 // - a quoted part left open runs to the end of the line.
 std::vector<std::string> SplitCommandLine(const std::string& line);
 
+// The same without the program's name: what a program's switches are read from.
+std::vector<std::string> ArgumentsOf(const std::string& line);
+
 }  // namespace fw

@@ -21,13 +21,6 @@ constexpr char kNotAdministrator[] = "Administrator rights are needed to load th
 constexpr char kAnotherLoad[] =
     "Another firmware load is running on this machine. Start the loader again when it has ended.";
 
-LoaderArguments CommandLineArguments()
-{
-    std::vector<std::string> arguments = fw::SplitCommandLine(GetCommandLineA());
-    arguments.erase(arguments.begin());
-    return ParseLoaderArguments(arguments);
-}
-
 }  // namespace
 
 // The program: the confirmation dialog and one load, or the same without a
@@ -38,7 +31,7 @@ class CLoaderApp : public fw::CWinApp {
 public:
     int InitInstance() override
     {
-        const LoaderArguments arguments = CommandLineArguments();
+        const LoaderArguments arguments = ParseLoaderArguments(fw::ArgumentsOf(GetCommandLineA()));
         if (arguments.help) {
             if (!arguments.quiet)
                 fw::ShowInformationBox(kLoaderUsage);
