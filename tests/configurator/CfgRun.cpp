@@ -1,7 +1,5 @@
 #include "CfgRun.h"
 
-#include <algorithm>
-#include <chrono>
 #include <sstream>
 
 namespace cfgtest {
@@ -96,13 +94,9 @@ CfgResult CCfgTest::Run(const std::string& arguments, const std::vector<std::pai
     if (!faults.empty() && !InjectFaults(child, faults, 0, where))
         return result;
     child.Resume();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    while (!(result.code = child.Wait(5)) && std::chrono::steady_clock::now() < deadline)
-        for (HWND window : WindowsOf(child.pid()))
-            if (std::find(result.windows.begin(), result.windows.end(), Caption(window)) == result.windows.end())
-                result.windows.push_back(Caption(window));
-    if (!result.code)
-        Fail(where, "qb480cfg " + arguments + " still runs after 15 s");
+    const WatchedRun watched = WatchUntilExit(child, "qb480cfg " + arguments, 15000, where);
+    result.code = watched.code;
+    result.windows = watched.windows;
     output.reset();
     result.lines = LinesOf(ReadFileBytes(outputPath).value_or(""), where);
     return result;

@@ -1,5 +1,6 @@
 #include "Robot.h"
 
+#include "Child.h"
 #include "HarnessFiles.h"
 #include "Probe.h"
 #include "Remote.h"
@@ -606,6 +607,20 @@ void CancelOpenDialog(DWORD pid, CallSite where)
 {
     if (const HWND open = WaitForDialog("Open", pid, kRobotTimeoutMs, where))
         CloseOpenDialog(open, IDCANCEL, std::string(), where);
+}
+
+WatchedRun WatchUntilExit(const CChild& child, const std::string& what, int timeoutMs, CallSite where)
+{
+    WatchedRun run;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!(run.code = child.Wait(5)) && std::chrono::steady_clock::now() < deadline)
+        for (HWND window : WindowsOf(child.pid()))
+            if (std::find(run.windows.begin(), run.windows.end(), Caption(window)) == run.windows.end())
+                run.windows.push_back(Caption(window));
+    if (!run.code)
+        Fail(where, what + " still runs after " + std::to_string(timeoutMs / 1000) + " s; windows " +
+                        DescribeWindows(child.pid()));
+    return run;
 }
 
 }  // namespace harness

@@ -56,6 +56,17 @@ std::vector<HWND> WindowsOf(DWORD pid);
 // Their captions, for a failure message.
 std::string DescribeWindows(DWORD pid);
 
+// A program that should end by itself, watched until it does: its exit
+// code, absent (and reported at the caller's line, named by what) when it
+// still runs after timeoutMs, and the caption of every window it had
+// meanwhile, each once, in the order seen.
+class CChild;
+struct WatchedRun {
+    std::optional<DWORD> code;
+    std::vector<std::string> windows;
+};
+WatchedRun WatchUntilExit(const CChild& child, const std::string& what, int timeoutMs = 15000, CallSite where = {});
+
 enum class MessageBoxIcon { None, Exclamation, Information, Error, Question, Other };
 
 struct MessageBoxSeen {

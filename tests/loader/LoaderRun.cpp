@@ -150,18 +150,10 @@ LoaderRun::ScriptedRun LoaderRun::RunScripted(const std::string& arguments, cons
 {
     ChildStart start;
     start.suspended = true;
-    ScriptedRun run;
     if (!Launch(arguments, start, std::string(), where) || (!faults.empty() && !InjectFaults(*m_child, faults, 0, where)))
-        return run;
+        return ScriptedRun();
     m_child->Resume();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    while (!(run.code = m_child->Wait(5)) && std::chrono::steady_clock::now() < deadline)
-        for (HWND window : WindowsOf(pid()))
-            if (std::find(run.windows.begin(), run.windows.end(), Caption(window)) == run.windows.end())
-                run.windows.push_back(Caption(window));
-    if (!run.code)
-        Fail(where, "qb480load " + arguments + " still runs after 15 s; windows " + DescribeWindows(pid()));
-    return run;
+    return WatchUntilExit(*m_child, "qb480load " + arguments, 15000, where);
 }
 
 Texts LoaderRun::LogLines(const std::string& name, CallSite where) const

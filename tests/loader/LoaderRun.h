@@ -96,10 +96,7 @@ protected:
     // faults injected before it runs any code of its own, then waited for.
     // Its exit code as a Windows parent reads it (reported when it does not
     // end), and the captions of the windows it had while it ran.
-    struct ScriptedRun {
-        std::optional<DWORD> code;
-        Texts windows;
-    };
+    using ScriptedRun = WatchedRun;
     ScriptedRun RunScripted(const std::string& arguments, const Faults& faults = {}, CallSite where = {});
     // The lines of a log in the test's folder without their time stamps;
     // each must begin with one.
