@@ -6,8 +6,8 @@
 #include "DataExchange.h"
 #include "MessageBox.h"
 #include "MessageBox.h"
-#include "PortModes.h"
-#include "PortModeWords.h"
+#include "board/PortModes.h"
+#include "board/PortModeWords.h"
 #include "resource.h"
 
 namespace qb480 {

@@ -1,6 +1,6 @@
 #include "BoardSettingsDlg.h"
 
-#include "BoardSettings.h"
+#include "board/BoardSettings.h"
 #include "DataExchange.h"
 #include "EntryText.h"
 #include "MessageBox.h"

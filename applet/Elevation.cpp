@@ -6,11 +6,11 @@
 #include <optional>
 #include <string>
 
-#include "AdminRights.h"
+#include "windows/AdminRights.h"
 #include "App.h"
 #include "Dialog.h"
 #include "MessageBox.h"
-#include "SystemFolder.h"
+#include "windows/SystemFolder.h"
 #include "UniqueHandle.h"
 
 namespace qb480 {

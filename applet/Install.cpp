@@ -1,7 +1,7 @@
 #include "Install.h"
 
 #include "BoardSettingsDlg.h"
-#include "EventLogSource.h"
+#include "board/EventLogSource.h"
 #include "MessageBox.h"
 
 namespace qb480 {

@@ -1,5 +1,5 @@
 #pragma once
-#include "DriverService.h"
+#include "board/DriverService.h"
 
 namespace qb480 {
 

@@ -2,7 +2,7 @@
 
 #include "DataExchange.h"
 #include "MessageBox.h"
-#include "PortNumbering.h"
+#include "board/PortNumbering.h"
 #include "resource.h"
 
 namespace qb480 {

@@ -1,4 +1,4 @@
-#include "ConfigurationVariant.h"
+#include "windows/ConfigurationVariant.h"
 
 namespace qb480 {
 

@@ -1,6 +1,6 @@
 #include "CfgArguments.h"
 
-#include "SettingsValues.h"
+#include "settingsfile/SettingsValues.h"
 
 namespace qb480 {
 

@@ -2,14 +2,14 @@
 
 #include <windows.h>
 
-#include "BoardSettingsFile.h"
+#include "settingsfile/BoardSettingsFile.h"
 #include "CfgExitCodes.h"
-#include "DriverService.h"
+#include "board/DriverService.h"
 #include "EntryText.h"
-#include "EventLogSource.h"
+#include "board/EventLogSource.h"
 #include "LogFile.h"
-#include "PortNamePrefix.h"
-#include "RemoveDriver.h"
+#include "board/PortNamePrefix.h"
+#include "board/RemoveDriver.h"
 #include "Reporter.h"
 #include "SettingsFileOutput.h"
 #include "ShowLines.h"

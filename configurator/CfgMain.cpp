@@ -10,8 +10,8 @@
 #include "ExitCodes.h"
 #include "LogFile.h"
 #include "Reporter.h"
-#include "SetUpStart.h"
-#include "SetupLock.h"
+#include "windows/SetUpStart.h"
+#include "windows/SetupLock.h"
 #include "qb480version.h"
 
 namespace qb480 {

@@ -1,8 +1,8 @@
 #include "ShowLines.h"
 
 #include "EntryText.h"
-#include "PortModes.h"
-#include "SettingsNames.h"
+#include "board/PortModes.h"
+#include "settingsfile/SettingsNames.h"
 
 namespace qb480 {
 

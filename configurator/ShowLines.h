@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "BoardState.h"
+#include "board/BoardState.h"
 
 namespace qb480 {
 

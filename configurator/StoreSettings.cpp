@@ -1,10 +1,10 @@
 #include "StoreSettings.h"
 
-#include "BoardSettings.h"
+#include "board/BoardSettings.h"
 #include "MessageBox.h"
-#include "PortModeWords.h"
-#include "PortNamePrefix.h"
-#include "PortNumbering.h"
+#include "board/PortModeWords.h"
+#include "board/PortNamePrefix.h"
+#include "board/PortNumbering.h"
 #include "Reporter.h"
 
 namespace qb480 {

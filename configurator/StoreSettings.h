@@ -3,8 +3,8 @@
 // own writes.
 #include <string>
 
-#include "BoardState.h"
-#include "SettingsFile.h"
+#include "board/BoardState.h"
+#include "settingsfile/SettingsFile.h"
 
 namespace qb480 {
 

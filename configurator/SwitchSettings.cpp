@@ -1,10 +1,10 @@
 #include "SwitchSettings.h"
 
-#include "BoardSettings.h"
+#include "board/BoardSettings.h"
 #include "EntryText.h"
-#include "PortModes.h"
-#include "PortNumbering.h"
-#include "SettingsValues.h"
+#include "board/PortModes.h"
+#include "board/PortNumbering.h"
+#include "settingsfile/SettingsValues.h"
 
 namespace qb480 {
 

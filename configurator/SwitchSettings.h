@@ -3,7 +3,7 @@
 #include <string>
 
 #include "CfgArguments.h"
-#include "SettingsFile.h"
+#include "settingsfile/SettingsFile.h"
 
 namespace qb480 {
 

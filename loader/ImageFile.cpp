@@ -6,7 +6,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include "SystemFolder.h"
+#include "windows/SystemFolder.h"
 #else
 #include <fcntl.h>
 #include <sys/stat.h>

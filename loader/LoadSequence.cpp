@@ -13,10 +13,10 @@
 #include "LoaderDialogs.h"
 #include "LoaderService.h"
 #include "MessageBox.h"
-#include "ParamNames.h"
+#include "windows/ParamNames.h"
 #include "Reporter.h"
-#include "ServiceControl.h"
-#include "SystemFolder.h"
+#include "windows/ServiceControl.h"
+#include "windows/SystemFolder.h"
 #include "UniqueHandle.h"
 
 namespace qb480 {

@@ -9,8 +9,8 @@
 #include "LogFile.h"
 #include "MessageBox.h"
 #include "Reporter.h"
-#include "SetUpStart.h"
-#include "SetupLock.h"
+#include "windows/SetUpStart.h"
+#include "windows/SetupLock.h"
 #include "qb480version.h"
 
 namespace qb480 {

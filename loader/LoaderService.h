@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "BoardRules.h"
+#include "board/BoardRules.h"
 
 namespace qb480 {
 

@@ -20,7 +20,7 @@
 
 #include "FirmwareFiles.h"
 #include "HarnessFiles.h"
-#include "ParamNames.h"
+#include "windows/ParamNames.h"
 #include "RegValue.h"
 #include "Robot.h"
 #include "Scm.h"

@@ -4,22 +4,22 @@
 // cover the order of their calls and their texts.
 #include <gtest/gtest.h>
 
-#include "BoardSettings.h"
-#include "BoardSettingsFile.h"
-#include "BoardState.h"
+#include "board/BoardSettings.h"
+#include "settingsfile/BoardSettingsFile.h"
+#include "board/BoardState.h"
 #include "BoxCollector.h"
-#include "DriverService.h"
-#include "EventLogSource.h"
+#include "board/DriverService.h"
+#include "board/EventLogSource.h"
 #include "HarnessFiles.h"
 #include "ImportFaults.h"
 #include "MessageBox.h"
-#include "PortNamePrefix.h"
-#include "PortNumbering.h"
+#include "board/PortNamePrefix.h"
+#include "board/PortNumbering.h"
 #include "RegValue.h"
-#include "RemoveDriver.h"
+#include "board/RemoveDriver.h"
 #include "Scm.h"
 #include "SimulatedBoard.h"
-#include "PortModeWords.h"
+#include "board/PortModeWords.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Once for real: so many driver services that every first enumeration
 // buffer of the applet overflows under Wine itself.
-#include "ServiceControl.h"
+#include "windows/ServiceControl.h"
 
 #include <gtest/gtest.h>
 

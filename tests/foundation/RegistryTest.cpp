@@ -1,5 +1,5 @@
 // The registry access kinds against Wine's real registry.
-#include "Registry.h"
+#include "windows/Registry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The service helpers against Wine's real Service Control Manager, in the
 // variant of the deliverable this test program was linked with.
-#include "ServiceControl.h"
+#include "windows/ServiceControl.h"
 
 #include <gtest/gtest.h>
 

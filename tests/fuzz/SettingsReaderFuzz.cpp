@@ -11,10 +11,10 @@
 #include <set>
 #include <string>
 
-#include "BoardRules.h"
+#include "board/BoardRules.h"
 #include "FuzzCheck.h"
-#include "PortModes.h"
-#include "SettingsFile.h"
+#include "board/PortModes.h"
+#include "settingsfile/SettingsFile.h"
 
 namespace {
 

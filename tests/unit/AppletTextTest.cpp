@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "PrefixText.h"
-#include "SourcesList.h"
-#include "PortModes.h"
+#include "board/PrefixText.h"
+#include "windows/SourcesList.h"
+#include "board/PortModes.h"
 
 using namespace std::string_literals;
 using qb480::AppendSourceName;

@@ -1,4 +1,4 @@
-#include "BoardRules.h"
+#include "board/BoardRules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "SettingsFile.h"
+#include "settingsfile/SettingsFile.h"
 
 #include <gtest/gtest.h>
 
-#include "PortModes.h"
+#include "board/PortModes.h"
 #include "TempFolder.h"
 
 using namespace std::string_literals;

@@ -1,4 +1,4 @@
-#include "PortModes.h"
+#include "board/PortModes.h"
 
 #include <algorithm>
 

@@ -1,10 +1,10 @@
-#include "ServiceControl.h"
+#include "windows/ServiceControl.h"
 
 #include <cstring>
 #include <vector>
 
 #include "MessageBox.h"
-#include "ParamNames.h"
+#include "windows/ParamNames.h"
 #include "UniqueHandle.h"
 
 namespace qb480 {

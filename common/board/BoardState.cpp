@@ -1,10 +1,10 @@
-#include "BoardState.h"
+#include "board/BoardState.h"
 
-#include "ParamNames.h"
-#include "PortModes.h"
-#include "Registry.h"
-#include "ServiceControl.h"
-#include "PortModeWords.h"
+#include "windows/ParamNames.h"
+#include "board/PortModes.h"
+#include "windows/Registry.h"
+#include "windows/ServiceControl.h"
+#include "board/PortModeWords.h"
 
 namespace qb480 {
 

@@ -1,4 +1,4 @@
-#include "SetupLock.h"
+#include "windows/SetupLock.h"
 
 #include <string>
 

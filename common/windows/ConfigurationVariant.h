@@ -3,7 +3,7 @@
 // whether the driver is installed with enumeration rights only, saying
 // nothing when the list cannot be read; a service is stopped before it is
 // deleted.
-#include "ServiceControl.h"
+#include "windows/ServiceControl.h"
 
 namespace qb480 {
 

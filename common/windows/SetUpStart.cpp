@@ -1,9 +1,9 @@
-#include "SetUpStart.h"
+#include "windows/SetUpStart.h"
 
-#include "AdminRights.h"
+#include "windows/AdminRights.h"
 #include "ExitCodes.h"
 #include "Reporter.h"
-#include "SetupLock.h"
+#include "windows/SetupLock.h"
 
 namespace qb480 {
 

@@ -1,4 +1,4 @@
-#include "SourcesList.h"
+#include "windows/SourcesList.h"
 
 namespace qb480 {
 

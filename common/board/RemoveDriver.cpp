@@ -1,11 +1,11 @@
-#include "RemoveDriver.h"
+#include "board/RemoveDriver.h"
 
 #include <string>
 
-#include "DriverService.h"
+#include "board/DriverService.h"
 #include "MessageBox.h"
-#include "ServiceControl.h"
-#include "SystemFolder.h"
+#include "windows/ServiceControl.h"
+#include "windows/SystemFolder.h"
 #include "UniqueHandle.h"
 
 namespace qb480 {

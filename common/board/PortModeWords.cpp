@@ -1,9 +1,9 @@
-#include "PortModeWords.h"
+#include "board/PortModeWords.h"
 
 #include "EntryText.h"
 #include "MessageBox.h"
-#include "ParamNames.h"
-#include "Registry.h"
+#include "windows/ParamNames.h"
+#include "windows/Registry.h"
 
 namespace qb480 {
 

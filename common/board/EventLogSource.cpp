@@ -1,13 +1,13 @@
-#include "EventLogSource.h"
+#include "board/EventLogSource.h"
 
 #include <windows.h>
 
 #include <string>
 
 #include "MessageBox.h"
-#include "ParamNames.h"
-#include "Registry.h"
-#include "SourcesList.h"
+#include "windows/ParamNames.h"
+#include "windows/Registry.h"
+#include "windows/SourcesList.h"
 
 namespace qb480 {
 

@@ -1,4 +1,4 @@
-#include "AdminRights.h"
+#include "windows/AdminRights.h"
 
 #include <windows.h>
 

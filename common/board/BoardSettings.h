@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "BoardRules.h"
+#include "board/BoardRules.h"
 
 namespace qb480 {
 

@@ -1,4 +1,4 @@
-#include "PrefixText.h"
+#include "board/PrefixText.h"
 
 namespace qb480 {
 

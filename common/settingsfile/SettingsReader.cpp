@@ -3,13 +3,13 @@
 #include <cstring>
 #include <memory>
 
-#include "BoardRules.h"
+#include "board/BoardRules.h"
 #include "EntryText.h"
-#include "PortModes.h"
-#include "PortNumbering.h"
-#include "SettingsFile.h"
-#include "SettingsNames.h"
-#include "SettingsValues.h"
+#include "board/PortModes.h"
+#include "board/PortNumbering.h"
+#include "settingsfile/SettingsFile.h"
+#include "settingsfile/SettingsNames.h"
+#include "settingsfile/SettingsValues.h"
 
 namespace qb480 {
 

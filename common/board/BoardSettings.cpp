@@ -1,9 +1,9 @@
-#include "BoardSettings.h"
+#include "board/BoardSettings.h"
 
 #include "MessageBox.h"
-#include "ParamNames.h"
-#include "Registry.h"
-#include "SystemText.h"
+#include "windows/ParamNames.h"
+#include "windows/Registry.h"
+#include "windows/SystemText.h"
 
 namespace qb480 {
 

@@ -1,8 +1,8 @@
-#include "PortNumbering.h"
+#include "board/PortNumbering.h"
 
 #include "MessageBox.h"
-#include "ParamNames.h"
-#include "Registry.h"
+#include "windows/ParamNames.h"
+#include "windows/Registry.h"
 
 namespace qb480 {
 

@@ -1,4 +1,4 @@
-#include "Registry.h"
+#include "windows/Registry.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
-#include "SettingsValues.h"
+#include "settingsfile/SettingsValues.h"
 
-#include "SettingsNames.h"
+#include "settingsfile/SettingsNames.h"
 
 namespace qb480::settings {
 

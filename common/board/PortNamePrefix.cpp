@@ -1,14 +1,14 @@
-#include "PortNamePrefix.h"
+#include "board/PortNamePrefix.h"
 
 #include <mbstring.h>
 
 #include <vector>
 
 #include "MessageBox.h"
-#include "ParamNames.h"
-#include "PortModes.h"
-#include "PrefixText.h"
-#include "Registry.h"
+#include "windows/ParamNames.h"
+#include "board/PortModes.h"
+#include "board/PrefixText.h"
+#include "windows/Registry.h"
 
 namespace qb480 {
 

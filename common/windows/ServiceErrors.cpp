@@ -1,4 +1,4 @@
-#include "ServiceControl.h"
+#include "windows/ServiceControl.h"
 
 namespace qb480 {
 

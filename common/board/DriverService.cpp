@@ -1,11 +1,11 @@
-#include "DriverService.h"
+#include "board/DriverService.h"
 
 #include <windows.h>
 
 #include "MessageBox.h"
-#include "ParamNames.h"
-#include "ServiceControl.h"
-#include "SystemFolder.h"
+#include "windows/ParamNames.h"
+#include "windows/ServiceControl.h"
+#include "windows/SystemFolder.h"
 #include "UniqueHandle.h"
 
 namespace qb480 {

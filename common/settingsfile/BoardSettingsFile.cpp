@@ -1,4 +1,4 @@
-#include "BoardSettingsFile.h"
+#include "settingsfile/BoardSettingsFile.h"
 
 namespace qb480 {
 

@@ -1,4 +1,4 @@
-#include "SystemFolder.h"
+#include "windows/SystemFolder.h"
 
 namespace qb480 {
 

@@ -1,4 +1,4 @@
-#include "SystemText.h"
+#include "windows/SystemText.h"
 
 #include <windows.h>
 

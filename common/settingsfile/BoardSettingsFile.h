@@ -1,8 +1,8 @@
 #pragma once
 // The settings file as a view of the board: what an export writes of its
 // state, and the ports against which an import is judged.
-#include "BoardState.h"
-#include "SettingsFile.h"
+#include "board/BoardState.h"
+#include "settingsfile/SettingsFile.h"
 
 namespace qb480 {
 

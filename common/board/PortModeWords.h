@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "PortModes.h"
+#include "board/PortModes.h"
 
 namespace qb480 {
 

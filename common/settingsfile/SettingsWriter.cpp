@@ -1,7 +1,7 @@
 #include "EntryText.h"
-#include "PortModes.h"
-#include "SettingsFile.h"
-#include "SettingsNames.h"
+#include "board/PortModes.h"
+#include "settingsfile/SettingsFile.h"
+#include "settingsfile/SettingsNames.h"
 
 namespace qb480 {
 
