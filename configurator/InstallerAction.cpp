@@ -1,119 +1,122 @@
-// The installer packages' deferred action that sets the board up. Windows
-// Installer keeps an EXE action's exit code but none of its output, and it
-// takes every code but 0 as failure. This action runs the installed
-// qb480cfg.exe with the command line the package put into
-// CustomActionData, passes each line it prints into the installer's log,
-// and fails the installation on any code but 0 and 3010 (done, taken by
-// the driver at its next start).
+// The installer packages' actions that set the board up with the board's
+// properties (QB480_MEMSEG and the others):
+// - PrepareBoardConfiguration, immediate, before anything is installed:
+//   refuses a value the configurator must not get, hands the values over
+//   to ConfigureBoard and records the board's state for RestoreBoard.
+// - RestoreBoard, the rollback of ConfigureBoard: puts that state back.
+// - ConfigureBoard, deferred, as the installer's service: runs the
+//   installed qb480cfg.exe install, its lines into the installer's log,
+//   and fails the installation on any code but 0 and 3010.
+// - RequestRestartForDriver, immediate, after the installation: a running
+//   driver takes its settings at its next start (the configurator's 3010),
+//   so the installer is asked for a restart at the end and ends with 3010.
+//   A deferred action may not ask for it itself.
 #include <windows.h>
 #include <msiquery.h>
 
-#include <string>
-
-#include "UniqueHandle.h"
+#include "ActionData.h"
+#include "BoardRecord.h"
+#include "BoardSnapshot.h"
+#include "ConfiguratorRun.h"
+#include "EntryText.h"
+#include "MsiSession.h"
 
 namespace {
 
+using namespace qb480;
+
 constexpr DWORD kDoneDriverRuns = 3010;
 
-class CMsiRecord {
-public:
-    explicit CMsiRecord(unsigned fields) : m_record(MsiCreateRecord(fields)) {}
-    ~CMsiRecord()
-    {
-        if (m_record)
-            MsiCloseHandle(m_record);
+// Each property given, or none when one is refused (said in the log).
+std::optional<std::vector<GivenProperty>> GivenProperties(MSIHANDLE install)
+{
+    std::vector<GivenProperty> given;
+    for (const BoardProperty& property : kBoardProperties) {
+        const std::optional<std::string> value = PropertyText(install, property.name);
+        if (!value) {
+            LogLine(install, std::string(property.name) + " holds a character that the system's code page cannot "
+                                                          "carry to the configurator unchanged.");
+            return std::nullopt;
+        }
+        const GivenProperty candidate{property.name, *value};
+        const std::string fault = ValueFault(candidate);
+        if (!fault.empty()) {
+            LogLine(install, fault);
+            return std::nullopt;
+        }
+        if (!value->empty())
+            given.push_back(candidate);
     }
-    CMsiRecord(const CMsiRecord&) = delete;
-    CMsiRecord& operator=(const CMsiRecord&) = delete;
-    MSIHANDLE get() const { return m_record; }
-
-private:
-    MSIHANDLE m_record;
-};
-
-void LogLine(MSIHANDLE install, const std::string& line)
-{
-    const CMsiRecord record(1);
-    MsiRecordSetStringA(record.get(), 0, ("qb480cfg: " + line).c_str());
-    MsiProcessMessage(install, INSTALLMESSAGE_INFO, record.get());
+    return given;
 }
 
-std::string Decimal(DWORD value)
+bool RecordBoardForRollback(MSIHANDLE install)
 {
-    std::string digits;
-    do
-        digits.insert(digits.begin(), static_cast<char>('0' + value % 10));
-    while (value /= 10);
-    return digits;
-}
-
-std::string ActionData(MSIHANDLE install)
-{
-    char empty[1] = {};
-    DWORD size = 0;
-    if (MsiGetPropertyA(install, "CustomActionData", empty, &size) != ERROR_MORE_DATA)
-        return std::string();
-    std::string data(size + 1, '\0');
-    size = static_cast<DWORD>(data.size());
-    if (MsiGetPropertyA(install, "CustomActionData", &data[0], &size) != ERROR_SUCCESS)
-        return std::string();
-    data.resize(size);
-    return data;
-}
-
-// Every line the program writes, as it writes it; the rest of a last line
-// without its end too.
-void PassLines(MSIHANDLE install, HANDLE output)
-{
-    std::string pending;
-    char buffer[512];
-    DWORD read = 0;
-    while (ReadFile(output, buffer, sizeof buffer, &read, nullptr) && read) {
-        pending.append(buffer, read);
-        for (std::size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1))
-            LogLine(install, pending.substr(0, end && pending[end - 1] == '\r' ? end - 1 : end));
+    std::string fault;
+    const std::optional<BoardRecord> record = ReadBoardRecord(fault);
+    if (!record) {
+        LogLine(install, "the board's state cannot be recorded for a rollback: " + fault);
+        return false;
     }
-    if (!pending.empty())
-        LogLine(install, pending);
+    return SetPropertyText(install, "RestoreBoard", RecordText(*record));
 }
 
 }  // namespace
 
+extern "C" __declspec(dllexport) UINT __stdcall PrepareBoardConfiguration(MSIHANDLE install)
+{
+    const auto given = GivenProperties(install);
+    if (!given)
+        return ERROR_INSTALL_FAILURE;
+    const std::optional<std::string> program = FormattedText(install, "[#qb480cfg.exe]");
+    if (!program || program->empty()) {
+        LogLine(install, "the installed qb480cfg.exe has no path in the system's code page.");
+        return ERROR_INSTALL_FAILURE;
+    }
+    if (!SetPropertyText(install, "ConfigureBoard", ActionDataOf(*program, *given)) || !RecordBoardForRollback(install))
+        return ERROR_INSTALL_FAILURE;
+    return ERROR_SUCCESS;
+}
+
 extern "C" __declspec(dllexport) UINT __stdcall ConfigureBoard(MSIHANDLE install)
 {
-    std::string commandLine = ActionData(install);
-    if (commandLine.empty()) {
-        LogLine(install, "the action was given no command line");
+    const std::optional<std::string> data = PropertyText(install, "CustomActionData");
+    const std::optional<ConfiguratorCall> call = data ? CallOf(*data) : std::nullopt;
+    if (!call) {
+        LogLine(install, "the action was not given the configurator and the board's properties.");
         return ERROR_INSTALL_FAILURE;
     }
-    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) {
-        LogLine(install, "no pipe for the program's lines: error " + Decimal(GetLastError()));
+    const std::optional<DWORD> code = RunConfigurator(install, *call);
+    if (!code)
         return ERROR_INSTALL_FAILURE;
+    LogLine(install, "ended with exit code " + fw::DecimalText(*code));
+    return *code == 0 || *code == kDoneDriverRuns ? ERROR_SUCCESS : ERROR_INSTALL_FAILURE;
+}
+
+// A rollback's result is not looked at: every step is tried, and each one
+// that fails is said in the log.
+extern "C" __declspec(dllexport) UINT __stdcall RestoreBoard(MSIHANDLE install)
+{
+    const std::optional<std::string> data = PropertyText(install, "CustomActionData");
+    const std::optional<BoardRecord> record = data ? RecordFromText(*data) : std::nullopt;
+    if (!record) {
+        LogLine(install, "rollback: the action was not given the board's record; the board is left as it is.");
+        return ERROR_SUCCESS;
     }
-    const fw::UniqueKernelHandle output(readEnd);
-    fw::UniqueKernelHandle input(writeEnd);
-    SetHandleInformation(output.get(), HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = input.get();
-    PROCESS_INFORMATION started = {};
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                        &started)) {
-        LogLine(install, "cannot be started: error " + Decimal(GetLastError()) + ", command line " + commandLine);
-        return ERROR_INSTALL_FAILURE;
-    }
-    const fw::UniqueKernelHandle process(started.hProcess);
-    const fw::UniqueKernelHandle thread(started.hThread);
-    // Only the program holds the pipe's write end now: reading ends when it does.
-    input.reset();
-    PassLines(install, output.get());
-    WaitForSingleObject(process.get(), INFINITE);
-    DWORD code = 1;
-    GetExitCodeProcess(process.get(), &code);
-    LogLine(install, "ended with exit code " + Decimal(code));
-    return code == 0 || code == kDoneDriverRuns ? ERROR_SUCCESS : ERROR_INSTALL_FAILURE;
+    const std::vector<std::string> faults = RestoreBoardRecord(*record);
+    for (const std::string& fault : faults)
+        LogLine(install, "rollback: " + fault);
+    LogLine(install, faults.empty() ? "rollback: the board is as it was before the installation."
+                                    : "rollback: the board is not wholly as it was: see the lines above.");
+    return ERROR_SUCCESS;
+}
+
+extern "C" __declspec(dllexport) UINT __stdcall RequestRestartForDriver(MSIHANDLE install)
+{
+    if (!DriverServiceRuns())
+        return ERROR_SUCCESS;
+    LogLine(install, "the driver is running: it takes the new settings at its next start, so the installation asks "
+                     "for a restart.");
+    MsiSetMode(install, MSIRUNMODE_REBOOTATEND, TRUE);
+    return ERROR_SUCCESS;
 }

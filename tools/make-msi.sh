@@ -63,5 +63,25 @@ secure=$(msiinfo export "$out" Property | awk -F'\t' '$1 == "SecureCustomPropert
 board=QB480_MEMSEG\;QB480_PORT\;QB480_IRQ\;QB480_PREFIX\;QB480_FIRST\;QB480_SETTINGS
 msibuild "$out" -q "UPDATE \`Property\` SET \`Value\` = '${secure:+$secure;}$board' WHERE \`Property\` = 'SecureCustomProperties'" \
     || { rm -f "$out"; exit 1; }
+# RestoreBoard is ConfigureBoard's rollback: wixl writes no rollback actions.
+rollback=$((0x1 | 0x100 | 0x400 | 0x800))  # a DLL in the Binary table, rollback, in the script, as the service
+msibuild "$out" -q "UPDATE \`CustomAction\` SET \`Type\` = $rollback WHERE \`Action\` = 'RestoreBoard'" \
+    || { rm -f "$out"; exit 1; }
+actions=$(msiinfo export "$out" CustomAction)
+grep -q "^RestoreBoard	$rollback	" <<<"$actions" \
+    || { echo "make-msi: $source has no RestoreBoard action to mark as a rollback" >&2; rm -f "$out"; exit 1; }
+# Only an administrator sets the board up through the package: a board
+# property given by a user whose AdminUser is not set (a managed or
+# "always elevated" installation by a standard user) stops the installation
+# before anything is installed, before packaging/qb480.wxs hands the values
+# over. An error action (type 19), in the execute sequence only: in the
+# user-interface sequence an administrator is not elevated yet. wixl writes
+# no error actions.
+given="(${board//;/ OR })"
+refusal="Only an administrator can set up the QB480 board during the installation. Install as an administrator, or without the QB480_ properties."
+msibuild "$out" \
+    -q "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('RefuseBoardWithoutAdministrator', 19, '', '$refusal')" \
+    -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('RefuseBoardWithoutAdministrator', '$given AND NOT AdminUser AND NOT (REMOVE~=\"ALL\")', 1001)" \
+    || { rm -f "$out"; exit 1; }
 # wixl writes long names only.
 python3 "$root/tools/msi-short-names.py" "$out" || { rm -f "$out"; exit 1; }

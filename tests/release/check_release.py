@@ -79,8 +79,9 @@ def main():
         checks.check(manifest.count(b"supportedOS") >= 1, "%s: manifest declares supported Windows versions" % name)
     # The installer's action: found by its entry point, stored in the MSI only.
     action = check_binary(checks, arch, build + "/configurator/qb480cfgmsi.dll", version, "installer action")
-    checks.check(action.exports() == ["ConfigureBoard"], "qb480cfgmsi.dll: exports exactly ConfigureBoard (%s)"
-                 % action.exports())
+    entries = ["ConfigureBoard", "PrepareBoardConfiguration", "RequestRestartForDriver", "RestoreBoard"]
+    checks.check(sorted(action.exports()) == entries, "qb480cfgmsi.dll: exports exactly %s (%s)"
+                 % (", ".join(entries), action.exports()))
     checks.check(configurator.subsystem == SUBSYSTEM_WINDOWS_CUI,
                  "qb480cfg.exe: console subsystem (%d)" % configurator.subsystem)
     applet_manifest = applet.resource(RT_MANIFEST, CPL_MANIFEST_ID) or b""

@@ -1,0 +1,94 @@
+#include "MsiSession.h"
+
+namespace qb480 {
+
+namespace {
+
+class CMsiRecord {
+public:
+    explicit CMsiRecord(unsigned fields) : m_record(MsiCreateRecord(fields)) {}
+    ~CMsiRecord()
+    {
+        if (m_record)
+            MsiCloseHandle(m_record);
+    }
+    CMsiRecord(const CMsiRecord&) = delete;
+    CMsiRecord& operator=(const CMsiRecord&) = delete;
+    MSIHANDLE get() const { return m_record; }
+
+private:
+    MSIHANDLE m_record;
+};
+
+// Asked for its size first, then read whole.
+template <typename Read>
+std::optional<std::wstring> WideText(Read read)
+{
+    wchar_t empty[1] = {};
+    DWORD size = 0;
+    UINT result = read(empty, &size);
+    if (result == ERROR_SUCCESS)
+        return std::wstring();
+    if (result != ERROR_MORE_DATA)
+        return std::nullopt;
+    std::wstring text(size + 1, L'\0');
+    size = static_cast<DWORD>(text.size());
+    if (read(&text[0], &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    text.resize(size);
+    return text;
+}
+
+std::optional<std::string> InCodePage(const std::optional<std::wstring>& wide)
+{
+    if (!wide || wide->empty())
+        return wide ? std::optional<std::string>("") : std::nullopt;
+    const int length = static_cast<int>(wide->size());
+    BOOL lost = FALSE;
+    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide->data(), length, nullptr, 0, nullptr, &lost);
+    if (size <= 0 || lost)
+        return std::nullopt;
+    std::string text(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide->data(), length, &text[0], size, nullptr, &lost);
+    // A multibyte code page may still read it back otherwise.
+    std::wstring back(wide->size(), L'\0');
+    if (lost || MultiByteToWideChar(CP_ACP, 0, text.data(), size, &back[0], length) != length || back != *wide)
+        return std::nullopt;
+    return text;
+}
+
+}  // namespace
+
+void LogLine(MSIHANDLE install, const std::string& line)
+{
+    std::string text = "qb480cfg: ";
+    for (const char c : line) {
+        if (c == '[' || c == ']' || c == '{' || c == '}')
+            text += std::string("[\\") + c + ']';
+        else
+            text += c;
+    }
+    const CMsiRecord record(0);
+    MsiRecordSetStringA(record.get(), 0, text.c_str());
+    MsiProcessMessage(install, INSTALLMESSAGE_INFO, record.get());
+}
+
+std::optional<std::string> PropertyText(MSIHANDLE install, const char* name)
+{
+    const std::wstring wideName(name, name + std::char_traits<char>::length(name));
+    return InCodePage(WideText([&](wchar_t* text, DWORD* size) { return MsiGetPropertyW(install, wideName.c_str(), text, size); }));
+}
+
+std::optional<std::string> FormattedText(MSIHANDLE install, const char* text)
+{
+    const CMsiRecord record(0);
+    MsiRecordSetStringA(record.get(), 0, text);
+    return InCodePage(WideText([&](wchar_t* out, DWORD* size) { return MsiFormatRecordW(install, record.get(), out, size); }));
+}
+
+bool SetPropertyText(MSIHANDLE install, const char* name, const std::string& value)
+{
+    return MsiSetPropertyA(install, name, value.c_str()) == ERROR_SUCCESS;
+}
+
+}  // namespace qb480
