@@ -1,7 +1,6 @@
 #include "BoardSnapshot.h"
 
 #include <windows.h>
-#include <shlwapi.h>
 
 #include <cstdint>
 #include <cstring>
@@ -136,6 +135,30 @@ LONG ReadKey(const KnownKey& known, RecordedKey& recorded)
     return result;
 }
 
+// The key and every key below it. Written here because RegDeleteTree came
+// with Vista and the shell's SHDeleteKey is no system DLL of every Windows
+// the packages install on.
+LONG DeleteKeyTree(HKEY parent, const std::wstring& path)
+{
+    fw::UniqueHkey key;
+    LONG result = RegOpenKeyExW(parent, path.c_str(), 0, KEY_ENUMERATE_SUB_KEYS | DELETE, key.put());
+    if (result != ERROR_SUCCESS)
+        return result;
+    std::wstring name(256, L'\0');
+    for (;;) {
+        DWORD length = static_cast<DWORD>(name.size());
+        // Always the first: the one before it is gone.
+        result = RegEnumKeyExW(key.get(), 0, &name[0], &length, nullptr, nullptr, nullptr, nullptr);
+        if (result == ERROR_NO_MORE_ITEMS)
+            break;
+        if (result == ERROR_SUCCESS)
+            result = DeleteKeyTree(key.get(), name.substr(0, length));
+        if (result != ERROR_SUCCESS)
+            return result;
+    }
+    return RegDeleteKeyW(parent, path.c_str());
+}
+
 bool IsRecorded(const RecordedKey& recorded, const std::wstring& name)
 {
     for (const RecordedValue& value : recorded.values)
@@ -168,7 +191,7 @@ void RestoreKey(const KnownKey& known, const RecordedKey& recorded, std::vector<
 {
     const std::wstring path = Wide(known.path);
     if (!recorded.existed && known.mayBeCreated) {
-        const LSTATUS result = SHDeleteKeyW(HKEY_LOCAL_MACHINE, path.c_str());
+        const LONG result = DeleteKeyTree(HKEY_LOCAL_MACHINE, path);
         if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND)
             faults.push_back(Failed("HKLM\\" + known.path + " cannot be deleted", result));
         return;

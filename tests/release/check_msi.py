@@ -4,8 +4,9 @@
 usage: check_msi.py ARCH BUILD_DIR MSI VERSION
 
 ARCH is i686 or x86_64, BUILD_DIR that architecture's release build. Checks
-the rules of Windows Installer's validation in tests/release/ice_rules.py on
-MSI, and that each rule sees a fault in a package built with one change.
+the rules of Windows Installer's validation in tests/release/ice_rules.py and
+those of the board's set-up in tests/release/action_rules.py on MSI, and that
+each rule sees a fault in a package built with one change.
 Prints one line per check and a closing line "msi-ARCH: N passed, M failed".
 """
 import os
@@ -15,8 +16,10 @@ import subprocess
 import sys
 import tempfile
 
+import action_rules
+import ice_rules
 from check_release import Checks
-from ice_rules import RULES, Package, long_name, msiinfo
+from ice_rules import Package, long_name, msiinfo
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 # Fixed once for each architecture: a later package finds the installed one
@@ -28,12 +31,12 @@ COMPONENT_64BIT = 0x100
 WORD_COUNT_COMPRESSED, WORD_COUNT_NO_ELEVATION = 2, 8
 BINARIES = ("qb480.cpl", "qb480load.exe", "qb480cfg.exe")
 BUILT = {"qb480.cpl": "applet/qb480.cpl", "qb480load.exe": "loader/qb480load.exe", "qb480cfg.exe": "configurator/qb480cfg.exe"}
-# The installer properties and the configurator switch each one becomes.
-BOARD_PROPERTIES = {"QB480_MEMSEG": "/mem", "QB480_PORT": "/port", "QB480_IRQ": "/irq", "QB480_PREFIX": "/prefix",
-                    "QB480_FIRST": "/first", "QB480_SETTINGS": "/settings"}
-# A DLL stored in the package, deferred, not impersonated, its result checked.
-CONFIGURE_TYPE = 1 | 0x400 | 0x800
-CONFIGURATOR = "C:\\Program Files\\Tessaline\\QB480\\qb480cfg.exe"
+# The applet's Control Panel properties on Vista and later: (key, name) -> value.
+EXTENDED = "Software\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Extended Properties\\"
+CPL = "%SystemRoot%\\System32\\qb480.cpl"
+CONTROL_PANEL = {(EXTENDED + "System.ApplicationName", CPL): "Tessaline.QB480",
+                 (EXTENDED + "System.ControlPanel.Category", CPL): "#2"}  # Hardware and Sound
+RULES = dict(ice_rules.RULES, **action_rules.RULES)
 WXS = os.path.join(ROOT, "packaging", "qb480.wxs")
 
 
@@ -94,72 +97,29 @@ BREAKS = [
                                        "`HashPart3`, `HashPart4`) VALUES ('qb480.cpl', 0, 1, 2, 3, 4)")),
     ("ICE60", "the loader without a language", sql("UPDATE `File` SET `Language` = '' WHERE `File` = 'qb480load.exe'")),
     ("ICE64", "the menu folder not removed", wxs('<RemoveFolder Id="RemoveMenuFolder" On="uninstall"/>', "")),
-    ("ICE68", "the command set up as the service", wxs('Value="install" Impersonate="yes"', 'Value="install" Impersonate="no"')),
+    ("ICE68", "the hand-over run as the service", wxs('DllEntry="PrepareBoardConfiguration"\n                  Execute="immediate" Impersonate="yes"',
+                                                       'DllEntry="PrepareBoardConfiguration"\n                  Execute="immediate" Impersonate="no"')),
     ("ICE69", "the loader's entry naming its file", wxs('Target="[INSTALLDIR]qb480load.exe"', 'Target="[#qb480load.exe]"')),
     ("ICE77", "the configurator run after InstallFinalize", wxs('Action="ConfigureBoard" Sequence="6590"',
                                                                'Action="ConfigureBoard" Sequence="6700"')),
     ("ICE90", "the menu folder a public property", wxs('Id="TessalineMenuFolder"', 'Id="TESSALINEMENU"')),
+    ("pasted", "the prefix pasted into a command line", sql("INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) "
+                                                             "VALUES ('Pasted', 51, 'Args', '/prefix \"[QB480_PREFIX]\"')")),
+    ("shared folders", "a log in the system's temporary folder", sql("INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, "
+                                                                     "`Target`) VALUES ('Log', 51, 'Args', "
+                                                                     "'/log \"[WindowsFolder]Temp\\qb480cfg.log\"')")),
+    ("administrator", "no refusal for a user who is no administrator",
+     sql("DELETE FROM `InstallExecuteSequence` WHERE `Action` = 'RefuseBoardWithoutAdministrator'")),
+    ("administrator", "AdminUser the elevation a managed installation lends",
+     sql("DELETE FROM `Property` WHERE `Property` = 'MSIUSEREALADMINDETECTION'")),
+    ("configuration", "the hand-over after InstallInitialize",
+     sql("UPDATE `InstallExecuteSequence` SET `Sequence` = 1501 WHERE `Action` = 'PrepareBoardConfiguration'")),
+    ("configuration", "the configuration at a removal", sql("UPDATE `InstallExecuteSequence` SET `Condition` = 'QB480_IRQ' "
+                                                            "WHERE `Action` = 'ConfigureBoard'")),
+    ("rollback", "the rollback after the configuration",
+     sql("UPDATE `InstallExecuteSequence` SET `Sequence` = 6591 WHERE `Action` = 'RestoreBoard'")),
     ("versions", "the applet without its version", sql("UPDATE `File` SET `Version` = '' WHERE `File` = 'qb480.cpl'")),
 ]
-
-
-def condition_holds(condition, properties):
-    """A sequence condition of names, NOT, AND, OR, parentheses and
-    NAME~="TEXT" (the letter case ignored), with the given properties set."""
-    tokens = re.findall(r'\(|\)|~=|"[^"]*"|[A-Za-z_][A-Za-z0-9_.]*', condition)
-
-    def value(name):
-        return properties.get(name, "")
-
-    def chain(at, operator, operand):
-        """operand (operator operand)*: OR binds looser than AND."""
-        result, at = operand(at)
-        while at < len(tokens) and tokens[at] == operator:
-            right, at = operand(at + 1)
-            result = (result or right) if operator == "OR" else (result and right)
-        return result, at
-
-    def parse(at):
-        return chain(at, "OR", lambda at: chain(at, "AND", parse_not))
-
-    def parse_not(at):
-        if tokens[at] == "NOT":
-            result, at = parse_not(at + 1)
-            return not result, at
-        if tokens[at] == "(":
-            result, at = parse(at + 1)
-            return result, at + 1
-        if at + 2 < len(tokens) and tokens[at + 1] == "~=":
-            return value(tokens[at]).lower() == tokens[at + 2].strip('"').lower(), at + 3
-        return bool(value(tokens[at])), at + 1
-
-    return not tokens or parse(0)[0]
-
-
-def formatted(text, properties):
-    return re.sub(r"\[(#?[A-Za-z_][A-Za-z0-9_.]*)\]", lambda m: properties.get(m.group(1), ""), text)
-
-
-def configurator_command(package, given):
-    """The command line the configurator gets with the given public
-    properties, as Windows Installer runs InstallExecuteSequence: the
-    property-setting actions in order, then the deferred action's command
-    line formatted when it is written into the script. None when the
-    configurator is not run."""
-    actions = {row["Action"]: row for row in package.table("CustomAction")}
-    properties = dict(given, WindowsFolder="C:\\Windows\\")
-    properties["#qb480cfg.exe"] = CONFIGURATOR
-    command = None
-    for step in sorted(package.table("InstallExecuteSequence"), key=lambda row: int(row["Sequence"])):
-        action = actions.get(step["Action"])
-        if action is None or not condition_holds(step["Condition"], properties):
-            continue
-        if int(action["Type"]) & 0x3F == 51:
-            properties[action["Source"]] = formatted(action["Target"], properties)
-        elif action["Source"] == "Qb480CfgMsi":
-            # A deferred action's data is the property of its own name.
-            command = " ".join(properties.get(step["Action"], "").split())
-    return command
 
 
 def summary(msi):
@@ -253,32 +213,17 @@ def main():
     # value is the installing user's key of the Start-menu entries.
     for untouched in ("ServiceInstall", "ServiceControl"):
         checks.check(table(untouched) == [], "msi: no %s rows" % untouched)
-    # Only the board's properties run the configurator, each as its switch.
-    runs = [row for row in table("CustomAction") if row["Source"] == "Qb480CfgMsi"]
-    checks.check([(int(row["Type"]), row["Target"]) for row in runs] == [(CONFIGURE_TYPE, "ConfigureBoard")],
-                 "msi: one action runs the installed configurator, deferred, as the service, its result checked (%s)"
-                 % [row["Type"] for row in runs])
     with open(os.path.join(build, "configurator", "qb480cfgmsi.dll"), "rb") as f:
         checks.check(msiinfo("extract", msi, "Binary.Qb480CfgMsi") == f.read(),
                      "msi: the action's DLL is the built qb480cfgmsi.dll")
-    log = ' /log "C:\\Windows\\Temp\\qb480cfg.log"'
-    checks.check(configurator_command(package, {}) is None and
-                 configurator_command(package, {"QB480_IRQ": "5", "REMOVE": "ALL"}) is None,
-                 "msi: neither an installation without the board's properties nor a removal runs the configurator")
-    checks.check(configurator_command(package, {"QB480_MEMSEG": "D0000", "QB480_IRQ": "5"}) ==
-                 '"%s" install /mem "D0000" /irq "5"' % CONFIGURATOR + log,
-                 "msi: QB480_MEMSEG=D0000 QB480_IRQ=5 runs %s" % configurator_command(package, {"QB480_MEMSEG": "D0000",
-                                                                                               "QB480_IRQ": "5"}))
-    every = {name: "v %d" % i for i, name in enumerate(BOARD_PROPERTIES)}
-    wanted = '"%s" install ' % CONFIGURATOR + " ".join('%s "%s"' % (switch, every[name]) for name, switch in BOARD_PROPERTIES.items()) + log
-    checks.check(configurator_command(package, every) == wanted,
-                 "msi: every board property becomes its switch (%s)" % configurator_command(package, every))
     secure = set(properties.get("SecureCustomProperties", "").split(";"))
-    checks.check(secure >= set(BOARD_PROPERTIES) | {"WIX_UPGRADE_DETECTED", "WIX_DOWNGRADE_DETECTED"},
+    checks.check(secure >= set(action_rules.BOARD_PROPERTIES) | {"WIX_UPGRADE_DETECTED", "WIX_DOWNGRADE_DETECTED"},
                  "msi: the board's and the upgrade's properties are secure (%s)" % sorted(secure))
-    values = [(row["Root"], row["Key"], row["Name"], row["Component_"]) for row in table("Registry")]
-    checks.check(values == [("1", "Software\\Tessaline\\QB480", "StartMenu", "StartMenu")],
-                 "msi: writes only the Start-menu key under HKCU (%s)" % values)
+    values = {(row["Root"], row["Key"], row["Name"]): (row["Value"], row["Component_"]) for row in table("Registry")}
+    wanted = {("1", "Software\\Tessaline\\QB480", "StartMenu"): ("#1", "StartMenu")}
+    wanted.update({("2",) + place: (value, "Applet") for place, value in CONTROL_PANEL.items()})
+    checks.check(values == wanted, "msi: writes the Start-menu key under HKCU and, with the applet, its Control Panel "
+                                   "name and category under HKLM (%s)" % values)
     programs = {row["File"]: (row["Version"], row["Language"]) for row in table("File") if row["File"] in BINARIES}
     checks.check(programs == {name: (version + ".0", "1033") for name in BINARIES},
                  "msi: the programs have version %s.0, US English (%s)" % (version, programs))
