@@ -141,3 +141,15 @@ TEST(RefusedPackage, TellsTheAdministratorWhy)
     harness::DismissMessageBox(box);
     EXPECT_EQ(installer.Wait(kInstallerWaitMs), std::optional<DWORD>(ERROR_INSTALL_FAILURE));
 }
+
+// msiexec started by a Windows program with exactly the command line given,
+// in the installer's own syntax (a quote inside a quoted value doubled):
+// the values that reach the board's properties are then the ones the test
+// chose, whatever Wine's start-up would make of them; and the exit code is
+// seen whole, above 255 too.
+TEST(Msiexec, EndsWithTheCodeExpected)
+{
+    harness::CChild installer(Quoted(Setting("QB480_MSIEXEC")) + " " + Setting("QB480_MSIEXEC_ARGUMENTS"));
+    ASSERT_TRUE(installer.Started()) << installer.StartError();
+    EXPECT_EQ(installer.Wait(kInstallerWaitMs), std::optional<DWORD>(std::stoul(Setting("QB480_EXIT_CODE"))));
+}

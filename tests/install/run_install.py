@@ -3,8 +3,11 @@
 through Wine's own msiexec, each case in a fresh Wine prefix copied from a
 template, as on a machine that has never seen the board. The x86 package
 in a win64 prefix is refused, and installs nothing. Given the board's
-properties, a package sets the board up through the configurator; a
-setting the configurator refuses fails the installation.
+properties, a package sets the board up through the configurator: hostile
+values arrive whole or are refused before anything is installed, a refusal
+reaches the installer's log whole, a failure after the configuration leaves
+the board as it was, and a change taken while the driver runs ends with
+3010.
 
 usage: run_install.py VERSION [x64-win64] [x86-win32] [x86-win64]   (default: all three)
 
@@ -33,6 +36,7 @@ QUIET = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subproc
 WINE_TIMEOUT = 180
 # wine hands a Windows exit code to Unix in its low byte only.
 SUCCESS, INSTALL_FAILURE, OTHER_VERSION_INSTALLED = 0, 1603 & 0xFF, 1638 & 0xFF
+RESTART_NEEDED = 3010  # read whole, by a Windows parent
 # A failed custom action ends msiexec with 1603, as Windows documents it.
 ACTION_FAILURE = {INSTALL_FAILURE}
 UNINSTALL = r"Software\Microsoft\Windows\CurrentVersion\Uninstall"
@@ -40,9 +44,27 @@ SERVICES = r"HKLM\SYSTEM\CurrentControlSet\Services"
 # The installing user's value that keys the Start-menu entries.
 START_MENU_KEY = r"HKCU\Software\Tessaline\QB480"
 PARAMETERS = SERVICES + r"\VDXQB480\Parameters"
-# Where the packages have the configurator append its lines.
-# Wine's own spelling of the folder: the Unix side tells letter cases apart.
-CONFIGURATOR_LOG = ("windows", "temp", "qb480cfg.log")
+# Where the packages once had the configurator append its lines, as SYSTEM,
+# in a folder every user may write: a user's folder of that name stopped
+# every installation with the board's properties. Wine's own spelling of the
+# folder: the Unix side tells letter cases apart.
+PLANTED_LOG = ("windows", "temp", "qb480cfg.log")
+# The applet's Control Panel name and category (Vista and later).
+EXTENDED = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Control Panel\Extended Properties"
+CONTROL_PANEL = {"System.ApplicationName": "Tessaline.QB480", "System.ControlPanel.Category": "0x2"}
+CPL_NAME = "%SystemRoot%\\System32\\qb480.cpl"
+SETTINGS_FOLDER = "QB480 files"
+BOARD_FILE = "[Board Settings]\r\nMemory Address = D0000\r\nPort Address = 300\r\nIRQ = 5\r\n"
+# Its refusal quotes sections and braces, which the installer's log must keep.
+SECTIONS_FILE = "[{Bogus}]\r\n"
+SECTIONS_REFUSAL = ("qb480cfg: The settings file C:\\QB480 files\\sections.ini, line 1: unknown section [{Bogus}]; "
+                    "the sections are [Board Settings], [Port Numbering] and [Port NAME]")
+# No Unix shell and no msiexec command line under Wine passes a quote into a
+# property: the hostile package variant has this one in its Property table.
+HOSTILE_PREFIX = 'X" /log "C:\\planted\\'
+# Type 19 (an error) in the script (0x400): a test variant fails right
+# after the configuration.
+FAIL_AFTER_CONFIGURATION = 19 | 0x400
 FIRMWARE_FOLDER = "QB480 firmware"
 FIRMWARE_FILE = "qb480fw.hex"
 
@@ -80,16 +102,23 @@ def content(path):
         return f.read()
 
 
-def configurator_log(machine):
-    """The lines the installations had the configurator append, "" for none."""
-    return (content(machine.c(*CONFIGURATOR_LOG)) or b"").decode("latin-1").replace("\r", "")
-
-
 def installer_log(machine):
     """The installer's verbose log C:\\install.log; Windows writes it in UTF-16 when it begins with a BOM."""
     data = content(machine.c("install.log")) or b""
     text = data.decode("utf-16") if data.startswith(b"\xff\xfe") else data.decode("latin-1")
     return text.replace("\r", "")
+
+
+def action_lines(machine):
+    """What the package's actions passed into the installer's log."""
+    return [line for line in installer_log(machine).splitlines() if line.startswith("qb480cfg: ")]
+
+
+def msi_variant(msi, out, *queries):
+    """The package with SQL run on its tables, for a case Wine cannot make otherwise."""
+    shutil.copy(msi, out)
+    subprocess.run(["msibuild", out] + [arg for query in queries for arg in ("-q", query)], check=True)
+    return out
 
 
 def windows_path(unix_path):
@@ -226,6 +255,7 @@ class Release:
         self.next_version = "%s.%d" % (major_minor, int(patch) + 1)
         self.scratch = scratch
         self.staged, self.msi, self.next_msi, self.rebuilt_next_msi = {}, {}, {}, {}
+        self.failing_msi, self.hostile_msi = {}, {}
         for package, arch in (("x86", "i686"), ("x64", "x86_64")):
             with zipfile.ZipFile(os.path.join(ROOT, "dist", "qb480-%s-%s.zip" % (version, arch))) as z:
                 z.extractall(scratch)
@@ -236,6 +266,14 @@ class Release:
             with open(os.path.join(stage, "qb480cfgmsi.dll"), "wb") as action:
                 action.write(subprocess.run(["msiinfo", "extract", self.msi[package], "Binary.Qb480CfgMsi"],
                                             check=True, capture_output=True).stdout)
+            self.failing_msi[package] = msi_variant(
+                self.msi[package], os.path.join(scratch, "failing-%s.msi" % package),
+                "INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('FailAfterConfiguration', %d, "
+                "'', 'This test package fails after the configuration.')" % FAIL_AFTER_CONFIGURATION,
+                "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('FailAfterConfiguration', 6591)")
+            self.hostile_msi[package] = msi_variant(
+                self.msi[package], os.path.join(scratch, "hostile-%s.msi" % package),
+                "INSERT INTO `Property` (`Property`, `Value`) VALUES ('QB480_PREFIX', '%s')" % HOSTILE_PREFIX)
             # A later version of the same files, and that version built again.
             for target, built in ((self.next_msi, "next"), (self.rebuilt_next_msi, "rebuilt")):
                 target[package] = os.path.join(scratch, "%s-%s.msi" % (built, package))
@@ -321,7 +359,14 @@ class Cases:
         self.check(layout, bool(product) and per_user is None, "installed for the machine, not for the user")
         key = machine.reg_values(START_MENU_KEY, self.win64(layout)) or {}
         self.check(layout, key.get("StartMenu") == "0x1", "the Start-menu entries are keyed by the user's value (%s)" % key)
+        found = self.control_panel(machine, layout)
+        self.check(layout, found == CONTROL_PANEL, "the applet's Control Panel name and category are registered (%s)" % found)
         return product_code
+
+    def control_panel(self, machine, layout):
+        """The applet's values under the Control Panel's extended properties, by property."""
+        return {key: (machine.reg_values(EXTENDED + "\\" + key, self.win64(layout)) or {}).get(CPL_NAME)
+                for key in CONTROL_PANEL}
 
     def expect_removed(self, machine, layout, product_code, left_beside_loader):
         remaining = [below for below in self.installed_files(layout, layout.package) if os.path.exists(machine.c(below))]
@@ -340,6 +385,8 @@ class Cases:
                    "the installed-programs entry is removed")
         self.check(layout, machine.reg_values(START_MENU_KEY, self.win64(layout)) is None,
                    "the Start-menu entries' key is removed")
+        found = self.control_panel(machine, layout)
+        self.check(layout, found == dict.fromkeys(CONTROL_PANEL), "the applet's Control Panel values are removed (%s)" % found)
 
     def step(self, machine, layout, test, what, settings=None):
         program = os.path.join(layout.build, "tests", "install", "installedtest.exe")
@@ -368,12 +415,12 @@ class Cases:
         """Install, use as the guide says, uninstall."""
         msi = self.release.msi[layout.package]
         with self.machine(layout) as machine:
-            code = self.timed_msiexec(machine, layout, "silent install", "/i", windows_path(msi), "/qn")
+            code = self.timed_msiexec(machine, layout, "silent install", "/i", windows_path(msi), "/qn", "/l*v",
+                                      "C:\\install.log")
             if not self.check(layout, code == SUCCESS, "msiexec /i /qn succeeds (exit %d)" % code):
                 return
             product_code = self.expect_installed(machine, layout, msi, self.release.version)
-            self.check(layout, not os.path.exists(machine.c(*CONFIGURATOR_LOG)),
-                       "without the board's properties the configurator does not run")
+            self.check(layout, action_lines(machine) == [], "without the board's properties the configurator does not run")
 
             # The board's own files, where the guide says to put them.
             board = os.path.join(layout.build, "tests", "drivers")
@@ -415,47 +462,112 @@ class Cases:
                        % (": not " + ", ".join(changed) if changed else ""))
 
     def configured(self, layout):
-        """The board's properties: the installation sets the board up, and
-        a refused setting fails it, rolls it back and writes no value."""
+        """The board's properties, on one machine, in this order: refused
+        before anything is installed; refused by the configurator, its line
+        whole in the installer's log; a failure after the configuration
+        rolled back on a machine without the service; hostile values stored
+        whole; a failure rolled back on a machine with the service and
+        stored values; a change while the driver runs ends with 3010."""
+        with self.machine(layout) as machine:
+            shutil.copy(os.path.join(layout.build, "tests", "drivers", "fakevdx.sys"),
+                        machine.c("windows", "system32", "drivers", "vdxqb480.sys"))
+            os.makedirs(machine.c(SETTINGS_FOLDER))
+            for name, text in (("board.ini", BOARD_FILE), ("sections.ini", SECTIONS_FILE)):
+                with open(machine.c(SETTINGS_FOLDER, name), "w", newline="") as f:
+                    f.write(text)
+            os.makedirs(machine.c(*PLANTED_LOG))
+            self.refused_before_installing(machine, layout)
+            self.refusal_logged_whole(machine, layout)
+            self.rolled_back(machine, layout, ["QB480_MEMSEG=D0000", "QB480_PORT=300", "QB480_IRQ=5"],
+                             "on a machine without the service")
+            self.hostile_values_whole(machine, layout)
+            # Stored values of every kind the configuration may change back.
+            for value, kind, data in (("COM1", "REG_DWORD", "0x1103"), ("ABC7", "REG_DWORD", "0x2")):
+                machine.wine(r"C:\windows\system32\reg.exe", "add", PARAMETERS + r"\SpecialModes", "/v", value, "/t", kind,
+                             "/d", data, "/f")
+            machine.wine(r"C:\windows\system32\reg.exe", "add", PARAMETERS, "/v", "FirstPort", "/t", "REG_DWORD", "/d", "3",
+                         "/f")
+            self.rolled_back(machine, layout, ["QB480_MEMSEG=E0000", "QB480_PORT=310", "QB480_IRQ=7", "QB480_PREFIX=ABC",
+                                               "QB480_FIRST=none"], "on a machine with the service and stored values")
+            self.restart_code(machine, layout)
+
+    def install_logged(self, machine, layout, msi, given, what):
+        """msiexec /i with the given properties and a verbose log: its exit code's low byte."""
+        if os.path.exists(machine.c("install.log")):
+            os.remove(machine.c("install.log"))
+        return self.timed_msiexec(machine, layout, what, "/i", windows_path(msi), "/qn", "/l*v", "C:\\install.log", *given)
+
+    def nothing_installed(self, machine, layout):
+        installed = [below for below in self.installed_files(layout, layout.package) if os.path.exists(machine.c(below))]
+        service = machine.wine(r"C:\windows\system32\sc.exe", "query", "VDXQB480").returncode == 0
+        return installed + (["the service"] if service else [])
+
+    def refused_before_installing(self, machine, layout):
+        """A value the configurator must not get stops the installation before anything is installed."""
         msi = self.release.msi[layout.package]
-        board_given = ["QB480_MEMSEG=D0000", "QB480_PORT=300"]
-        for given, refused in ((board_given + ["QB480_IRQ=5"], False), (board_given + ["QB480_IRQ=99"], True)):
-            with self.machine(layout) as machine:
-                shutil.copy(os.path.join(layout.build, "tests", "drivers", "fakevdx.sys"),
-                            machine.c("windows", "system32", "drivers", "vdxqb480.sys"))
-                code = self.timed_msiexec(machine, layout, "install with " + " ".join(given), "/i", windows_path(msi),
-                                          "/qn", "/l*v", "C:\\install.log", *given)
-                log = configurator_log(machine)
-                # What the package's action passed into the installer's own log.
-                passed = [line for line in installer_log(machine).splitlines() if line.startswith("qb480cfg: ")]
-                for line in passed:
-                    print("      " + line)
-                values = machine.reg_values(PARAMETERS, self.win64(layout)) or {}
-                board = {name: values.get(name) for name in ("MEM_SEG", "PORT", "IRQ")}
-                installed = [below for below in self.installed_files(layout, layout.package) if os.path.exists(machine.c(below))]
-                if refused:
-                    self.check(layout, code in ACTION_FAILURE, "msiexec with %s fails (exit %d)" % (given[-1], code))
-                    self.check(layout, "IRQ not in acceptable range" in log and log.rstrip().endswith("exit code 4") and
-                               passed[-2:] == ["qb480cfg: IRQ not in acceptable range",
-                                               "qb480cfg: ended with exit code 4"] and
-                               not installed and
-                               board == dict.fromkeys(board),
-                               "the configurator refused it by the IRQ's rule (its log ends %r, and the installer's log holds its lines), "
-                               "the files are rolled back%s and the "
-                               "board's values unwritten (%s)" % (log.rstrip()[-11:], installed or "", board))
-                    continue
-                service = machine.wine(r"C:\windows\system32\sc.exe", "query", "VDXQB480")
-                self.check(layout, code == SUCCESS and service.returncode == 0 and "VDXQB480" in service.stdout and
-                           board == {"MEM_SEG": "0xd0000", "PORT": "0x300", "IRQ": "0x5"} and
-                           log.rstrip().endswith("exit code 0") and passed[-1:] == ["qb480cfg: ended with exit code 0"],
-                           "msiexec with %s registers the board's service and writes its settings (exit %d, "
-                           "service %s, %s, the configurator's log ends %r, the installer's log has its lines)"
-                           % (" ".join(given), code, service.returncode == 0, board, log.rstrip()[-11:]))
-                code = self.timed_msiexec(machine, layout, "uninstall", "/x", msi_property(msi, "ProductCode"), "/qn")
-                after = machine.reg_values(PARAMETERS, self.win64(layout)) or {}
-                self.check(layout, code == SUCCESS and {name: after.get(name) for name in board} == board and
-                           configurator_log(machine) == log,
-                           "removal keeps the board's settings and runs no configurator (exit %d)" % code)
+        cases = ((["QB480_IRQ=5", "QB480_PREFIX=A\x1fB"], "QB480_PREFIX holds a control character (code 31)"),
+                 (["QB480_SETTINGS=C:\\board\uff02.ini"], "QB480_SETTINGS holds a character that the system's code page"))
+        for given, refusal in cases:
+            code = self.install_logged(machine, layout, msi, given, "refused install")
+            lines, left = action_lines(machine), self.nothing_installed(machine, layout)
+            self.check(layout, code == INSTALL_FAILURE and len(lines) == 1 and lines[0].startswith("qb480cfg: " + refusal) and
+                       not left, "%r is refused before anything is installed (exit %d, %s, installed %s)"
+                       % (given[-1], code, lines, left))
+
+    def refusal_logged_whole(self, machine, layout):
+        """A refusal that quotes sections reaches the installer's log as the configurator printed it."""
+        given = ["QB480_SETTINGS=C:\\%s\\sections.ini" % SETTINGS_FOLDER]
+        code = self.install_logged(machine, layout, self.release.msi[layout.package], given, "install refused by qb480cfg")
+        lines, left = action_lines(machine), self.nothing_installed(machine, layout)
+        self.check(layout, code in ACTION_FAILURE and lines[:2] == [SECTIONS_REFUSAL, "qb480cfg: ended with exit code 2"]
+                   and not left, "a refusal quoting [sections] and {braces} is logged whole and rolls the installation "
+                                 "back (exit %d, %s, installed %s)" % (code, lines[:2], left))
+
+    def rolled_back(self, machine, layout, given, where):
+        """The test variant that fails right after the configuration leaves the board exactly as it was."""
+        before = self.board_state(machine, layout)
+        code = self.install_logged(machine, layout, self.release.failing_msi[layout.package], given, "failing install")
+        after, lines = self.board_state(machine, layout), action_lines(machine)
+        changed = [name for name in before if before[name] != after[name]]
+        self.check(layout, code == INSTALL_FAILURE and "qb480cfg: ended with exit code 0" in lines and
+                   lines[-1] == "qb480cfg: rollback: the board is as it was before the installation." and not changed,
+                   "a failure after the configuration %s rolls the board back, value by value (exit %d, %s%s)"
+                   % (where, code, lines[-2:], ", changed: " + ", ".join(changed) if changed else ""))
+
+    def hostile_values_whole(self, machine, layout):
+        """A quote with a switch after it and a trailing backslash, a path with blanks: each one argument,
+        stored whole; no file where a user put the old log's name, nor where a value names one."""
+        msi = self.release.hostile_msi[layout.package]
+        code = self.install_logged(machine, layout, msi, ["QB480_SETTINGS=C:\\%s\\board.ini" % SETTINGS_FOLDER],
+                                   "install with hostile values")
+        values = machine.reg_values(PARAMETERS, self.win64(layout)) or {}
+        stored = {name: values.get(name) for name in ("MEM_SEG", "PORT", "IRQ", "PortNamePrefix")}
+        planted = [os.path.relpath(os.path.join(folder, name), machine.c()) for folder, folders, files in os.walk(machine.c())
+                   for name in folders + files if "planted" in name.lower()]
+        self.check(layout, code == SUCCESS and stored == {"MEM_SEG": "0xd0000", "PORT": "0x300", "IRQ": "0x5",
+                                                          "PortNamePrefix": HOSTILE_PREFIX.upper()} and
+                   not planted and os.listdir(machine.c(*PLANTED_LOG)) == [],
+                   "the prefix %r and the settings file in %r arrive whole, each one argument, beside a folder at the old "
+                   "log's name (exit %d, %s, planted %s)" % (HOSTILE_PREFIX, SETTINGS_FOLDER, code, stored, planted))
+        code = self.timed_msiexec(machine, layout, "uninstall", "/x", msi_property(msi, "ProductCode"), "/qn")
+        after = machine.reg_values(PARAMETERS, self.win64(layout)) or {}
+        self.check(layout, code == SUCCESS and {name: after.get(name) for name in stored} == stored,
+                   "removal keeps the board's settings and runs no configurator (exit %d)" % code)
+
+    def restart_code(self, machine, layout):
+        """A change taken while the driver runs: msiexec ends with 3010, read whole, and no restart under /norestart."""
+        machine.wine(r"C:\windows\system32\sc.exe", "start", "VDXQB480")
+        state = machine.wine(r"C:\windows\system32\sc.exe", "query", "VDXQB480").stdout
+        arguments = '/i "%s" /qn /norestart /l*v C:\\install.log QB480_IRQ=7' % windows_path(self.release.msi[layout.package])
+        ran = self.step(machine, layout, "Msiexec.*", "with the driver running, msiexec ends with 3010",
+                        {"QB480_MSIEXEC": layout.msiexec, "QB480_MSIEXEC_ARGUMENTS": arguments,
+                         "QB480_EXIT_CODE": str(RESTART_NEEDED)})
+        lines = action_lines(machine)
+        irq = (machine.reg_values(PARAMETERS, self.win64(layout)) or {}).get("IRQ")
+        self.check(layout, ran and "RUNNING" in state and irq == "0x7" and "qb480cfg: ended with exit code 3010" in lines and
+                   lines[-1].startswith("qb480cfg: the driver is running"),
+                   "the running driver's new IRQ is stored and the installation asks for a restart (%s, IRQ %s, %s)"
+                   % ("running" if "RUNNING" in state else "not running", irq, lines[-2:]))
 
     def installed_snapshot(self, machine, layout):
         """Name, size and modification time of every installed file."""
