@@ -7,6 +7,7 @@
 
 #include "EntryText.h"
 #include "UniqueHandle.h"
+#include "WideString.h"
 #include "windows/ParamNames.h"
 
 namespace qb480 {
@@ -19,40 +20,42 @@ namespace {
 // before is deleted again when the configuration may have created it.
 struct KnownKey {
     char id;
-    std::string path;
+    const char* path;
+    const char* subkey;  // below path; null: none
     bool boardsAlone;
     bool mayBeCreated;
-    std::vector<const char*> names;  // of a shared key
+    const char* names[5];  // of a shared key; the rest null
 };
 
-const std::vector<KnownKey>& KnownKeys()
+constexpr KnownKey kKnownKeys[] = {
+    {'M', kSpecialModesKey, nullptr, true, true, {}},
+    {'P', kDriverParamKey, nullptr, false, true, {kValueMemSeg, kValuePort, kValueIrq, kValuePortNamePrefix, kValueFirstPort}},
+    {'E', kEventLogSystemKey, kEventLogSourceName, true, true, {}},
+    {'L', kEventLogSystemKey, nullptr, false, false, {kValueSources}},
+};
+
+std::string PathOf(const KnownKey& known)
 {
-    static const std::vector<KnownKey> keys = {
-        {'M', kSpecialModesKey, true, true, {}},
-        {'P', kDriverParamKey, false, true, {kValueMemSeg, kValuePort, kValueIrq, kValuePortNamePrefix, kValueFirstPort}},
-        {'E', std::string(kEventLogSystemKey) + "\\" + kEventLogSourceName, true, true, {}},
-        {'L', kEventLogSystemKey, false, false, {kValueSources}},
-    };
-    return keys;
+    return known.subkey ? std::string(known.path) + "\\" + known.subkey : std::string(known.path);
 }
 
 constexpr DWORD kLongestValueName = 16383;
 
-std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+WideString Wide(const std::string& ascii) { return WideString(ascii.begin(), ascii.end()); }
 
-std::string NameBytes(const std::wstring& name)
+std::string NameBytes(const WideString& name)
 {
     return std::string(reinterpret_cast<const char*>(name.data()), name.size() * sizeof(wchar_t));
 }
 
-std::wstring NameOf(const std::string& bytes)
+WideString NameOf(const std::string& bytes)
 {
-    std::wstring name(bytes.size() / sizeof(wchar_t), L'\0');
+    WideString name(bytes.size() / sizeof(wchar_t), L'\0');
     std::memcpy(&name[0], bytes.data(), name.size() * sizeof(wchar_t));
     return name;
 }
 
-std::string Shown(const std::wstring& name)
+std::string Shown(const WideString& name)
 {
     std::string text(name.size() * 2 + 1, '\0');
     const int size = WideCharToMultiByte(CP_ACP, 0, name.data(), static_cast<int>(name.size()), &text[0],
@@ -67,7 +70,7 @@ std::string Failed(const std::string& what, LONG error)
 }
 
 // The value, or none when it is absent; an error when it cannot be read.
-LONG ReadValue(HKEY key, const std::wstring& name, std::optional<RecordedValue>& value)
+LONG ReadValue(HKEY key, const WideString& name, std::optional<RecordedValue>& value)
 {
     value.reset();
     for (;;) {
@@ -90,9 +93,9 @@ LONG ReadValue(HKEY key, const std::wstring& name, std::optional<RecordedValue>&
     }
 }
 
-LONG ValueNames(HKEY key, std::vector<std::wstring>& names)
+LONG ValueNames(HKEY key, std::vector<WideString>& names)
 {
-    std::wstring name(kLongestValueName + 1, L'\0');
+    WideString name(kLongestValueName + 1, L'\0');
     for (DWORD index = 0;; ++index) {
         DWORD length = static_cast<DWORD>(name.size());
         const LONG result = RegEnumValueW(key, index, &name[0], &length, nullptr, nullptr, nullptr, nullptr);
@@ -105,12 +108,13 @@ LONG ValueNames(HKEY key, std::vector<std::wstring>& names)
 }
 
 // The names a key's restore looks at: all it holds now, or the shared ones.
-LONG NamesToRestore(const KnownKey& known, HKEY key, std::vector<std::wstring>& names)
+LONG NamesToRestore(const KnownKey& known, HKEY key, std::vector<WideString>& names)
 {
     if (known.boardsAlone)
         return ValueNames(key, names);
     for (const char* name : known.names)
-        names.push_back(Wide(name));
+        if (name)
+            names.push_back(Wide(name));
     return ERROR_SUCCESS;
 }
 
@@ -118,13 +122,13 @@ LONG ReadKey(const KnownKey& known, RecordedKey& recorded)
 {
     recorded = RecordedKey{known.id, false, {}};
     fw::UniqueHkey key;
-    LONG result = RegOpenKeyExW(HKEY_LOCAL_MACHINE, Wide(known.path).c_str(), 0, KEY_QUERY_VALUE, key.put());
+    LONG result = RegOpenKeyExW(HKEY_LOCAL_MACHINE, Wide(PathOf(known)).c_str(), 0, KEY_QUERY_VALUE, key.put());
     if (result == ERROR_FILE_NOT_FOUND)
         return ERROR_SUCCESS;
     if (result != ERROR_SUCCESS)
         return result;
     recorded.existed = true;
-    std::vector<std::wstring> names;
+    std::vector<WideString> names;
     result = NamesToRestore(known, key.get(), names);
     for (std::size_t i = 0; result == ERROR_SUCCESS && i < names.size(); ++i) {
         std::optional<RecordedValue> value;
@@ -138,13 +142,13 @@ LONG ReadKey(const KnownKey& known, RecordedKey& recorded)
 // The key and every key below it. Written here because RegDeleteTree came
 // with Vista and the shell's SHDeleteKey is no system DLL of every Windows
 // the packages install on.
-LONG DeleteKeyTree(HKEY parent, const std::wstring& path)
+LONG DeleteKeyTree(HKEY parent, const WideString& path)
 {
     fw::UniqueHkey key;
     LONG result = RegOpenKeyExW(parent, path.c_str(), 0, KEY_ENUMERATE_SUB_KEYS | DELETE, key.put());
     if (result != ERROR_SUCCESS)
         return result;
-    std::wstring name(256, L'\0');
+    WideString name(256, L'\0');
     for (;;) {
         DWORD length = static_cast<DWORD>(name.size());
         // Always the first: the one before it is gone.
@@ -159,7 +163,7 @@ LONG DeleteKeyTree(HKEY parent, const std::wstring& path)
     return RegDeleteKeyW(parent, path.c_str());
 }
 
-bool IsRecorded(const RecordedKey& recorded, const std::wstring& name)
+bool IsRecorded(const RecordedKey& recorded, const WideString& name)
 {
     for (const RecordedValue& value : recorded.values)
         if (value.name == NameBytes(name))
@@ -169,11 +173,11 @@ bool IsRecorded(const RecordedKey& recorded, const std::wstring& name)
 
 void PutValuesBack(HKEY key, const KnownKey& known, const RecordedKey& recorded, std::vector<std::string>& faults)
 {
-    const std::string where = "HKLM\\" + known.path;
-    std::vector<std::wstring> names;
+    const std::string where = "HKLM\\" + PathOf(known);
+    std::vector<WideString> names;
     if (const LONG result = NamesToRestore(known, key, names))
         faults.push_back(Failed(where + " cannot be listed", result));
-    for (const std::wstring& name : names) {
+    for (const WideString& name : names) {
         const LONG result = IsRecorded(recorded, name) ? ERROR_SUCCESS : RegDeleteValueW(key, name.c_str());
         if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND)
             faults.push_back(Failed(where + " " + Shown(name) + " cannot be deleted", result));
@@ -189,11 +193,11 @@ void PutValuesBack(HKEY key, const KnownKey& known, const RecordedKey& recorded,
 
 void RestoreKey(const KnownKey& known, const RecordedKey& recorded, std::vector<std::string>& faults)
 {
-    const std::wstring path = Wide(known.path);
+    const WideString path = Wide(PathOf(known));
     if (!recorded.existed && known.mayBeCreated) {
         const LONG result = DeleteKeyTree(HKEY_LOCAL_MACHINE, path);
         if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND)
-            faults.push_back(Failed("HKLM\\" + known.path + " cannot be deleted", result));
+            faults.push_back(Failed("HKLM\\" + PathOf(known) + " cannot be deleted", result));
         return;
     }
     fw::UniqueHkey key;
@@ -204,12 +208,12 @@ void RestoreKey(const KnownKey& known, const RecordedKey& recorded, std::vector<
     if (result == ERROR_SUCCESS)
         PutValuesBack(key.get(), known, recorded, faults);
     else if (recorded.existed || result != ERROR_FILE_NOT_FOUND)
-        faults.push_back(Failed("HKLM\\" + known.path + " cannot be opened", result));
+        faults.push_back(Failed("HKLM\\" + PathOf(known) + " cannot be opened", result));
 }
 
 const KnownKey* KnownKeyOf(char id)
 {
-    for (const KnownKey& known : KnownKeys())
+    for (const KnownKey& known : kKnownKeys)
         if (known.id == id)
             return &known;
     return nullptr;
@@ -263,10 +267,10 @@ std::optional<BoardRecord> ReadBoardRecord(std::string& fault)
         return std::nullopt;
     }
     record.serviceExisted = *registered;
-    for (const KnownKey& known : KnownKeys()) {
+    for (const KnownKey& known : kKnownKeys) {
         RecordedKey key;
         if (const LONG result = ReadKey(known, key)) {
-            fault = Failed("HKLM\\" + known.path + " cannot be read", result);
+            fault = Failed("HKLM\\" + PathOf(known) + " cannot be read", result);
             return std::nullopt;
         }
         record.keys.push_back(key);

@@ -1,5 +1,7 @@
 #include "MsiSession.h"
 
+#include "WideString.h"
+
 namespace qb480 {
 
 namespace {
@@ -22,16 +24,16 @@ private:
 
 // Asked for its size first, then read whole.
 template <typename Read>
-std::optional<std::wstring> WideText(Read read)
+std::optional<WideString> WideText(Read read)
 {
     wchar_t empty[1] = {};
     DWORD size = 0;
     UINT result = read(empty, &size);
     if (result == ERROR_SUCCESS)
-        return std::wstring();
+        return WideString();
     if (result != ERROR_MORE_DATA)
         return std::nullopt;
-    std::wstring text(size + 1, L'\0');
+    WideString text(size + 1, L'\0');
     size = static_cast<DWORD>(text.size());
     if (read(&text[0], &size) != ERROR_SUCCESS)
         return std::nullopt;
@@ -39,7 +41,7 @@ std::optional<std::wstring> WideText(Read read)
     return text;
 }
 
-std::optional<std::string> InCodePage(const std::optional<std::wstring>& wide)
+std::optional<std::string> InCodePage(const std::optional<WideString>& wide)
 {
     if (!wide || wide->empty())
         return wide ? std::optional<std::string>("") : std::nullopt;
@@ -51,7 +53,7 @@ std::optional<std::string> InCodePage(const std::optional<std::wstring>& wide)
     std::string text(static_cast<std::size_t>(size), '\0');
     WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide->data(), length, &text[0], size, nullptr, &lost);
     // A multibyte code page may still read it back otherwise.
-    std::wstring back(wide->size(), L'\0');
+    WideString back(wide->size(), L'\0');
     if (lost || MultiByteToWideChar(CP_ACP, 0, text.data(), size, &back[0], length) != length || back != *wide)
         return std::nullopt;
     return text;
@@ -75,7 +77,7 @@ void LogLine(MSIHANDLE install, const std::string& line)
 
 std::optional<std::string> PropertyText(MSIHANDLE install, const char* name)
 {
-    const std::wstring wideName(name, name + std::char_traits<char>::length(name));
+    const WideString wideName(name, name + std::char_traits<char>::length(name));
     return InCodePage(WideText([&](wchar_t* text, DWORD* size) { return MsiGetPropertyW(install, wideName.c_str(), text, size); }));
 }
 
