@@ -1,6 +1,7 @@
 #include "ImportFaults.h"
 
 #include "EnumEmulation.h"
+#include "NamespaceEmulation.h"
 #include "TestKeys.h"
 
 #include <commdlg.h>
@@ -28,6 +29,10 @@ enum Function {
     kDialogBox,
     kOpenToken,
     kTokenInformation,
+    kCreateFile,
+    kCtrlHandler,
+    kGetProcAddress,
+    kCreateMutex,
     kFunctionCount
 };
 
@@ -36,7 +41,8 @@ const char* const kNames[kFunctionCount] = {"RegSetValueExA", "RegCreateKeyExA",
                                             "OpenServiceA",   "DeleteService",       "RegOpenKeyExA",
                                             "CreateDialogParamA", "GetSystemDirectoryA", "ShellExecuteExA",
                                             "GetOpenFileNameA",   "DialogBoxParamA",     "OpenProcessToken",
-                                            "GetTokenInformation"};
+                                            "GetTokenInformation", "CreateFileA",        "SetConsoleCtrlHandler",
+                                            "GetProcAddress",     "CreateMutexA"};
 
 // The fakes are plain functions, so their errors live here; an access of 0
 // fails every call, another only the calls that ask exactly that access.
@@ -45,20 +51,20 @@ std::atomic<DWORD> g_access[kFunctionCount];
 // What the slot held before, for the replacements that call on.
 std::atomic<void*> g_originals[kFunctionCount];
 
-// Recorded into the registry, so that a test sees what a program it runs
-// passed, just as what the program's own process passed.
 void Record(Function function, const std::string& field, const char* text)
 {
-    const std::string name = std::string(kNames[function]) + " " + field;
-    const std::string data = text ? text : "";
-    RegSetKeyValueA(HKEY_LOCAL_MACHINE, kCallsKey, name.c_str(), REG_SZ, data.c_str(),
-                    static_cast<DWORD>(data.size() + 1));
+    RecordCall(kNames[function], field, text);
 }
 
 void Record(Function function, const std::string& field, DWORD number)
 {
-    const std::string name = std::string(kNames[function]) + " " + field;
-    RegSetKeyValueA(HKEY_LOCAL_MACHINE, kCallsKey, name.c_str(), REG_DWORD, &number, sizeof number);
+    RecordCall(kNames[function], field, number);
+}
+
+// Every access a function was asked for, OR-ed.
+void RecordAccess(Function function, DWORD access)
+{
+    Record(function, "access", RecordedNumber(kNames[function], "access").value_or(0) | access);
 }
 
 template <typename Signature>
@@ -80,15 +86,52 @@ Signature Real(Function function)
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("advapi32.dll"), kNames[function])));
 }
 
-LONG WINAPI FailRegSetValueExA(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD)
+std::atomic<PHANDLER_ROUTINE> g_ctrlHandler;
+
+DWORD WINAPI RunCtrlHandler(void* handler)
 {
-    return static_cast<LONG>(g_errors[kSetValue].load());
+    return reinterpret_cast<PHANDLER_ROUTINE>(handler)(CTRL_C_EVENT);
+}
+
+// Once per process, as the system delivers a Ctrl+C: the program's handler
+// on a thread of its own, the default handler's end without one.
+void DeliverCtrlC()
+{
+    static std::atomic<bool> delivered;
+    if (delivered.exchange(true))
+        return;
+    DWORD handled = FALSE;
+    if (const PHANDLER_ROUTINE handler = g_ctrlHandler) {
+        const HANDLE thread = CreateThread(nullptr, 0, RunCtrlHandler, reinterpret_cast<void*>(handler), 0, nullptr);
+        WaitForSingleObject(thread, 10000);
+        GetExitCodeThread(thread, &handled);
+        CloseHandle(thread);
+    }
+    if (!handled)
+        ExitProcess(STATUS_CONTROL_C_EXIT);
+}
+
+BOOL WINAPI RecordSetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add)
+{
+    if (handler)
+        g_ctrlHandler = add ? handler : nullptr;
+    return Original<decltype(&SetConsoleCtrlHandler)>(kCtrlHandler)(handler, add);
+}
+
+LONG WINAPI FailRegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size)
+{
+    if (g_errors[kSetValue] != kDeliverCtrlC)
+        return static_cast<LONG>(g_errors[kSetValue].load());
+    DeliverCtrlC();
+    return Real<decltype(&RegSetValueExA)>(kSetValue)(key, name, reserved, type, data, size);
 }
 
 LONG WINAPI FailRegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options,
                                 REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition)
 {
-    if (Fails(kCreateKey, access))
+    if (g_errors[kCreateKey] == 0)
+        RecordAccess(kCreateKey, access);
+    else if (Fails(kCreateKey, access))
         return static_cast<LONG>(g_errors[kCreateKey].load());
     return Real<decltype(&RegCreateKeyExA)>(kCreateKey)(key, subKey, reserved, keyClass, options, access,
                                                              security, result, disposition);
@@ -96,7 +139,9 @@ LONG WINAPI FailRegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR k
 
 LONG WINAPI FailRegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result)
 {
-    if (Fails(kOpenKey, access))
+    if (g_errors[kOpenKey] == 0)
+        RecordAccess(kOpenKey, access);
+    else if (Fails(kOpenKey, access))
         return static_cast<LONG>(g_errors[kOpenKey].load());
     return Real<decltype(&RegOpenKeyExA)>(kOpenKey)(key, subKey, options, access, result);
 }
@@ -116,7 +161,12 @@ BOOL WINAPI FailStartServiceA(SC_HANDLE, DWORD, LPCSTR*)
 
 SC_HANDLE WINAPI FailOpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD access)
 {
-    if (!Fails(kOpenManager, access))
+    const DWORD error = g_errors[kOpenManager];
+    if (error == 0)
+        RecordAccess(kOpenManager, access);
+    if (error == kDeliverCtrlC)
+        DeliverCtrlC();
+    if (error == 0 || error == kDeliverCtrlC || !Fails(kOpenManager, access))
         return Real<decltype(&OpenSCManagerA)>(kOpenManager)(machine, database, access);
     SetLastError(g_errors[kOpenManager]);
     return nullptr;
@@ -215,6 +265,15 @@ BOOL WINAPI FakeGetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS infoCl
     return TRUE;
 }
 
+HANDLE WINAPI AppendAnywhereCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                        DWORD disposition, DWORD flags, HANDLE templateFile)
+{
+    if ((access & FILE_APPEND_DATA) && !(access & FILE_WRITE_DATA))
+        access |= FILE_WRITE_DATA;
+    return Original<decltype(&CreateFileA)>(kCreateFile)(name, access, share, security, disposition, flags,
+                                                          templateFile);
+}
+
 void* const kFakes[kFunctionCount] = {
     reinterpret_cast<void*>(FailRegSetValueExA), reinterpret_cast<void*>(FailRegCreateKeyExA),
     reinterpret_cast<void*>(FailCreateServiceA), reinterpret_cast<void*>(FailStartServiceA),
@@ -223,7 +282,9 @@ void* const kFakes[kFunctionCount] = {
     reinterpret_cast<void*>(FailRegOpenKeyExA), reinterpret_cast<void*>(FailCreateDialogParamA),
     reinterpret_cast<void*>(LongGetSystemDirectoryA), reinterpret_cast<void*>(RecordShellExecuteExA),
     reinterpret_cast<void*>(RecordGetOpenFileNameA), reinterpret_cast<void*>(RecordDialogBoxParamA),
-    reinterpret_cast<void*>(FailOpenProcessToken), reinterpret_cast<void*>(FakeGetTokenInformation)};
+    reinterpret_cast<void*>(FailOpenProcessToken), reinterpret_cast<void*>(FakeGetTokenInformation),
+    reinterpret_cast<void*>(AppendAnywhereCreateFileA), reinterpret_cast<void*>(RecordSetConsoleCtrlHandler),
+    reinterpret_cast<void*>(EmulatedGetProcAddress), reinterpret_cast<void*>(RecordingCreateMutexA)};
 
 int IndexOf(const std::string& function)
 {
@@ -264,6 +325,20 @@ std::optional<DWORD> RecordedNumber(const std::string& function, const std::stri
     return number;
 }
 
+void RecordCall(const std::string& function, const std::string& field, const char* text)
+{
+    const std::string name = function + " " + field;
+    const std::string data = text ? text : "";
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, kCallsKey, name.c_str(), REG_SZ, data.c_str(),
+                    static_cast<DWORD>(data.size() + 1));
+}
+
+void RecordCall(const std::string& function, const std::string& field, DWORD number)
+{
+    const std::string name = function + " " + field;
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, kCallsKey, name.c_str(), REG_DWORD, &number, sizeof number);
+}
+
 void ForgetRecordedCalls()
 {
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, kCallsKey);
@@ -298,6 +373,8 @@ bool CImportFaults::InjectForAccess(const std::string& function, DWORD access, D
     g_access[index] = access;
     if (index == kEnumServices)
         PlanEnumFailure(error);
+    if (index == kGetProcAddress)
+        SetNamespaceFailure(error);
     for (const auto& name : m_injected)
         if (name == function)
             return true;

@@ -15,13 +15,21 @@ namespace harness {
 // CreateServiceA, StartServiceA, EnumServicesStatusA, OpenSCManagerA,
 // OpenServiceA, DeleteService, RegOpenKeyExA, CreateDialogParamA,
 // GetSystemDirectoryA, ShellExecuteExA, GetOpenFileNameA, DialogBoxParamA,
-// OpenProcessToken, GetTokenInformation.
+// OpenProcessToken, GetTokenInformation, CreateFileA, SetConsoleCtrlHandler,
+// GetProcAddress, CreateMutexA.
 const std::vector<std::string>& FaultFunctions();
+
+// The error that makes RegSetValueExA or OpenSCManagerA deliver a Ctrl+C at
+// the program's first call, then do its real work: STATUS_CONTROL_C_EXIT.
+inline constexpr DWORD kDeliverCtrlC = 0xC000013A;
 
 // What a recording replacement saw, from this or another process (see
 // kCallsKey): a text field, or a number field; absent when no call was made.
 std::optional<std::string> RecordedText(const std::string& function, const std::string& field);
 std::optional<DWORD> RecordedNumber(const std::string& function, const std::string& field);
+// What a replacement records.
+void RecordCall(const std::string& function, const std::string& field, const char* text);
+void RecordCall(const std::string& function, const std::string& field, DWORD number);
 // Forgets every recorded call.
 void ForgetRecordedCalls();
 
@@ -53,6 +61,16 @@ public:
     // Their error is not used. GetTokenInformation answers TokenElevation
     // as for a limited administrator (error 0) or fails with error as a
     // system without elevation does; other classes get the real answer.
+    // Error 0 makes OpenSCManagerA, RegOpenKeyExA and RegCreateKeyExA record
+    // every access they are asked for, OR-ed ("OpenSCManagerA access"), and
+    // do their real work. kDeliverCtrlC: see there; SetConsoleCtrlHandler
+    // keeps the handler it is given, for that delivery, which runs it on a
+    // thread of its own as the system does, or ends the process as the
+    // default handler does when there is none (or it answers FALSE).
+    // CreateFileA asked for FILE_APPEND_DATA without FILE_WRITE_DATA adds
+    // FILE_WRITE_DATA, as a share that does not keep such writes at the
+    // end. GetProcAddress and CreateMutexA: NamespaceEmulation.h. Their
+    // error is not used.
     // False when function is not one of FaultFunctions() or the module does
     // not import it.
     bool Inject(const std::string& function, DWORD error);
