@@ -104,8 +104,8 @@ void TakeSwitch(CfgArguments& parsed, const std::vector<std::string>& arguments,
 
 CfgArguments ParseCfgArguments(const std::vector<std::string>& arguments)
 {
-    // The whole line is read after a fault too, so that a refused line
-    // still finds its /log.
+    // The whole line is read after a fault too, so that a /? further on
+    // still shows the usage.
     CfgArguments parsed;
     std::string error;
     for (std::size_t i = 0; i < arguments.size(); ++i) {

@@ -40,8 +40,6 @@ void RunCommand(const CfgArguments& arguments, CReporter& reporter)
 
 void Run(const CfgArguments& arguments, CReporter& reporter)
 {
-    if (!arguments.error.empty())
-        return reporter.Fail(kExitUsage, arguments.error.c_str());
     // Reading changes nothing: it needs neither the rights nor the lock.
     if (arguments.command == CfgCommand::Show)
         return RunShow(reporter);
@@ -67,6 +65,12 @@ int main()
     if (arguments.command == CfgCommand::Help) {
         fw::WriteOutputLine(kCfgUsage);
         return kExitDone;
+    }
+    // A refused line opens nothing, not even its log: a value shaped like
+    // a switch must not choose a file for a run as SYSTEM to write.
+    if (!arguments.error.empty()) {
+        fw::WriteOutputLine(arguments.error);
+        return kExitUsage;
     }
     fw::CLogFile log;
     if (arguments.logFile && !log.Open(*arguments.logFile)) {

@@ -41,8 +41,8 @@ std::string LocalTimestamp()
 
 bool CLogFile::Open(const std::string& path)
 {
-    // FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the
-    // end of the file as it is then, whoever else appends.
+    // FILE_APPEND_DATA without FILE_WRITE_DATA: no write can land anywhere
+    // but at the end of a local file (Line says where, for the others).
     m_file.reset(CreateFileA(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     return IsOpen();
@@ -57,7 +57,13 @@ void CLogFile::Line(const std::string& text)
         if (line[i] == '\r' || line[i] == '\n')
             line[i] = ' ';
     DWORD written = 0;
-    WriteFile(m_file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    // At the end of the file as it is now, whoever else appends: the access
+    // right promises that for local files only, so the offset of all ones
+    // (FILE_WRITE_TO_END_OF_FILE) asks the file system, a share's server
+    // too, to put the line there.
+    OVERLAPPED atEnd = {};
+    atEnd.Offset = atEnd.OffsetHigh = 0xFFFFFFFF;
+    WriteFile(m_file.get(), line.data(), static_cast<DWORD>(line.size()), &written, &atEnd);
     FlushFileBuffers(m_file.get());
 }
 

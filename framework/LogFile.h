@@ -1,9 +1,9 @@
 #pragma once
 // A log that scripts gather from many runs: each line is appended with the
 // local date and time and written through to the file at once, so that a
-// run that dies leaves every line it wrote. The file is opened for
-// appending only, so the lines of earlier runs, and of runs that write at
-// the same time, stay.
+// run that dies leaves every line it wrote. Each line goes at the end of
+// the file as it is at that moment, on a share too, so the lines of earlier
+// runs, and of runs that write at the same time, stay.
 #include <string>
 
 #include "UniqueHandle.h"

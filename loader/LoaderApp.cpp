@@ -37,6 +37,12 @@ public:
                 fw::ShowInformationBox(kLoaderUsage);
             return kExitDone;
         }
+        // A refused line opens nothing, not even its log.
+        if (!arguments.error.empty()) {
+            if (!arguments.quiet)
+                fw::ShowMessageBox(arguments.error.c_str());
+            return kExitUsage;
+        }
         fw::CLogFile log;
         if (arguments.logFile && !log.Open(*arguments.logFile)) {
             if (!arguments.quiet)
@@ -55,8 +61,6 @@ public:
 private:
     void Run(const LoaderArguments& arguments, CReporter& reporter)
     {
-        if (!arguments.error.empty())
-            return reporter.Fail(kExitUsage, arguments.error.c_str());
         // Before anything else: two loads would fight over the one helper
         // service; nothing is written or registered without the rights.
         const CSetupLock lock;

@@ -70,13 +70,14 @@ LoaderArguments ParseLoaderArguments(const std::vector<std::string>& arguments)
         }
         const std::string name = Lower(argument.substr(1));
         std::optional<std::string>* const slot = ValueSlot(parsed, name);
-        if (!slot) {
+        if (!slot)
             TakeFlag(parsed, argument, name);
-        } else if (i + 1 < arguments.size()) {
-            *slot = arguments[++i];
-        } else {
+        else if (i + 1 >= arguments.size())
             parsed.error = "The switch " + argument + " needs a value.";
-        }
+        else if (*slot)
+            parsed.error = "The switch " + argument + " is given twice.";
+        else
+            *slot = arguments[++i];
     }
     if (parsed.error.empty() && parsed.quiet && !parsed.hexFile && !parsed.help)
         parsed.error = "/quiet needs a HEX file.";

@@ -1,6 +1,7 @@
 // Every end of a configurator run has its code, as a Windows parent reads
 // it, its last line, and the same lines in its log, which ends with the code.
 #include "CfgRun.h"
+#include "ImportFaults.h"
 
 using namespace cfgtest;
 
@@ -58,9 +59,6 @@ TEST_P(CfgExitCodes, EndsWithItsCodeItsLineAndItsLog)
 INSTANTIATE_TEST_SUITE_P(
     Ends, CfgExitCodes,
     ::testing::Values(
-        CodeCase{"UnknownCommand", Board::Fresh, "configure", {}, 1, std::string("Unknown command: configure.") + kUsageHint},
-        CodeCase{"SwitchWithoutValue", Board::Fresh, "set /irq \"\"", {}, 1,
-                 std::string("The switch /irq needs a value.") + kUsageHint},
         CodeCase{"RefusedSetting", Board::Registered, "set /irq 16", {}, 4, "IRQ not in acceptable range"},
         CodeCase{"NoDriverFile", Board::Fresh, "install", {}, 6, "Driver file not found"},
         CodeCase{"ServiceNotCreated", Board::DriverFile, "install", {{"CreateServiceA", ERROR_ACCESS_DENIED}}, 5,
@@ -95,4 +93,35 @@ TEST_F(CCfgTest, WaitsForNoOtherSetUpAndNeedsTheRightsToWrite)
     const CfgResult noLog = Run("show /log \"no such folder\\run.log\"");
     EXPECT_EQ(noLog.code, 1u);
     EXPECT_EQ(noLog.lines, Texts{"The log file no such folder\\run.log cannot be opened."});
+}
+
+// A refused line opens nothing, its log included: a value that carries a
+// /log of its own ahead of the caller's must not choose a file to write.
+TEST_F(CCfgTest, ARefusedLineOpensNothing)
+{
+    const std::pair<std::string, std::string> refused[] = {
+        {"configure /log run.log", "Unknown command: configure."},
+        {"set /irq \"\" /log run.log", "The switch /irq needs a value."},
+        {"set /prefix X /log planted.bat /log run.log", "The switch /log is given twice."},
+    };
+    for (const auto& [arguments, error] : refused) {
+        const CfgResult run = Run(arguments);
+        EXPECT_EQ(run.code, 1u) << arguments;
+        EXPECT_EQ(run.lines, Texts{error + kUsageHint});
+        EXPECT_FALSE(FileExists(InFolder("planted.bat")));
+        EXPECT_FALSE(FileExists(InFolder("run.log")));
+    }
+}
+
+// Each line goes at the end of the log as it is then, also where the file
+// system does not keep FILE_APPEND_DATA's writes there (a share may not).
+TEST_F(CCfgTest, TheLogGoesOnAtTheEndOfTheFile)
+{
+    ASSERT_TRUE(WriteFileBytes(InFolder("run.log"), "2026-01-02 03:04:05 an earlier run\r\n"));
+    EXPECT_EQ(Run("show /log run.log", {{"CreateFileA", 0}}).code, 0u);
+    const Texts log = StampedLogLines(InFolder("run.log"));
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(log[0], "an earlier run");
+    EXPECT_EQ(log[1].rfind("qb480cfg ", 0), 0u) << log[1];
+    EXPECT_EQ(log.back(), "exit code 0");
 }

@@ -87,8 +87,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ScriptedCase{"Loaded", Board::NoDriver, "/mem d0000 /port 300 fw.hex", {}, 0, kLoaded,
                      "Board parameters from the command line: memory segment D0000, port 300", true, 0xD0000, 0x300},
-        ScriptedCase{"UnknownSwitch", Board::NoDriver, "/force fw.hex", {}, 1,
-                     "Unknown switch: /force. qb480load.exe /? shows the usage.", "", false},
         ScriptedCase{"BadHexFile", Board::NoDriver, kBoardValues, {}, 2, kConversionFailed,
                      "Conversion failed: bad checksum, line 1", false},
         ScriptedCase{"DriverActive", Board::DriverRunning, kBoardValues, {}, 3, kDriverActive,
@@ -132,6 +130,17 @@ TEST_F(LoaderRun, QuietRunLogsEveryStep)
         "The helper service was deleted.",
         "exit code 0",
     }));
+}
+
+// A refused line opens nothing, its log included.
+TEST_F(LoaderRun, ARefusedLineOpensNothing)
+{
+    PlaceFirmware(600, 62);
+    for (const char* arguments : {"/quiet /log run.log /force fw.hex", "/quiet /log planted.bat /log run.log fw.hex"}) {
+        EXPECT_EQ(RunScripted(arguments).code, 1u) << arguments;
+        EXPECT_FALSE(FileExists(InFolder("planted.bat")));
+        EXPECT_FALSE(FileExists(InFolder("run.log")));
+    }
 }
 
 // A run without arguments holds the lock from its start, and a set-up
