@@ -47,7 +47,7 @@ void Run(const CfgArguments& arguments, CReporter& reporter)
         return RunExport(*arguments.file, reporter);
     // A firmware load registers the board's services too: one set-up at a
     // time, and nothing written without the rights.
-    const CSetupLock lock;
+    CSetupLock lock;
     if (MaySetUp(lock, {kAnotherRun, kNotAdministrator}, reporter))
         RunCommand(arguments, reporter);
 }

@@ -63,7 +63,7 @@ private:
     {
         // Before anything else: two loads would fight over the one helper
         // service; nothing is written or registered without the rights.
-        const CSetupLock lock;
+        CSetupLock lock;
         if (!MaySetUp(lock, {kAnotherLoad, kNotAdministrator}, reporter))
             return;
         if (arguments.quiet)

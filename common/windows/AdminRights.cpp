@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <vector>
 
 #include "UniqueHandle.h"
@@ -10,22 +9,6 @@
 namespace qb480 {
 
 namespace {
-
-struct FreeSid {
-    void operator()(PSID sid) const { ::FreeSid(sid); }
-};
-
-// S-1-5-32-544. AllocateAndInitializeSid exists from NT 3.1 on, unlike
-// CreateWellKnownSid.
-PSID NewAdministratorsSid()
-{
-    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
-    PSID sid = nullptr;
-    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                                  &sid))
-        return nullptr;
-    return sid;
-}
 
 // CheckTokenMembership (Windows 2000 on) looked up at run time, so that
 // NT 4.0 still loads the program. Absent where the system lacks it.
@@ -59,11 +42,25 @@ bool TokenGroupsHoldEnabled(PSID administrators)
     return false;
 }
 
+// AllocateAndInitializeSid exists from NT 3.1 on, unlike CreateWellKnownSid.
+UniqueSid NtAuthoritySid(BYTE count, DWORD first, DWORD second)
+{
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID sid = nullptr;
+    if (!AllocateAndInitializeSid(&nt, count, first, second, 0, 0, 0, 0, 0, 0, &sid))
+        return UniqueSid();
+    return UniqueSid(sid);
+}
+
 }  // namespace
+
+UniqueSid AdministratorsSid() { return NtAuthoritySid(2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS); }
+
+UniqueSid LocalSystemSid() { return NtAuthoritySid(1, SECURITY_LOCAL_SYSTEM_RID, 0); }
 
 bool HoldsAdministratorRights()
 {
-    const std::unique_ptr<void, FreeSid> administrators(NewAdministratorsSid());
+    const UniqueSid administrators = AdministratorsSid();
     if (!administrators)
         return false;
     if (const auto check = CheckTokenMembershipFunction()) {

@@ -7,17 +7,20 @@
 
 namespace qb480 {
 
-bool MaySetUp(const CSetupLock& lock, const SetUpRefusals& refusals, CReporter& reporter)
+bool MaySetUp(CSetupLock& lock, const SetUpRefusals& refusals, CReporter& reporter)
 {
-    if (lock.GetState() == CSetupLock::State::Busy)
-        reporter.Fail(kExitBusy, refusals.busy);
-    // Without the rights every later step fails with a misleading message.
-    else if (!HoldsAdministratorRights())
+    // Without the rights every later step fails with a misleading message,
+    // and a standard user's run never touches the lock.
+    if (!HoldsAdministratorRights()) {
         reporter.Fail(kExitNotAdministrator, refusals.notAdministrator);
-    else if (lock.GetState() != CSetupLock::State::Held)
-        reporter.Fail(kExitBusy, refusals.busy);
-    else
+        return false;
+    }
+    const CSetupLock::State state = lock.Take();
+    for (const std::string& note : lock.Notes())
+        reporter.Note(note);
+    if (state == CSetupLock::State::Held || state == CSetupLock::State::Unguarded)
         return true;
+    reporter.Fail(kExitBusy, refusals.busy);
     return false;
 }
 

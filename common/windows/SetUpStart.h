@@ -1,6 +1,6 @@
 #pragma once
 // What every program that registers the board's services checks before it
-// writes anything: no other set-up running, and the rights.
+// writes anything: the rights, and no other set-up running.
 namespace qb480 {
 
 class CReporter;
@@ -12,9 +12,10 @@ struct SetUpRefusals {
     const char* notAdministrator;
 };
 
-// True when the run may go on; otherwise it has ended through the reporter
-// with kExitBusy or kExitNotAdministrator. A lock that cannot be made
-// counts as busy only after the rights: a standard user cannot make it.
-bool MaySetUp(const CSetupLock& lock, const SetUpRefusals& refusals, CReporter& reporter);
+// First the rights, then the lock, which it takes and the caller keeps
+// for the run. True when the run may go on; otherwise it has ended through
+// the reporter with kExitNotAdministrator or kExitBusy (also for a lock
+// that cannot be made). The lock's notes go to the log.
+bool MaySetUp(CSetupLock& lock, const SetUpRefusals& refusals, CReporter& reporter);
 
 }  // namespace qb480

@@ -69,32 +69,6 @@ INSTANTIATE_TEST_SUITE_P(
                  "The driver is running: it takes the new settings at its next start."}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// The codes a script must tell from a failure: another set-up running, and
-// a run without the rights. Reading needs neither the lock nor the rights.
-TEST_F(CCfgTest, WaitsForNoOtherSetUpAndNeedsTheRightsToWrite)
-{
-    ASSERT_TRUE(RegisterBoardDriver(SERVICE_DEMAND_START));
-    {
-        const fw::UniqueKernelHandle lock(CreateMutexA(nullptr, TRUE, "Global\\Tessaline.QB480.Setup"));
-        ASSERT_TRUE(lock);
-        const CfgResult busy = Run(std::string("set ") + kBoard);
-        EXPECT_EQ(busy.code, 1618u);
-        EXPECT_EQ(busy.lines, Texts{"Another configuration or firmware load is running on this machine. Run "
-                                    "qb480cfg.exe again when it has ended."});
-        EXPECT_EQ(Run("show").code, 0u);
-    }
-    const fw::UniqueKernelHandle limited = NonAdministratorToken();
-    ASSERT_TRUE(limited);
-    const CfgResult refused = Run(std::string("set ") + kBoard, {}, limited.get());
-    EXPECT_EQ(refused.code, 8u);
-    EXPECT_EQ(refused.lines, Texts{"Administrator rights are needed to configure the QB480 board."});
-    EXPECT_FALSE(KeyExists(kParamKey));
-    EXPECT_EQ(Run("show", {}, limited.get()).code, 0u);
-    const CfgResult noLog = Run("show /log \"no such folder\\run.log\"");
-    EXPECT_EQ(noLog.code, 1u);
-    EXPECT_EQ(noLog.lines, Texts{"The log file no such folder\\run.log cannot be opened."});
-}
-
 // A refused line opens nothing, its log included: a value that carries a
 // /log of its own ahead of the caller's must not choose a file to write.
 TEST_F(CCfgTest, ARefusedLineOpensNothing)
@@ -111,6 +85,9 @@ TEST_F(CCfgTest, ARefusedLineOpensNothing)
         EXPECT_FALSE(FileExists(InFolder("planted.bat")));
         EXPECT_FALSE(FileExists(InFolder("run.log")));
     }
+    const CfgResult noLog = Run("show /log \"no such folder\\run.log\"");
+    EXPECT_EQ(noLog.code, 1u);
+    EXPECT_EQ(noLog.lines, Texts{"The log file no such folder\\run.log cannot be opened."});
 }
 
 // Each line goes at the end of the log as it is then, also where the file

@@ -2,6 +2,8 @@
 
 #include <sstream>
 
+#include "ConsoleScreen.h"
+
 namespace cfgtest {
 
 namespace {
@@ -70,6 +72,24 @@ void CCfgTest::TearDown()
     RemoveTestFolder(m_folder);
 }
 
+WatchedRun CCfgTest::Watch(const std::string& arguments, const std::vector<std::pair<std::string, DWORD>>& faults,
+                           HANDLE token, HANDLE output, CallSite where)
+{
+    ChildStart start;
+    start.token = token;
+    start.suspended = true;
+    start.output = output;
+    CChild child("\"" + InFolder("qb480cfg.exe") + "\" " + arguments, m_folder, start);
+    if (!child.Started()) {
+        Fail(where, child.StartError());
+        return WatchedRun();
+    }
+    if (!faults.empty() && !InjectFaults(child, faults, 0, where))
+        return WatchedRun();
+    child.Resume();
+    return WatchUntilExit(child, "qb480cfg " + arguments, 15000, where);
+}
+
 CfgResult CCfgTest::Run(const std::string& arguments, const std::vector<std::pair<std::string, DWORD>>& faults,
                         HANDLE token, CallSite where)
 {
@@ -82,24 +102,24 @@ CfgResult CCfgTest::Run(const std::string& arguments, const std::vector<std::pai
         Fail(where, "set-up: the output file cannot be made");
         return result;
     }
-    ChildStart start;
-    start.token = token;
-    start.suspended = true;
-    start.output = output.get();
-    CChild child("\"" + InFolder("qb480cfg.exe") + "\" " + arguments, m_folder, start);
-    if (!child.Started()) {
-        Fail(where, child.StartError());
-        return result;
-    }
-    if (!faults.empty() && !InjectFaults(child, faults, 0, where))
-        return result;
-    child.Resume();
-    const WatchedRun watched = WatchUntilExit(child, "qb480cfg " + arguments, 15000, where);
+    const WatchedRun watched = Watch(arguments, faults, token, output.get(), where);
     result.code = watched.code;
     result.windows = watched.windows;
     output.reset();
     result.lines = LinesOf(ReadFileBytes(outputPath).value_or(""), where);
     return result;
+}
+
+std::vector<std::wstring> CCfgTest::RunOnConsole(const std::string& arguments, CallSite where)
+{
+    const CConsoleScreen screen;
+    if (!screen.Output()) {
+        Fail(where, "set-up: no console for the program");
+        return {};
+    }
+    if (Watch(arguments, {}, nullptr, screen.Output(), where).code != 0u)
+        Fail(where, "qb480cfg " + arguments + " did not end with 0 on the console");
+    return screen.Lines();
 }
 
 }  // namespace cfgtest

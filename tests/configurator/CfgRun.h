@@ -42,8 +42,15 @@ protected:
     // faults are injected before it runs any code of its own.
     CfgResult Run(const std::string& arguments, const std::vector<std::pair<std::string, DWORD>>& faults = {},
                   HANDLE token = nullptr, CallSite where = {});
+    // The same with a console as its standard output: the screen's lines.
+    std::vector<std::wstring> RunOnConsole(const std::string& arguments, CallSite where = {});
 
 private:
+    // Starts the copy with output as its standard output and error, and
+    // watches it until it ends.
+    WatchedRun Watch(const std::string& arguments, const std::vector<std::pair<std::string, DWORD>>& faults,
+                     HANDLE token, HANDLE output, CallSite where);
+
     std::string m_folder;
 };
 

@@ -11,6 +11,7 @@
 
 #include "ImportFaults.h"
 #include "LoaderRun.h"
+#include "LockSquatter.h"
 #include "resource.h"
 
 using namespace loadertest;
@@ -106,7 +107,8 @@ TEST_F(LoaderRun, AboutBoxIsModalToTheMainWindow)
 }
 
 // Without the Administrators group enabled nothing can be registered: the
-// loader says so before its confirmation and touches nothing.
+// loader says so before its confirmation and touches nothing, the set-up
+// lock included, while its box is open.
 TEST_F(LoaderRun, NonAdministratorIsRefusedBeforeAnythingIsTouched)
 {
     PlaceFirmware(600, 53);
@@ -116,6 +118,8 @@ TEST_F(LoaderRun, NonAdministratorIsRefusedBeforeAnythingIsTouched)
     harness::ChildStart start;
     start.token = token.get();
     ASSERT_TRUE(Launch("", start));
+    ASSERT_TRUE(harness::FindMessageBox(pid(), harness::kRobotTimeoutMs));
+    EXPECT_FALSE(harness::MutexNameExists(harness::kSetupLockGlobalName));
     EXPECT_EQ(BoxesUntilExit(), Texts{"Administrator rights are needed to load the QB480 firmware."});
     EXPECT_EQ(ExitCode(), 8u);
     ExpectMachineUnchanged(before);

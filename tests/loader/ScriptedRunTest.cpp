@@ -2,12 +2,14 @@
 // reads them (the Linux shell sees them modulo 256), no window in a quiet
 // run, its log, and one load at a time on the machine.
 #include <windows.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "LoaderRun.h"
+#include "LockSquatter.h"
 #include "Remote.h"
 #include "qb480version.h"
 #include "resource.h"
@@ -144,7 +146,8 @@ TEST_F(LoaderRun, ARefusedLineOpensNothing)
 }
 
 // A run without arguments holds the lock from its start, and a set-up
-// program of another session would take it by its global name.
+// program of another session, an administrator's, would take it by its
+// global name.
 TEST_F(LoaderRun, OneLoadAtATimeOnTheMachine)
 {
     PlaceFirmware(600, 63);
@@ -156,12 +159,33 @@ TEST_F(LoaderRun, OneLoadAtATimeOnTheMachine)
     EXPECT_EQ(ExitCode(), 0u);
 
     const MachineState before = ReadMachineState();
-    const fw::UniqueKernelHandle held(CreateMutexA(nullptr, TRUE, "Global\\Tessaline.QB480.Setup"));
+    PSECURITY_DESCRIPTOR administrators = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("O:BAD:(A;;GA;;;BA)(A;;GA;;;SY)",
+                                                                     SDDL_REVISION_1, &administrators, nullptr));
+    SECURITY_ATTRIBUTES security{sizeof security, administrators, FALSE};
+    const fw::UniqueKernelHandle held(CreateMutexA(&security, TRUE, kSetupLockGlobalName));
+    LocalFree(administrators);
     ASSERT_TRUE(held);
     ASSERT_TRUE(Launch());
     EXPECT_EQ(BoxesUntilExit(), Texts{kAnotherLoad});
     EXPECT_EQ(ExitCode(), 1618u);
     ExpectMachineUnchanged(before);
+}
+
+// A standard user who made the lock's name first stops no load: the run
+// passes the name over and says so.
+TEST_F(LoaderRun, AStandardUserHoldingTheLocksNameStopsNoLoad)
+{
+    const CLockSquatter squatter(CLockSquatter::Security::AdmitsNoOne);
+    ASSERT_TRUE(squatter.Holds());
+    const std::string image = PlaceFirmware(600, 66);
+    EXPECT_EQ(RunScripted(std::string("/quiet /log run.log ") + kBoardValues).code, 0u);
+    ExpectDelivered(image, 0xD0000, 0x300);
+    const Texts log = LogLines();
+    EXPECT_NE(std::find(log.begin(), log.end(),
+                        "The set-up lock's name Global\\Tessaline.QB480.Setup is held by a program that is no "
+                        "administrator's: passed over."),
+              log.end());
 }
 
 struct ShownCase {
