@@ -10,12 +10,19 @@ namespace qb480 {
 
 namespace {
 
+// The program's own query with no more access than reading needs.
+bool FindReadOnly(ServiceQuery query)
+{
+    query.managerAccess = kReadOnlyManagerAccess;
+    return FindDriverService(query);
+}
+
 DriverServiceState ReadServiceState()
 {
     // Asked in the main dialog's order. A crowded manager can hide the
     // driver from the first question and not from the second.
-    const bool installed = IsDriverInstalled();
-    if (VDXDriverStarted())
+    const bool installed = FindReadOnly(kServiceVariant.installed);
+    if (FindReadOnly(kServiceVariant.started))
         return DriverServiceState::Running;
     return installed ? DriverServiceState::Stopped : DriverServiceState::Absent;
 }

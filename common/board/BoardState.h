@@ -43,7 +43,9 @@ struct BoardState {
     std::vector<PortView> ports;  // the ports the advanced options would list
 };
 
-// The service queries report their failures as the dialogs'
+// Read with no more access than reading needs (KEY_QUERY_VALUE, and the
+// service list with kReadOnlyManagerAccess), so that it works without the
+// rights. The service queries report their failures as the dialogs'
 // queries do; nothing else is reported.
 BoardState ReadBoardState();
 

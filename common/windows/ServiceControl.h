@@ -6,6 +6,10 @@
 
 namespace qb480 {
 
+// All that reading the service list needs: what the manager grants a
+// standard user, so that reading the board works without the rights.
+inline constexpr DWORD kReadOnlyManagerAccess = SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE;
+
 // How one query about the driver service runs in a deliverable.
 struct ServiceQuery {
     DWORD managerAccess;

@@ -1,5 +1,6 @@
-// A standard user beside the board's set-up cannot stop an administrator's
-// set-up by holding the lock's name.
+// A standard user beside the board's set-up: reads the board with no more
+// access than reading needs, changes nothing, never touches the set-up lock,
+// and cannot stop an administrator's set-up by holding the lock's name.
 #include "CfgRun.h"
 #include "ImportFaults.h"
 #include "LockSquatter.h"
@@ -13,6 +14,7 @@ namespace {
 constexpr char kSet[] = "set /mem D0000 /port 300 /irq 5";
 constexpr char kAnotherRun[] =
     "Another configuration or firmware load is running on this machine. Run qb480cfg.exe again when it has ended.";
+constexpr char kNotAdministrator[] = "Administrator rights are needed to configure the QB480 board.";
 constexpr char kPassedOver[] =
     "The set-up lock's name Global\\Tessaline.QB480.Setup is held by a program that is no administrator's: "
     "passed over.";
@@ -132,4 +134,45 @@ TEST_F(CCfgTest, FromVistaOnTheLockLivesInANamespaceOnlyAdministratorsMake)
     EXPECT_TRUE(Holds(StampedLogLines(InFolder("failed.log")),
                       "The set-up lock's private namespace cannot be made or opened (error 5): the global name is "
                       "used."));
+}
+
+// Under a standard user's token show and export read a running driver as
+// running, asking for no more than reading needs; every change is refused
+// with 8, changes nothing, and never touches the set-up lock.
+TEST_F(CCfgTest, AStandardUserReadsTheBoardAndChangesNothing)
+{
+    ASSERT_TRUE(RegisterBoardDriver(SERVICE_DEMAND_START));
+    ASSERT_EQ(StartDriverService(kServiceName), 0u);
+    ASSERT_EQ(Run(kSet).code, 3010u);
+    ASSERT_TRUE(WriteFileBytes(InFolder("board.ini"), "[Board Settings]\r\nIRQ = 7\r\n"));
+    const RegistryPicture before = ReadRegistryPicture();
+    const fw::UniqueKernelHandle standardUser = NonAdministratorToken();
+    ASSERT_TRUE(standardUser);
+    const Faults recorded = {{"OpenSCManagerA", 0}, {"RegOpenKeyExA", 0}, {"RegCreateKeyExA", 0}, {"CreateMutexA", 0}};
+
+    // Each injection starts a new record.
+    const auto expectReadOnly = [](const char* command) {
+        EXPECT_EQ(RecordedNumber("OpenSCManagerA", "access"), DWORD{SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE})
+            << command;
+        EXPECT_EQ(RecordedNumber("RegOpenKeyExA", "access"), DWORD{KEY_QUERY_VALUE}) << command;
+        EXPECT_FALSE(RecordedNumber("RegCreateKeyExA", "access")) << command;
+    };
+    const CfgResult show = Run("show", recorded, standardUser.get());
+    EXPECT_EQ(show.code, 0u);
+    ASSERT_FALSE(show.lines.empty());
+    EXPECT_EQ(show.lines[0], "Service VDXQB480: running");
+    EXPECT_TRUE(Holds(show.lines, "Memory Address: D0000"));
+    expectReadOnly("show");
+    EXPECT_EQ(Run("export exported.ini", recorded, standardUser.get()).code, 0u);
+    EXPECT_TRUE(FileExists(InFolder("exported.ini")));
+    expectReadOnly("export");
+
+    for (const char* change : {"set /irq 7", "import board.ini", "install /irq 7", "remove"}) {
+        const CfgResult refused = Run(change, recorded, standardUser.get());
+        EXPECT_EQ(refused.code, 8u) << change;
+        EXPECT_EQ(refused.lines, Texts{kNotAdministrator});
+        EXPECT_FALSE(RecordedText("CreateMutexA", "names")) << change;
+    }
+    EXPECT_EQ(ReadRegistryPicture(), before);
+    EXPECT_EQ(ServiceState(kServiceName), DWORD{SERVICE_RUNNING});
 }
