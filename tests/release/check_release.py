@@ -73,13 +73,16 @@ def main():
     checks.check(applet.characteristics & 0x2000 != 0, "qb480.cpl: is a DLL")
     loader = check_binary(checks, arch, build + "/" + BUILT["qb480load.exe"], version, "firmware")
     configurator = check_binary(checks, arch, build + "/" + BUILT["qb480cfg.exe"], version, "configurator")
-    # The loader asks for the rights; the configurator runs as its caller, as Windows' own console tools do
+    # The loader asks for the rights and draws sharp at any DPI; the
+    # configurator runs as its caller, as Windows' own console tools do
     # (reading needs no rights, and it refuses every change without them).
     for name, program, level in (("qb480load.exe", loader, b"requireAdministrator"),
                                  ("qb480cfg.exe", configurator, b"asInvoker")):
         manifest = program.resource(RT_MANIFEST) or b""
         checks.check(b'level="' + level + b'"' in manifest, "%s: manifest asks for %s" % (name, level.decode()))
         checks.check(manifest.count(b"supportedOS") >= 1, "%s: manifest declares supported Windows versions" % name)
+    loader_manifest = loader.resource(RT_MANIFEST) or b""
+    checks.check(b">true</dpiAware>" in loader_manifest, "qb480load.exe: manifest declares system DPI awareness")
     # The installer's action: found by its entry point, stored in the MSI only.
     action = check_binary(checks, arch, build + "/configurator/qb480cfgmsi.dll", version, "installer action")
     entries = ["ConfigureBoard", "PrepareBoardConfiguration", "RequestRestartForDriver", "RestoreBoard"]
