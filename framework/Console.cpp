@@ -2,7 +2,43 @@
 
 #include <windows.h>
 
+#include <vector>
+
 namespace fw {
+
+namespace {
+
+// Vectors, not std::wstring: the library's wide string would add some 40 KB
+// to every program that writes a line.
+std::vector<wchar_t> Widened(const std::string& text, UINT codePage)
+{
+    const int length = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::vector<wchar_t> wide(static_cast<std::size_t>(length > 0 ? length : 0));
+    if (length > 0)
+        MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+    return wide;
+}
+
+std::vector<char> Narrowed(const std::vector<wchar_t>& wide, UINT codePage)
+{
+    const int length =
+        WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::vector<char> text(static_cast<std::size_t>(length > 0 ? length : 0));
+    if (length > 0)
+        WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), text.data(), length, nullptr,
+                            nullptr);
+    return text;
+}
+
+// What a shell decodes a native program's redirected output with: the
+// console's code page, the OEM one unless chcp changed it.
+UINT RedirectedCodePage()
+{
+    const UINT console = GetConsoleOutputCP();
+    return console ? console : GetOEMCP();
+}
+
+}  // namespace
 
 void WriteOutputLine(const std::string& text)
 {
@@ -16,14 +52,18 @@ void WriteOutputLine(const std::string& text)
         line += c;
     }
     line += "\r\n";
+    // The text is in the ANSI code page (the command line, the system's
+    // texts, names): a console is given it as UTF-16, which every console
+    // draws right; a file or pipe gets the code page a shell reads it in.
+    const std::vector<wchar_t> wide = Widened(line, CP_ACP);
     DWORD written = 0;
-    // A console takes the text in its own code page; a file or pipe gets
-    // the bytes as they are.
     DWORD mode = 0;
-    if (GetConsoleMode(output, &mode))
-        WriteConsoleA(output, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    else
-        WriteFile(output, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    if (GetConsoleMode(output, &mode)) {
+        WriteConsoleW(output, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        return;
+    }
+    const std::vector<char> redirected = Narrowed(wide, RedirectedCodePage());
+    WriteFile(output, redirected.data(), static_cast<DWORD>(redirected.size()), &written, nullptr);
 }
 
 }  // namespace fw

@@ -5,8 +5,11 @@
 
 namespace fw {
 
-// text and CR LF on standard output; each line break inside text becomes
-// CR LF too. Nothing when the program has no standard output.
+// text (in the ANSI code page) and CR LF on standard output; each line
+// break inside text becomes CR LF too. A console gets it as UTF-16; a file
+// or pipe in the console's code page, the OEM one by default, as Windows'
+// own console tools write and shells read. Nothing when the program has no
+// standard output.
 void WriteOutputLine(const std::string& text);
 
 }  // namespace fw
