@@ -18,8 +18,9 @@ const char kCfgUsage[] =
     "switches over it.\n\n"
     "Exit codes: 0 done, 1 command line or log, 2 settings file, 3 driver active,\n"
     "4 setting refused, 5 service registration, 6 driver file not found,\n"
-    "8 no administrator, 9 done but a step failed, 1618 another configuration\n"
-    "or firmware load is running, 3010 done: the driver takes it at its next start.";
+    "8 no administrator, 9 done but a step failed, 1602 cancelled (Ctrl+C),\n"
+    "1618 another configuration or firmware load is running, 3010 done: the\n"
+    "driver takes it at its next start.";
 
 namespace {
 

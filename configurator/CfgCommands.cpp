@@ -5,6 +5,7 @@
 #include "settingsfile/BoardSettingsFile.h"
 #include "CfgExitCodes.h"
 #include "board/DriverService.h"
+#include "ConsoleCancel.h"
 #include "EntryText.h"
 #include "board/EventLogSource.h"
 #include "LogFile.h"
@@ -18,6 +19,8 @@
 #include "qb480version.h"
 
 namespace qb480 {
+
+const char kCancelled[] = "Cancelled (Ctrl+C, Ctrl+Break or the console closed): no further step is taken.";
 
 namespace {
 
@@ -70,9 +73,20 @@ bool JudgeBoard(const Settings& settings, const BoardState& state, CReporter& re
     return refusal.empty();
 }
 
+// A console control event came during the change: the step it found in
+// progress has finished, and no other is taken.
+bool Cancelled(CReporter& reporter)
+{
+    if (fw::ConsoleCancelRequested())
+        reporter.Fail(kExitCancelled, kCancelled);
+    return fw::ConsoleCancelRequested();
+}
+
 // A running driver read its settings when it started.
 void EndStored(const BoardState& state, CReporter& reporter)
 {
+    if (Cancelled(reporter))
+        return;
     if (reporter.FailuresReported())
         return reporter.Succeed(kNotAllStored);
     if (state.service != DriverServiceState::Running)
@@ -84,6 +98,7 @@ void StoreAndEnd(const Settings& settings, const BoardState& state, CReporter& r
 {
     if (!JudgeBoard(settings, state, reporter))
         return;
+    const fw::CConsoleChange change;
     StoreSettings(settings, state, reporter);
     EndStored(state, reporter);
 }
@@ -139,8 +154,10 @@ void RunInstall(const CfgArguments& arguments, CReporter& reporter)
             return;
         settings = *fileSettings;
     }
-    if (!TakeSwitches(arguments, settings, reporter) || !JudgeBoard(settings, state, reporter) ||
-        !RegisterService(state, reporter))
+    if (!TakeSwitches(arguments, settings, reporter) || !JudgeBoard(settings, state, reporter))
+        return;
+    const fw::CConsoleChange change;
+    if (!RegisterService(state, reporter) || Cancelled(reporter))
         return;
     // As the applet's first opening: a board without a prefix gets "COM".
     std::string stored;
@@ -170,9 +187,13 @@ void RunExport(const std::string& file, CReporter& reporter)
     const BoardState state = ReadBoardState();
     const SettingsHeader header{"qb480cfg", QB480_VERSION_TEXT, MachineName(), fw::LocalTimestamp()};
     const std::string text = WriteSettings(header, SettingsOf(state), state.prefix.value_or(""));
+    // A file replaced must not be left empty by Ctrl+C.
+    const fw::CConsoleChange change;
     const std::string failure = WriteSettingsText(file, text);
     if (!failure.empty())
         return reporter.Fail(kExitSettingsFile, ("The settings file " + file + " cannot be written: " + failure).c_str());
+    if (Cancelled(reporter))
+        return;
     reporter.Succeed(("The settings are written to " + file + ".").c_str());
 }
 
@@ -181,7 +202,11 @@ void RunRemove(CReporter& reporter)
     // A script may remove on every machine: one without the service is done.
     if (ReadBoardState().service == DriverServiceState::Absent)
         return reporter.Succeed("The service VDXQB480 is not registered: there is nothing to remove.");
-    switch (RemoveBoardDriver()) {
+    const fw::CConsoleChange change;
+    const RemovalOutcome outcome = RemoveBoardDriver();
+    if (Cancelled(reporter))
+        return;
+    switch (outcome) {
     case RemovalOutcome::DriverActive:
         return reporter.Fail(kExitDriverActive, nullptr);
     case RemovalOutcome::Failed:

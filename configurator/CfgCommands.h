@@ -9,6 +9,9 @@ namespace qb480 {
 
 class CReporter;
 
+// The last line of a run that a console control event ended.
+extern const char kCancelled[];
+
 void RunShow(CReporter& reporter);
 void RunInstall(const CfgArguments& arguments, CReporter& reporter);
 void RunSet(const CfgArguments& arguments, CReporter& reporter);

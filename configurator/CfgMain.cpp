@@ -5,9 +5,10 @@
 #include <windows.h>
 
 #include "CfgCommands.h"
+#include "CfgExitCodes.h"
 #include "CommandLine.h"
 #include "Console.h"
-#include "ExitCodes.h"
+#include "ConsoleCancel.h"
 #include "LogFile.h"
 #include "Reporter.h"
 #include "windows/SetUpStart.h"
@@ -36,6 +37,14 @@ void RunCommand(const CfgArguments& arguments, CReporter& reporter)
     default:
         return;
     }
+}
+
+// Ctrl+C, Ctrl+Break or a closed console while nothing is being changed:
+// the run's last lines, on the handler's thread, before the program ends.
+void EndCancelled(void* reporter)
+{
+    static_cast<CReporter*>(reporter)->Fail(kExitCancelled, kCancelled);
+    static_cast<CReporter*>(reporter)->Finish();
 }
 
 void Run(const CfgArguments& arguments, CReporter& reporter)
@@ -78,6 +87,7 @@ int main()
         return kExitUsage;
     }
     CReporter reporter(ReportTo::Console, log.IsOpen() ? &log : nullptr);
+    const fw::CConsoleCancel cancel(kExitCancelled, EndCancelled, &reporter);
     reporter.Note(std::string("qb480cfg ") + QB480_VERSION_TEXT + ", command line: " + GetCommandLineA());
     Run(arguments, reporter);
     return reporter.Finish();

@@ -1,6 +1,7 @@
 #include "StoreSettings.h"
 
 #include "board/BoardSettings.h"
+#include "ConsoleCancel.h"
 #include "MessageBox.h"
 #include "board/PortModeWords.h"
 #include "board/PortNamePrefix.h"
@@ -47,7 +48,7 @@ void StorePortModes(const Settings& settings, const BoardState& state)
     std::string prefix = state.prefix.value_or(kDefaultPrefix);
     ReadPortNamePrefix(prefix);
     for (const PortModesSetting& port : settings.ports)
-        if (port.AnyGiven())
+        if (port.AnyGiven() && !fw::ConsoleCancelRequested())
             StoreSpecialModes(PortName(prefix, port.number), ApplyPortModes(StoredWord(state, port.number), port));
 }
 
@@ -71,12 +72,14 @@ std::string JudgeBoardResources(const Settings& settings, const BoardState& stat
 
 void StoreSettings(const Settings& settings, const BoardState& state, const CReporter& reporter)
 {
+    // Each step as one dialog's OK stores it; a console control event lets
+    // the step in progress finish and stops before the next.
     if (BoardGiven(settings))
         StoreAndTell(reporter, "The board settings",
                      [&] { return StoreBoardResources(MergedResources(settings, state)); });
-    if (settings.prefix)
+    if (settings.prefix && !fw::ConsoleCancelRequested())
         StoreAndTell(reporter, "The Port Name Prefix", [&] { return StoreEnteredPrefix(*settings.prefix); });
-    if (settings.numberingGiven)
+    if (settings.numberingGiven && !fw::ConsoleCancelRequested())
         StoreFirstPort(settings.firstPort);
     StorePortModes(settings, state);
 }

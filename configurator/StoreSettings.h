@@ -18,7 +18,8 @@ std::string JudgeBoardResources(const Settings& settings, const BoardState& stat
 
 // Stores what settings give, in the order the dialogs store it: the board
 // resources, the prefix, the numbering, then each port's special modes
-// (the fields given over its stored word). Each failure is reported through
+// (the fields given over its stored word), none after a console control
+// event asked the program to end. Each failure is reported through
 // the message sink, one that a step does not report itself included (the
 // reporter counts what was reported).
 void StoreSettings(const Settings& settings, const BoardState& state, const CReporter& reporter);

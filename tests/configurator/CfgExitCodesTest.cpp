@@ -66,7 +66,12 @@ INSTANTIATE_TEST_SUITE_P(
         CodeCase{"WritesFail", Board::Registered, std::string("set ") + kBoard, {{"RegSetValueExA", ERROR_ACCESS_DENIED}},
                  9, "Not every setting could be stored: see the lines above."},
         CodeCase{"DriverRuns", Board::Running, std::string("install ") + kBoard, {}, 3010,
-                 "The driver is running: it takes the new settings at its next start."}),
+                 "The driver is running: it takes the new settings at its next start."},
+        // Ctrl+C while the board is read, before anything is written: the
+        // run ends at once, with its line and its code.
+        CodeCase{"CancelledBeforeAChange", Board::Registered, std::string("set ") + kBoard,
+                 {{"SetConsoleCtrlHandler", 0}, {"OpenSCManagerA", kDeliverCtrlC}}, 1602,
+                 "Cancelled (Ctrl+C, Ctrl+Break or the console closed): no further step is taken."}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A refused line opens nothing, its log included: a value that carries a
