@@ -10,11 +10,6 @@ namespace {
 
 constexpr char kCancelled[] = "Cancelled (Ctrl+C, Ctrl+Break or the console closed): no further step is taken.";
 
-bool Holds(const Texts& lines, const std::string& line)
-{
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
 }  // namespace
 
 // A prefix with an É: 0xC9 in the ANSI code page (1252), 0x90 in the OEM

@@ -53,11 +53,6 @@ private:
     HWND m_dialog = nullptr;
 };
 
-bool Holds(const Texts& lines, const std::string& line)
-{
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
 }  // namespace
 
 // The name held first by a standard user, with its default security or

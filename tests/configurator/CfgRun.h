@@ -5,6 +5,7 @@
 // applet's, so that a test can hold the two programs' work side by side.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +21,11 @@ struct CfgResult {
     Texts lines;                // standard output, a line each
     Texts windows;              // the captions of windows it had while it ran
 };
+
+inline bool Holds(const Texts& lines, const std::string& line)
+{
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
 
 // What the board driver's keys and the event log hold, for comparing two
 // machines' (or two programs') work.
