@@ -62,6 +62,11 @@ struct KernelHandleTraits {
     static void Close(HANDLE handle) { CloseHandle(handle); }
 };
 
+struct ModuleTraits {
+    static HMODULE Invalid() { return nullptr; }
+    static void Close(HMODULE module) { FreeLibrary(module); }
+};
+
 // CreateFile answers INVALID_HANDLE_VALUE, not null, when it fails.
 struct FileHandleTraits {
     static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
@@ -73,5 +78,6 @@ using UniqueScHandle = UniqueHandle<SC_HANDLE, ScHandleTraits>;
 using UniqueFindHandle = UniqueHandle<HANDLE, FindHandleTraits>;
 using UniqueKernelHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
 using UniqueFileHandle = UniqueHandle<HANDLE, FileHandleTraits>;
+using UniqueModule = UniqueHandle<HMODULE, ModuleTraits>;
 
 }  // namespace fw
