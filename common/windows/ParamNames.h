@@ -28,6 +28,10 @@ inline constexpr const char kValueTotalNumberOfPorts[] = "TotalNumberOfPorts";
 inline constexpr const char kValuePortsStartingAt[] = "PortsStartingAt";
 inline constexpr const char kValueDriverVersion[] = "DriverVersion";
 inline constexpr const char kValueFirmwareVersion[] = "FirmwareVersion";
+// The set-up's own record of the COM numbers it claimed for the board in
+// Windows' COM port database: it gives back only these. Kept with the
+// service it belongs to, under HKLM\SYSTEM, which no 32-bit view redirects.
+inline constexpr const char kValueClaimedComNumbers[] = "ClaimedComNumbers";
 
 // Values of the helper service parameter key (MEM_SEG and PORT as above).
 inline constexpr const char kValueFirmwareFile[] = "FirmwareFile";
