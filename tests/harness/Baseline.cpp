@@ -1,3 +1,4 @@
+#include "ComDatabaseStandIn.h"
 #include "HarnessFiles.h"
 #include "RegValue.h"
 #include "Scm.h"
@@ -124,6 +125,8 @@ bool ResetBaseline(CallSite where)
     DeleteTree(HKEY_LOCAL_MACHINE, kTestKey, problems);
     DeleteTree(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32", problems);
     RestoreSources(problems);
+    RestoreWineComDatabase(problems);
+    RemoveSerialCommEntries(problems);
     for (const std::string& drivers : DriversFolders()) {
         DeleteFileIfThere(drivers + "vdxqb480.sys", problems);
         DeleteImages(drivers, problems);

@@ -58,6 +58,8 @@ void KillProcessesNamed(const std::vector<std::string>& exeNames);
 // - restores the System event log's Sources value as it was before any test
 //   (a snapshot taken by the first call in this prefix, kept under
 //   HKLM\SOFTWARE\QB480TestBaseline);
+// - puts Wine's own msports.dll back (CComDatabaseSwap) and removes the
+//   tests' SERIALCOMM entries;
 // - deletes system32\drivers\vdxqb480.sys, system32\drivers\*.bin and
 //   C:\qb480board.bin.
 // Reports what could not be reset as a failure at the caller's line and

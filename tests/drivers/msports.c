@@ -1,0 +1,172 @@
+/*
+ * msports.dll: stands in for Windows' COM port database in tests, since
+ * Wine's own msports.dll ends the process at the first call. The tests put
+ * it in the system folder as msports.dll (harness/ComDatabaseStandIn.h).
+ *
+ * The database is the REG_BINARY value "ComDB" under
+ * HKLM\SOFTWARE\QB480Test\ComDB: bit (n-1) % 8 of byte (n-1) / 8 marks COMn
+ * in use. Its size is eight numbers a byte, COMDB_MIN_PORTS_ARBITRATED at
+ * least; a claim above it grows it by 1024 numbers at a time, up to
+ * COMDB_MAX_PORTS_ARBITRATED. A test marks another device's numbers by
+ * writing the value itself.
+ *
+ * Knob, a REG_DWORD in the same key: "OpenError" makes ComDBOpen fail with
+ * that error, as it does for a user who may not change the machine.
+ */
+#include <windows.h>
+
+#define COMDB_MIN_PORTS_ARBITRATED 256
+#define COMDB_MAX_PORTS_ARBITRATED 4096
+#define CDB_REPORT_BITS 0
+#define CDB_REPORT_BYTES 1
+#define DB_KEY "SOFTWARE\\QB480Test\\ComDB"
+#define MAX_HANDLES 8
+
+typedef struct {
+    DWORD size; /* numbers arbitrated */
+    BYTE bits[COMDB_MAX_PORTS_ARBITRATED / 8];
+} Database;
+
+/* The handles given out and not yet closed. */
+static BOOL g_open[MAX_HANDLES];
+
+static int Slot(HANDLE handle)
+{
+    const ULONG_PTR slot = (ULONG_PTR)handle - 0x5100;
+    return slot < MAX_HANDLES && g_open[slot] ? (int)slot : -1;
+}
+
+static HKEY OpenDb(void)
+{
+    HKEY key = NULL;
+    return RegCreateKeyExA(HKEY_LOCAL_MACHINE, DB_KEY, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) ? NULL : key;
+}
+
+static BOOL Load(Database* db)
+{
+    HKEY key = OpenDb();
+    DWORD bytes = sizeof db->bits;
+    LONG result;
+    if (!key)
+        return FALSE;
+    ZeroMemory(db, sizeof *db);
+    result = RegQueryValueExA(key, "ComDB", NULL, NULL, db->bits, &bytes);
+    RegCloseKey(key);
+    if (result == ERROR_FILE_NOT_FOUND)
+        bytes = 0;
+    else if (result)
+        return FALSE;
+    db->size = bytes * 8 < COMDB_MIN_PORTS_ARBITRATED ? COMDB_MIN_PORTS_ARBITRATED : bytes * 8;
+    return TRUE;
+}
+
+static LONG Store(const Database* db)
+{
+    HKEY key = OpenDb();
+    LONG result;
+    if (!key)
+        return ERROR_CANTWRITE;
+    result = RegSetValueExA(key, "ComDB", 0, REG_BINARY, db->bits, db->size / 8);
+    RegCloseKey(key);
+    return result ? ERROR_CANTWRITE : ERROR_SUCCESS;
+}
+
+static BOOL InUse(const Database* db, DWORD number)
+{
+    return (db->bits[(number - 1) / 8] >> ((number - 1) % 8)) & 1;
+}
+
+static void Mark(Database* db, DWORD number, BOOL inUse)
+{
+    const BYTE bit = (BYTE)(1 << ((number - 1) % 8));
+    db->bits[(number - 1) / 8] = (BYTE)(inUse ? db->bits[(number - 1) / 8] | bit : db->bits[(number - 1) / 8] & ~bit);
+}
+
+LONG WINAPI ComDBOpen(HANDLE* handle)
+{
+    HKEY key;
+    DWORD error = 0, size = sizeof error;
+    int slot;
+    if (!handle)
+        return ERROR_INVALID_PARAMETER;
+    *handle = INVALID_HANDLE_VALUE;
+    if (!(key = OpenDb()))
+        return ERROR_ACCESS_DENIED;
+    RegQueryValueExA(key, "OpenError", NULL, NULL, (BYTE*)&error, &size);
+    RegCloseKey(key);
+    if (error)
+        return (LONG)error;
+    for (slot = 0; slot < MAX_HANDLES && g_open[slot]; ++slot)
+        ;
+    if (slot == MAX_HANDLES)
+        return ERROR_ACCESS_DENIED;
+    g_open[slot] = TRUE;
+    *handle = (HANDLE)(ULONG_PTR)(0x5100 + slot);
+    return ERROR_SUCCESS;
+}
+
+LONG WINAPI ComDBClose(HANDLE handle)
+{
+    const int slot = Slot(handle);
+    if (slot < 0)
+        return ERROR_INVALID_PARAMETER;
+    g_open[slot] = FALSE;
+    return ERROR_SUCCESS;
+}
+
+LONG WINAPI ComDBGetCurrentPortUsage(HANDLE handle, BYTE* buffer, DWORD bufferSize, ULONG reportType,
+                                     DWORD* maxPortsReported)
+{
+    Database db;
+    DWORD count, number;
+    if (Slot(handle) < 0 || (!buffer && !maxPortsReported) ||
+        (buffer && reportType != CDB_REPORT_BITS && reportType != CDB_REPORT_BYTES))
+        return ERROR_INVALID_PARAMETER;
+    if (!Load(&db))
+        return ERROR_NOT_CONNECTED;
+    if (!buffer) {
+        *maxPortsReported = db.size;
+        return ERROR_SUCCESS;
+    }
+    if (reportType == CDB_REPORT_BYTES) {
+        count = bufferSize < db.size ? bufferSize : db.size;
+        for (number = 1; number <= count; ++number)
+            buffer[number - 1] = (BYTE)InUse(&db, number);
+    } else {
+        count = bufferSize < db.size / 8 ? bufferSize * 8 : db.size;
+        CopyMemory(buffer, db.bits, count / 8);
+    }
+    if (maxPortsReported)
+        *maxPortsReported = count;
+    return ERROR_SUCCESS;
+}
+
+LONG WINAPI ComDBClaimPort(HANDLE handle, DWORD number, BOOL forceClaim, BOOL* forced)
+{
+    Database db;
+    (void)forceClaim; /* reserved */
+    (void)forced;
+    if (Slot(handle) < 0 || number < 1 || number > COMDB_MAX_PORTS_ARBITRATED)
+        return ERROR_INVALID_PARAMETER;
+    if (!Load(&db))
+        return ERROR_NOT_CONNECTED;
+    if (number <= db.size && InUse(&db, number))
+        return ERROR_SHARING_VIOLATION;
+    while (db.size < number)
+        db.size = (db.size / 1024 + 1) * 1024;
+    Mark(&db, number, TRUE);
+    return Store(&db);
+}
+
+LONG WINAPI ComDBReleasePort(HANDLE handle, DWORD number)
+{
+    Database db;
+    if (Slot(handle) < 0)
+        return ERROR_INVALID_PARAMETER;
+    if (!Load(&db))
+        return ERROR_NOT_CONNECTED;
+    if (number < 1 || number > db.size)
+        return ERROR_INVALID_PARAMETER;
+    Mark(&db, number, FALSE);
+    return Store(&db);
+}
