@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "board/ComClaims.h"
 #include "board/DriverService.h"
 #include "MessageBox.h"
 #include "windows/ServiceControl.h"
@@ -37,7 +38,14 @@ RemovalOutcome RemoveBoardDriver()
         return RemovalOutcome::DriverActive;
     }
     const fw::UniqueScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    return RemoveDriver(manager.get(), "vdxqb480") ? RemovalOutcome::Removed : RemovalOutcome::Failed;
+    // Read first: the record goes with the service's key. Its numbers are
+    // given back once the service is gone; a driver that stays keeps them.
+    const ComNumbers record = ReadComRecord();
+    if (!RemoveDriver(manager.get(), "vdxqb480"))
+        return RemovalOutcome::Failed;
+    if (!record.empty())
+        ReleaseComClaims(record);
+    return RemovalOutcome::Removed;
 }
 
 }  // namespace qb480

@@ -16,7 +16,9 @@ enum class RemovalOutcome {
 };
 
 // "Remove driver": refused with its message while the driver runs;
-// otherwise the service "vdxqb480" and the driver file are removed.
+// otherwise the service "vdxqb480" and the driver file are removed, and
+// once the service is gone every COM number recorded as claimed for the
+// board is given back to Windows' COM port database.
 RemovalOutcome RemoveBoardDriver();
 
 }  // namespace qb480

@@ -1,0 +1,162 @@
+// Windows' COM port database as the set-up reaches it: the stand-in that
+// the tests put in Wine's place keeps the documented rules, a system without
+// a usable database is told apart without a call, and the board's numbers
+// are claimed, shown and given back by the steps both programs share.
+#include <gtest/gtest.h>
+
+#include "ComDatabaseStandIn.h"
+#include "Handles.h"
+#include "RegValue.h"
+#include "Scm.h"
+#include "SimulatedBoard.h"
+#include "board/BoardState.h"
+#include "board/ComClaims.h"
+#include "board/RemoveDriver.h"
+#include "windows/ComDatabase.h"
+
+using namespace harness;
+
+namespace {
+
+constexpr char kParamKey[] = "SYSTEM\\CurrentControlSet\\Services\\VDXQB480\\Parameters";
+constexpr char kRecord[] = "ClaimedComNumbers";
+constexpr ULONG kBits = 0, kBytes = 1;
+
+// The five functions of the msports.dll in the system folder, called raw.
+struct Msports {
+    Msports()
+    {
+        char folder[MAX_PATH] = "";
+        GetSystemDirectoryA(folder, MAX_PATH);
+        module.reset(LoadLibraryA((std::string(folder) + "\\msports.dll").c_str()));
+        open = Export<decltype(open)>("ComDBOpen");
+        close = Export<decltype(close)>("ComDBClose");
+        usage = Export<decltype(usage)>("ComDBGetCurrentPortUsage");
+        claim = Export<decltype(claim)>("ComDBClaimPort");
+        release = Export<decltype(release)>("ComDBReleasePort");
+    }
+    template <typename F>
+    F Export(const char* name)
+    {
+        return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module.get(), name)));
+    }
+    LONG Claim(HANDLE db, DWORD number) { return claim(db, number, FALSE, nullptr); }
+
+    UniqueModule module;
+    LONG(WINAPI* open)(HANDLE*) = nullptr;
+    LONG(WINAPI* close)(HANDLE) = nullptr;
+    LONG(WINAPI* usage)(HANDLE, BYTE*, DWORD, ULONG, DWORD*) = nullptr;
+    LONG(WINAPI* claim)(HANDLE, DWORD, BOOL, BOOL*) = nullptr;
+    LONG(WINAPI* release)(HANDLE, DWORD) = nullptr;
+};
+
+class ComDatabase : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(ResetBaseline()); }
+    void TearDown() override { ResetBaseline(); }
+};
+
+std::vector<qb480::ComNumberState> States()
+{
+    std::vector<qb480::ComNumberState> states;
+    for (const auto& view : qb480::ReadComNumberStates(qb480::ReadBoardState()))
+        states.push_back(view.state);
+    return states;
+}
+
+}  // namespace
+
+TEST_F(ComDatabase, TheStandInKeepsTheDocumentedRules)
+{
+    CComDatabaseSwap swap(ComDatabaseKind::StandIn);
+    Msports db;
+    ASSERT_TRUE(db.open && db.close && db.usage && db.claim && db.release);
+    HANDLE h = nullptr;
+    ASSERT_EQ(db.open(&h), ERROR_SUCCESS);
+    DWORD size = 0;
+    EXPECT_EQ(db.usage(h, nullptr, 0, kBits, &size), ERROR_SUCCESS);
+    EXPECT_EQ(size, 256u);  // COMDB_MIN_PORTS_ARBITRATED
+    EXPECT_EQ(db.Claim(h, 5), ERROR_SUCCESS);
+    EXPECT_EQ(db.Claim(h, 5), ERROR_SHARING_VIOLATION);
+
+    BYTE bits[2] = {0xEE, 0xEE};
+    DWORD reported = 0;
+    EXPECT_EQ(db.usage(h, bits, 1, kBits, &reported), ERROR_SUCCESS);
+    EXPECT_EQ(reported, 8u);
+    EXPECT_EQ(bits[0], 0x10);  // COM5: bit 4 of the first byte
+    EXPECT_EQ(bits[1], 0xEE);
+    std::vector<BYTE> bytes(300, 0xEE);
+    EXPECT_EQ(db.usage(h, bytes.data(), 300, kBytes, &reported), ERROR_SUCCESS);
+    EXPECT_EQ(reported, 256u);
+    EXPECT_EQ(bytes[3], 0);
+    EXPECT_EQ(bytes[4], 1);
+    EXPECT_EQ(bytes[256], 0xEE);
+
+    EXPECT_EQ(db.Claim(h, 0), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(db.Claim(h, 4097), ERROR_INVALID_PARAMETER);  // COMDB_MAX_PORTS_ARBITRATED + 1
+    EXPECT_EQ(db.release(h, 300), ERROR_INVALID_PARAMETER);  // beyond the database
+    EXPECT_EQ(db.Claim(h, 1500), ERROR_SUCCESS);             // grows it
+    EXPECT_EQ(db.usage(h, nullptr, 0, kBits, &size), ERROR_SUCCESS);
+    EXPECT_EQ(size, 2048u);
+    EXPECT_EQ(db.usage(h, nullptr, 0, kBits, nullptr), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(db.usage(h, bytes.data(), 10, 2, &reported), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(ComNumbersInUse(), (std::set<DWORD>{5, 1500}));
+    EXPECT_EQ(db.release(h, 5), ERROR_SUCCESS);
+    EXPECT_EQ(db.release(h, 1500), ERROR_SUCCESS);
+    EXPECT_EQ(ComNumbersInUse(), std::set<DWORD>{});
+
+    EXPECT_EQ(db.close(h), ERROR_SUCCESS);
+    EXPECT_EQ(db.close(h), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(db.Claim(h, 6), ERROR_INVALID_PARAMETER);
+}
+
+TEST_F(ComDatabase, WinesOwnAMissingDllAndARefusedOpenAreNoDatabase)
+{
+    // Wine's own would end this process at the first call.
+    EXPECT_FALSE(qb480::CComDatabase().IsOpen());
+    {
+        CComDatabaseSwap missing(ComDatabaseKind::Missing);
+        EXPECT_FALSE(qb480::CComDatabase().IsOpen());
+    }
+    CComDatabaseSwap standIn(ComDatabaseKind::StandIn);
+    ASSERT_TRUE(WriteValue(kComDatabaseKey, "OpenError", Dword(ERROR_ACCESS_DENIED)));
+    EXPECT_FALSE(qb480::CComDatabase().IsOpen());
+    ASSERT_TRUE(DeleteValue(kComDatabaseKey, "OpenError"));
+    ASSERT_TRUE(ClaimForOtherDevice({5}));
+    const qb480::CComDatabase db;
+    const auto usage = db.Usage();
+    ASSERT_TRUE(usage);
+    EXPECT_EQ(usage->size(), 256u);
+    EXPECT_TRUE((*usage)[4]);
+    EXPECT_FALSE((*usage)[3]);
+}
+
+TEST_F(ComDatabase, TheBoardsNumbersAreClaimedShownAndGivenBackByTheRemoval)
+{
+    CComDatabaseSwap swap(ComDatabaseKind::StandIn);
+    ASSERT_TRUE(RegisterBoardDriver(SERVICE_DEMAND_START));
+    ASSERT_TRUE(WriteValue(kParamKey, "TotalNumberOfPorts", Dword(8)));
+    ASSERT_TRUE(WriteValue(kParamKey, "PortsStartingAt", Dword(3)));
+    ASSERT_TRUE(ClaimForOtherDevice({1, 5}));
+    const std::string device = EnterSerialComm("COM5", "COM5");
+    using State = qb480::ComNumberState;
+    EXPECT_EQ(States(), (std::vector<State>{State::Free, State::Free, State::Other, State::Free, State::Free,
+                                            State::Free, State::Free, State::Free}));
+    EXPECT_EQ(qb480::ReadComNumberStates(qb480::ReadBoardState())[2].device, device);
+
+    const qb480::ClaimOutcome outcome = qb480::UpdateComClaims();
+    EXPECT_TRUE(outcome.checked);
+    EXPECT_EQ(outcome.claimed, (qb480::ComNumbers{3, 4, 6, 7, 8, 9, 10}));
+    EXPECT_EQ(outcome.heldByOthers, qb480::ComNumbers{5});
+    EXPECT_EQ(ReadString(kParamKey, kRecord), "3,4,6,7,8,9,10");
+    EXPECT_EQ(States(), (std::vector<State>{State::Claimed, State::Claimed, State::Other, State::Claimed,
+                                            State::Claimed, State::Claimed, State::Claimed, State::Claimed}));
+    ASSERT_TRUE(WriteValue(kParamKey, "PortNamePrefix", Sz("TTY")));
+    EXPECT_EQ(States(), std::vector<State>(8, State::Unchecked));
+
+    ASSERT_TRUE(ClaimForOtherDevice({40}));
+    EXPECT_EQ(qb480::RemoveBoardDriver(), qb480::RemovalOutcome::Removed);
+    EXPECT_EQ(ComNumbersInUse(), (std::set<DWORD>{1, 5, 40}));
+    EXPECT_TRUE(WaitUntilUnlisted("VDXQB480"));
+    EXPECT_FALSE(KeyExists(kParamKey));  // the record went with the service, and was not made again
+}
