@@ -5,6 +5,7 @@
 #include "App.h"
 #include "BoardSettingsDlg.h"
 #include "board/BoardState.h"
+#include "board/ComClaims.h"
 #include "DataExchange.h"
 #include "Install.h"
 #include "MessageBox.h"
@@ -56,6 +57,7 @@ BOOL CConfigDlg::OnInitDialog()
     m_portNamePrefix = PrefixAtOpening();
     StorePortNamePrefix(m_portNamePrefix);
     UpdateData(false);
+    UpdateComClaims();  // silent; with no database it does nothing
     return TRUE;
 }
 
@@ -75,7 +77,9 @@ void CConfigDlg::ShowVersions()
 void CConfigDlg::OnOK()
 {
     UpdateData(true);
-    StoreEnteredPrefix(m_portNamePrefix);
+    // The prefix decides whether the ports take COM numbers at all.
+    if (StoreEnteredPrefix(m_portNamePrefix))
+        UpdateComClaims();
     CDialog::OnOK();
 }
 

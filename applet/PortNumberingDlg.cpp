@@ -2,6 +2,7 @@
 
 #include "DataExchange.h"
 #include "MessageBox.h"
+#include "board/ComClaims.h"
 #include "board/PortNumbering.h"
 #include "resource.h"
 
@@ -34,8 +35,19 @@ void CPortNumberingDlg::OnOK()
         fw::AppMessageBox(kFirstPortZeroMessage);
         return;
     }
-    StoreFirstPort(m_bStartFrom ? std::optional<std::uint32_t>(m_nFirstPort) : std::nullopt);
+    if (m_bStartFrom)
+        WarnOfNumbersHeldByOthers();
+    // The driver takes the index at its next start: its numbers are claimed now.
+    if (StoreFirstPort(m_bStartFrom ? std::optional<std::uint32_t>(m_nFirstPort) : std::nullopt))
+        UpdateComClaims();
     CDialog::OnOK();
+}
+
+void CPortNumberingDlg::WarnOfNumbersHeldByOthers() const
+{
+    const std::vector<HeldNumber> held = NumbersHeldByOthers(m_nFirstPort);
+    if (!held.empty())
+        fw::AppMessageBox(CollisionMessage(held, m_nFirstPort).c_str());
 }
 
 }  // namespace qb480
