@@ -112,6 +112,7 @@ TEST_F(ComNumbers, APrefixOtherThanComGivesBackTheRecordAndClaimsNothing)
     DriverReports(8, 3);
     ASSERT_TRUE(ClaimForOtherDevice({5}));
     WithMainDialog([&](HWND main) {
+        EXPECT_EQ(ComNumbersInUse(), Span(3, 10));  // claimed as it opened
         SetText(main, kPrefix, "tty");
         Click(main, kExit);
         EXPECT_TRUE(WaitGone(main));
