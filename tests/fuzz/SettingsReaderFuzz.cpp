@@ -2,8 +2,10 @@
 // the board's ports (first number and count), the rest is the file. A refusal
 // must name a line of the file and a reason; accepted settings must pass the
 // dialogs' rules on their own, name only the board's ports, each once, and
-// survive a write and a second read unchanged. Anything else aborts, so
-// libFuzzer keeps the input.
+// survive a write and a second read unchanged. Held against a machine, the
+// changes they name, once applied, leave nothing to change, and every
+// difference is valid JSON as the configurator prints it. Anything else
+// aborts, so libFuzzer keeps the input.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -13,7 +15,9 @@
 
 #include "board/BoardRules.h"
 #include "FuzzCheck.h"
+#include "JsonText.h"
 #include "board/PortModes.h"
+#include "settingsfile/SettingsComparison.h"
 #include "settingsfile/SettingsFile.h"
 
 namespace {
@@ -64,6 +68,71 @@ void CheckRoundTrip(const qb480::Settings& s, const qb480::BoardPorts& board)
                "a second read differs");
 }
 
+// A JSON string literal as RFC 8259 has it: quoted, escapes known, no
+// control character, valid UTF-8.
+bool ValidJsonString(const std::string& json)
+{
+    if (json.size() < 2 || json.front() != '"' || json.back() != '"')
+        return false;
+    for (std::size_t i = 1; i + 1 < json.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(json[i]);
+        if (c < 0x20 || c == '"')
+            return false;
+        if (c == '\\') {
+            const char next = json[++i];
+            if (next == 'u')
+                i += 4;
+            else if (std::string("\"\\/bfnrt").find(next) == std::string::npos)
+                return false;
+        } else if (c >= 0x80) {
+            std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+            if (!length || c > 0xF4 || i + length > json.size() - 1)
+                return false;
+            for (std::size_t k = 1; k < length; ++k)
+                if ((static_cast<unsigned char>(json[i + k]) & 0xC0) != 0x80)
+                    return false;
+            i += length - 1;
+        }
+    }
+    return true;
+}
+
+// The machine after the changes are written, as the configurator writes
+// them: each value given replaces the stored one; a port's word gets the
+// given fields over the stored word, or over the default one.
+qb480::Settings Applied(qb480::Settings stored, const qb480::Settings& changes)
+{
+    stored.memory = changes.memory ? changes.memory : stored.memory;
+    stored.port = changes.port ? changes.port : stored.port;
+    stored.irq = changes.irq ? changes.irq : stored.irq;
+    stored.prefix = changes.prefix ? changes.prefix : stored.prefix;
+    if (changes.numberingGiven)
+        stored.firstPort = changes.firstPort;
+    for (const qb480::PortModesSetting& change : changes.ports) {
+        qb480::PortModesSetting* port = nullptr;
+        for (qb480::PortModesSetting& candidate : stored.ports)
+            port = candidate.number == change.number ? &candidate : port;
+        const std::uint32_t word = port ? qb480::ApplyPortModes(0, *port) : qb480::kDefaultSpecialModes;
+        const qb480::PortModesSetting written = qb480::PortModesOf(change.number, qb480::ApplyPortModes(word, change));
+        if (port)
+            *port = written;
+        else
+            stored.ports.push_back(written);
+    }
+    return stored;
+}
+
+void CheckComparison(const qb480::Settings& wanted, const qb480::Settings& stored)
+{
+    const qb480::SettingsComparison comparison = qb480::CompareSettings(wanted, stored);
+    for (const qb480::SettingDifference& difference : comparison.differences) {
+        for (const std::string& text : {difference.setting, difference.machine.value_or(""), difference.wanted})
+            FUZZ_CHECK(ValidJsonString(qb480::JsonString(text)), "%s is no JSON string", text.c_str());
+    }
+    const auto again = qb480::CompareSettings(wanted, Applied(stored, comparison.changes)).differences;
+    FUZZ_CHECK(again.empty(), "%s still differs once applied", again.front().setting.c_str());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -79,5 +148,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     CheckAccepted(*outcome.settings, board);
     CheckRoundTrip(*outcome.settings, board);
+    qb480::Settings fresh;
+    fresh.numberingGiven = true;
+    qb480::Settings stored = fresh;
+    stored.memory = 0xD0000;
+    stored.irq = 5;
+    stored.prefix = "COM";
+    stored.ports = {qb480::PortModesOf(board.first, 0x05030A03)};
+    CheckComparison(*outcome.settings, fresh);
+    CheckComparison(*outcome.settings, stored);
     return 0;
 }

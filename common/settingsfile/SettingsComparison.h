@@ -1,0 +1,36 @@
+#pragma once
+// A settings file (or the switches) held against what the machine stores,
+// as an import would apply it: only what is given is compared, and a value
+// that is not stored differs from any value asked for, its default
+// included, since applying it makes it stored.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "settingsfile/SettingsFile.h"
+
+namespace qb480 {
+
+// One setting that applying would change, named and valued in the settings
+// file's own terms ("Port COM4 Rx Timeout", "D0000", "yes", "none").
+struct SettingDifference {
+    std::string setting;
+    std::optional<std::string> machine;  // absent when not stored
+    std::string wanted;
+};
+
+struct SettingsComparison {
+    // In the file's order: board, numbering, then each port's five fields.
+    std::vector<SettingDifference> differences;
+    // Exactly the differing values: what must be written to make the
+    // machine hold what is asked.
+    Settings changes;
+};
+
+// wanted: the settings asked for, with the prefix as it would be stored.
+// stored: what the machine holds, as SettingsOf reads it (the numbering
+// always given, one entry per port that has a word), the ports' words read
+// under the names that applying leaves, by which the ports are named.
+SettingsComparison CompareSettings(const Settings& wanted, const Settings& stored);
+
+}  // namespace qb480
