@@ -31,7 +31,7 @@ void CReporter::Show(const char* text)
 {
     // A console's lines are the messages themselves, and its log the same
     // lines; the window programs' logs tell messages from steps.
-    if (m_to == ReportTo::Console)
+    if (m_to == ReportTo::Console || m_to == ReportTo::ConsoleJson)
         return Print(text);
     Note(std::string("Message: ") + text);
     if (m_to == ReportTo::Boxes)
@@ -40,8 +40,11 @@ void CReporter::Show(const char* text)
 
 void CReporter::OnMessage(const char* text, fw::MessageKind kind)
 {
-    if (kind == fw::MessageKind::Failure)
+    if (kind == fw::MessageKind::Failure) {
         ++m_failures;
+        if (!m_ended)
+            m_failureLine = text;
+    }
     Show(text);
 }
 
@@ -49,8 +52,11 @@ void CReporter::Fail(int code, const char* text)
 {
     // The first end decides: a failure while cleaning up after it does not
     // replace its code.
-    if (!m_ended)
+    if (!m_ended) {
         m_code = code;
+        if (text)
+            m_failureLine = text;
+    }
     m_ended = true;
     if (text)
         Show(text);

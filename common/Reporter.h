@@ -15,7 +15,9 @@ class CLogFile;
 
 namespace qb480 {
 
-enum class ReportTo { Boxes, LogOnly, Console };
+// ConsoleJson: a console program whose standard output is one JSON object
+// that it writes itself at the end; the lines go to the log only.
+enum class ReportTo { Boxes, LogOnly, Console, ConsoleJson };
 
 class CReporter : public fw::CMessageSink {
 public:
@@ -43,6 +45,9 @@ public:
     int FailuresReported() const { return m_failures; }
 
     int ExitCode() const { return m_code; }
+    // The line that said why the run failed: the end's own text, or the
+    // last failure a step reported; empty when none was said.
+    const std::string& FailureLine() const { return m_failureLine; }
     // The log's last line, "exit code N"; the code.
     int Finish();
 
@@ -57,6 +62,7 @@ private:
     int m_failures = 0;
     bool m_ended = false;
     int m_code = 0;
+    std::string m_failureLine;
 };
 
 }  // namespace qb480

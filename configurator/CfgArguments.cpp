@@ -5,20 +5,25 @@
 namespace qb480 {
 
 const char kCfgUsage[] =
-    "qb480cfg.exe show\n"
-    "qb480cfg.exe install [SETTINGS] [/settings FILE]\n"
-    "qb480cfg.exe set SETTINGS\n"
+    "qb480cfg.exe show [/json]\n"
+    "qb480cfg.exe check FILE [/json]\n"
+    "qb480cfg.exe install [SETTINGS] [/settings FILE] [/whatif] [/json]\n"
+    "qb480cfg.exe set SETTINGS [/whatif] [/json]\n"
     "qb480cfg.exe export FILE\n"
-    "qb480cfg.exe import FILE\n"
+    "qb480cfg.exe import FILE [/whatif] [/json]\n"
     "qb480cfg.exe remove\n"
     "qb480cfg.exe /?\n\n"
     "SETTINGS: [/mem SEG] [/port PORT] [/irq IRQ] [/prefix TEXT] [/first N | /first none]\n"
     "every command also takes [/log FILE]\n"
     "/settings FILE: a settings file that install applies as import does, the\n"
-    "switches over it.\n\n"
+    "switches over it.\n"
+    "check FILE: compares the machine with what import FILE would apply.\n"
+    "/whatif: says what would change and changes nothing.\n"
+    "/json: standard output is one JSON object (UTF-8); the log keeps the lines.\n\n"
     "Exit codes: 0 done, 1 command line or log, 2 settings file, 3 driver active,\n"
     "4 setting refused, 5 service registration, 6 driver file not found,\n"
-    "8 no administrator, 9 done but a step failed, 1602 cancelled (Ctrl+C),\n"
+    "8 no administrator, 9 done but a step failed, 10 the machine differs (check,\n"
+    "/whatif), 1602 cancelled (Ctrl+C),\n"
     "1618 another configuration or firmware load is running, 3010 done: the\n"
     "driver takes it at its next start.";
 
@@ -30,7 +35,8 @@ struct CommandName {
 };
 
 constexpr CommandName kCommands[] = {
-    {"show", CfgCommand::Show},     {"install", CfgCommand::Install}, {"set", CfgCommand::Set},
+    {"show", CfgCommand::Show},     {"check", CfgCommand::Check},     {"install", CfgCommand::Install},
+    {"set", CfgCommand::Set},
     {"export", CfgCommand::Export}, {"import", CfgCommand::Import},   {"remove", CfgCommand::Remove},
 };
 
@@ -51,7 +57,25 @@ std::optional<std::string>* ValueSlot(CfgArguments& parsed, const std::string& n
     return nullptr;
 }
 
-bool TakesFileWord(CfgCommand command) { return command == CfgCommand::Export || command == CfgCommand::Import; }
+bool TakesFileWord(CfgCommand command)
+{
+    return command == CfgCommand::Check || command == CfgCommand::Export || command == CfgCommand::Import;
+}
+
+bool Changes(CfgCommand command)
+{
+    return command == CfgCommand::Install || command == CfgCommand::Set || command == CfgCommand::Import;
+}
+
+// The switches that take no value.
+bool* FlagSlot(CfgArguments& parsed, const std::string& name)
+{
+    if (settings::SameName(name, "whatif"))
+        return &parsed.whatIf;
+    if (settings::SameName(name, "json"))
+        return &parsed.json;
+    return nullptr;
+}
 
 void TakeWord(CfgArguments& parsed, const std::string& word)
 {
@@ -84,12 +108,23 @@ void CheckCommand(CfgArguments& parsed)
         parsed.error = "Only install and set take settings.";
     else if (!install && parsed.settingsFile)
         parsed.error = "Only install takes /settings.";
+    else if (parsed.whatIf && !Changes(parsed.command))
+        parsed.error = "Only install, set and import take /whatif.";
+    else if (parsed.json && !Changes(parsed.command) && parsed.command != CfgCommand::Show &&
+             parsed.command != CfgCommand::Check)
+        parsed.error = "Only show, check, install, set and import take /json.";
 }
 
 // A switch and its value; i moves past the value.
 void TakeSwitch(CfgArguments& parsed, const std::vector<std::string>& arguments, std::size_t& i)
 {
     const std::string& argument = arguments[i];
+    if (bool* const flag = FlagSlot(parsed, argument.substr(1))) {
+        if (*flag)
+            parsed.error = "The switch " + argument + " is given twice.";
+        *flag = true;
+        return;
+    }
     std::optional<std::string>* const slot = ValueSlot(parsed, argument.substr(1));
     if (!slot)
         parsed.error = "Unknown switch: " + argument + ".";

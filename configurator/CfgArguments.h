@@ -1,9 +1,10 @@
 #pragma once
 // The configurator's command line:
-//   qb480cfg.exe show | install [SETTINGS] [/settings FILE]
+//   qb480cfg.exe show | check FILE | install [SETTINGS] [/settings FILE]
 //              | set SETTINGS | export FILE | import FILE | remove | /?
 //   SETTINGS: [/mem SEG] [/port PORT] [/irq IRQ] [/prefix TEXT] [/first N | /first none]
-//   every command also takes [/log FILE]
+//   every command also takes [/log FILE]; install, set and import take
+//   /whatif; show, check, install, set and import take /json
 // Portable, so that the rules are unit-tested natively. The values are
 // taken as typed: the board's rules judge them before anything is written.
 #include <optional>
@@ -12,7 +13,7 @@
 
 namespace qb480 {
 
-enum class CfgCommand { None, Help, Show, Install, Set, Export, Import, Remove };
+enum class CfgCommand { None, Help, Show, Check, Install, Set, Export, Import, Remove };
 
 // The SETTINGS switches, as typed.
 struct CfgSettingTexts {
@@ -27,10 +28,12 @@ struct CfgSettingTexts {
 
 struct CfgArguments {
     CfgCommand command = CfgCommand::None;
-    std::optional<std::string> file;          // export and import
+    std::optional<std::string> file;          // check, export and import
     std::optional<std::string> settingsFile;  // install's /settings
     std::optional<std::string> logFile;
     CfgSettingTexts settings;
+    bool whatIf = false;  // say what would change, change nothing
+    bool json = false;    // standard output is one JSON object
     std::string error;  // why the line is refused; empty when it is not
 };
 

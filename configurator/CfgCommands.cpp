@@ -4,6 +4,9 @@
 
 #include "settingsfile/BoardSettingsFile.h"
 #include "CfgExitCodes.h"
+#include "CfgJson.h"
+#include "board/ComClaims.h"
+#include "MachineComparison.h"
 #include "board/DriverService.h"
 #include "ConsoleCancel.h"
 #include "EntryText.h"
@@ -27,6 +30,8 @@ namespace {
 constexpr char kStored[] = "The settings are stored.";
 constexpr char kNotAllStored[] = "Not every setting could be stored: see the lines above.";
 constexpr char kDriverRuns[] = "The driver is running: it takes the new settings at its next start.";
+constexpr char kNothingToChange[] = "Nothing to change: the machine holds every setting given.";
+constexpr char kNothingChanged[] = "Nothing is changed (/whatif).";
 
 bool GivesAnything(const Settings& settings)
 {
@@ -94,12 +99,38 @@ void EndStored(const BoardState& state, CReporter& reporter)
     reporter.Succeed(kDriverRuns, kExitDoneDriverRuns);
 }
 
-void StoreAndEnd(const Settings& settings, const BoardState& state, CReporter& reporter)
+// Claims the board's COM numbers after a change, as the applet does, and
+// names the numbers that other devices hold.
+void ClaimComNumbers(const Settings& asked, const BoardState& state, CReporter& reporter)
 {
-    if (!JudgeBoard(settings, state, reporter))
-        return;
-    const fw::CConsoleChange change;
-    StoreSettings(settings, state, reporter);
+    UpdateComClaims();
+    const std::uint32_t first = FirstBoardNumber(asked, state);
+    const std::vector<HeldNumber> held = NumbersHeldByOthers(first);
+    if (!held.empty())
+        reporter.Print(CollisionMessage(held, first));
+}
+
+// Each value that differs from the machine's gives a line, and only those
+// are stored; with /whatif none is. changes: install's service, whose line
+// the run has given already.
+void ApplyAndEnd(const Settings& asked, const BoardState& state, const CfgArguments& arguments,
+                 std::vector<SettingDifference> changes, CReporter& reporter, CJsonObject& json)
+{
+    const SettingsComparison comparison = CompareWithMachine(asked, state);
+    for (const SettingDifference& change : comparison.differences)
+        reporter.Print(ChangeLine(change, arguments.whatIf));
+    changes.insert(changes.end(), comparison.differences.begin(), comparison.differences.end());
+    AddChanges(json, changes, arguments.whatIf);
+    if (changes.empty())
+        return reporter.Succeed(kNothingToChange);
+    if (arguments.whatIf)
+        return reporter.Succeed(kNothingChanged, kExitDiffers);
+    {
+        const fw::CConsoleChange change;
+        StoreSettings(comparison.changes, reporter);
+        if (!fw::ConsoleCancelRequested())
+            ClaimComNumbers(asked, state, reporter);
+    }
     EndStored(state, reporter);
 }
 
@@ -135,14 +166,38 @@ std::string MachineName()
 
 }  // namespace
 
-void RunShow(CReporter& reporter)
+void RunShow(CReporter& reporter, CJsonObject& json)
 {
-    for (const std::string& line : ShowLines(ReadBoardState()))
+    const BoardState state = ReadBoardState();
+    const std::vector<ComNumberView> com = ReadComNumberStates(state);
+    for (const std::string& line : ShowLines(state, com))
         reporter.Print(line);
+    AddShow(json, state, com);
     reporter.Succeed(nullptr);
 }
 
-void RunInstall(const CfgArguments& arguments, CReporter& reporter)
+void RunCheck(const std::string& file, CReporter& reporter, CJsonObject& json)
+{
+    // As import would judge the file, and nothing written.
+    const BoardState state = ReadBoardState();
+    const auto settings = ReadFileSettings(file, state, reporter);
+    if (!settings || !JudgeBoard(*settings, state, reporter))
+        return;
+    std::vector<SettingDifference> differences = CompareWithMachine(*settings, state).differences;
+    // A board number another device holds stays so whatever is imported.
+    for (const HeldNumber& held : NumbersHeldByOthers(FirstBoardNumber(*settings, state)))
+        differences.push_back({"COM" + fw::DecimalText(held.number),
+                               "in use by another device" + (held.device.empty() ? "" : " (" + held.device + ")"),
+                               "a port of the board"});
+    for (const SettingDifference& difference : differences)
+        reporter.Print(DifferenceLine(difference, file));
+    AddDifferences(json, differences);
+    if (differences.empty())
+        return reporter.Succeed(("The machine matches " + file + ".").c_str());
+    reporter.Succeed(("The machine differs from " + file + ".").c_str(), kExitDiffers);
+}
+
+void RunInstall(const CfgArguments& arguments, CReporter& reporter, CJsonObject& json)
 {
     // Every value is judged before the service is registered: a refused
     // one leaves the machine as it was.
@@ -156,37 +211,45 @@ void RunInstall(const CfgArguments& arguments, CReporter& reporter)
     }
     if (!TakeSwitches(arguments, settings, reporter) || !JudgeBoard(settings, state, reporter))
         return;
-    const fw::CConsoleChange change;
-    if (!RegisterService(state, reporter) || Cancelled(reporter))
-        return;
     // As the applet's first opening: a board without a prefix gets "COM".
     std::string stored;
     if (!settings.prefix && !ReadPortNamePrefix(stored))
         settings.prefix = kDefaultPrefix;
-    StoreSettings(settings, state, reporter);
-    EndStored(state, reporter);
+    std::vector<SettingDifference> changes;
+    if (state.service == DriverServiceState::Absent)
+        changes.push_back({"Service VDXQB480", std::string("not registered"), "registered"});
+    if (arguments.whatIf) {
+        for (const SettingDifference& change : changes)
+            reporter.Print(ChangeLine(change, true));
+        return ApplyAndEnd(settings, state, arguments, changes, reporter, json);
+    }
+    const fw::CConsoleChange change;
+    if (!RegisterService(state, reporter) || Cancelled(reporter))
+        return;
+    ApplyAndEnd(settings, state, arguments, changes, reporter, json);
 }
 
-void RunSet(const CfgArguments& arguments, CReporter& reporter)
+void RunSet(const CfgArguments& arguments, CReporter& reporter, CJsonObject& json)
 {
     const BoardState state = ReadBoardState();
     Settings settings;
-    if (TakeSwitches(arguments, settings, reporter))
-        StoreAndEnd(settings, state, reporter);
+    if (TakeSwitches(arguments, settings, reporter) && JudgeBoard(settings, state, reporter))
+        ApplyAndEnd(settings, state, arguments, {}, reporter, json);
 }
 
-void RunImport(const std::string& file, CReporter& reporter)
+void RunImport(const CfgArguments& arguments, CReporter& reporter, CJsonObject& json)
 {
     const BoardState state = ReadBoardState();
-    if (const auto settings = ReadFileSettings(file, state, reporter))
-        StoreAndEnd(*settings, state, reporter);
+    const auto settings = ReadFileSettings(*arguments.file, state, reporter);
+    if (settings && JudgeBoard(*settings, state, reporter))
+        ApplyAndEnd(*settings, state, arguments, {}, reporter, json);
 }
 
 void RunExport(const std::string& file, CReporter& reporter)
 {
     const BoardState state = ReadBoardState();
     const SettingsHeader header{"qb480cfg", QB480_VERSION_TEXT, MachineName(), fw::LocalTimestamp()};
-    const std::string text = WriteSettings(header, SettingsOf(state), state.prefix.value_or(""));
+    const std::string text = WriteSettings(header, SettingsToExport(state), state.prefix.value_or(""));
     // A file replaced must not be left empty by Ctrl+C.
     const fw::CConsoleChange change;
     const std::string failure = WriteSettingsText(file, text);

@@ -7,16 +7,19 @@
 
 namespace qb480 {
 
+class CJsonObject;
 class CReporter;
 
 // The last line of a run that a console control event ended.
 extern const char kCancelled[];
 
-void RunShow(CReporter& reporter);
-void RunInstall(const CfgArguments& arguments, CReporter& reporter);
-void RunSet(const CfgArguments& arguments, CReporter& reporter);
+// json gets the run's members of the JSON object (CfgJson.h).
+void RunShow(CReporter& reporter, CJsonObject& json);
+void RunCheck(const std::string& file, CReporter& reporter, CJsonObject& json);
+void RunInstall(const CfgArguments& arguments, CReporter& reporter, CJsonObject& json);
+void RunSet(const CfgArguments& arguments, CReporter& reporter, CJsonObject& json);
 void RunExport(const std::string& file, CReporter& reporter);
-void RunImport(const std::string& file, CReporter& reporter);
+void RunImport(const CfgArguments& arguments, CReporter& reporter, CJsonObject& json);
 void RunRemove(CReporter& reporter);
 
 }  // namespace qb480

@@ -11,6 +11,9 @@ inline constexpr int kExitDriverActive = 3;       // remove while the driver run
 inline constexpr int kExitSettingRefused = 4;     // by the board's rules; nothing written
 inline constexpr int kExitServiceNotCreated = 5;  // "Create service failed: installation aborted"
 inline constexpr int kExitDriverFileMissing = 6;  // "Driver file not found"
+// check, and /whatif: the machine differs from what is asked; nothing was
+// changed.
+inline constexpr int kExitDiffers = 10;
 // ERROR_INSTALL_USEREXIT: Ctrl+C, Ctrl+Break or the console closed. The
 // step in progress was finished; no further one was taken.
 inline constexpr int kExitCancelled = 1602;

@@ -6,6 +6,7 @@
 
 #include "CfgCommands.h"
 #include "CfgExitCodes.h"
+#include "CfgJson.h"
 #include "CommandLine.h"
 #include "Console.h"
 #include "ConsoleCancel.h"
@@ -23,15 +24,35 @@ constexpr char kNotAdministrator[] = "Administrator rights are needed to configu
 constexpr char kAnotherRun[] =
     "Another configuration or firmware load is running on this machine. Run qb480cfg.exe again when it has ended.";
 
-void RunCommand(const CfgArguments& arguments, CReporter& reporter)
+// What the run's end needs, from the main thread or the console handler's.
+struct CfgRun {
+    const CfgArguments& arguments;
+    CReporter& reporter;
+    CJsonObject json;
+};
+
+bool Changes(CfgCommand command)
+{
+    return command == CfgCommand::Install || command == CfgCommand::Set || command == CfgCommand::Import;
+}
+
+int EndRun(CfgRun& run)
+{
+    const int code = run.reporter.Finish();
+    if (run.arguments.json)
+        WriteJsonEnd(run.json, run.reporter, Changes(run.arguments.command));
+    return code;
+}
+
+void RunCommand(const CfgArguments& arguments, CReporter& reporter, CJsonObject& json)
 {
     switch (arguments.command) {
     case CfgCommand::Install:
-        return RunInstall(arguments, reporter);
+        return RunInstall(arguments, reporter, json);
     case CfgCommand::Set:
-        return RunSet(arguments, reporter);
+        return RunSet(arguments, reporter, json);
     case CfgCommand::Import:
-        return RunImport(*arguments.file, reporter);
+        return RunImport(arguments, reporter, json);
     case CfgCommand::Remove:
         return RunRemove(reporter);
     default:
@@ -41,24 +62,39 @@ void RunCommand(const CfgArguments& arguments, CReporter& reporter)
 
 // Ctrl+C, Ctrl+Break or a closed console while nothing is being changed:
 // the run's last lines, on the handler's thread, before the program ends.
-void EndCancelled(void* reporter)
+void EndCancelled(void* context)
 {
-    static_cast<CReporter*>(reporter)->Fail(kExitCancelled, kCancelled);
-    static_cast<CReporter*>(reporter)->Finish();
+    CfgRun& run = *static_cast<CfgRun*>(context);
+    run.reporter.Fail(kExitCancelled, kCancelled);
+    EndRun(run);
 }
 
-void Run(const CfgArguments& arguments, CReporter& reporter)
+void Run(const CfgArguments& arguments, CReporter& reporter, CJsonObject& json)
 {
-    // Reading changes nothing: it needs neither the rights nor the lock.
+    // Reading changes nothing: it needs neither the rights nor the lock,
+    // and nor does a run that only says what it would change.
     if (arguments.command == CfgCommand::Show)
-        return RunShow(reporter);
+        return RunShow(reporter, json);
+    if (arguments.command == CfgCommand::Check)
+        return RunCheck(*arguments.file, reporter, json);
     if (arguments.command == CfgCommand::Export)
         return RunExport(*arguments.file, reporter);
     // A firmware load registers the board's services too: one set-up at a
     // time, and nothing written without the rights.
     CSetupLock lock;
     if (MaySetUp(lock, {kAnotherRun, kNotAdministrator}, reporter))
-        RunCommand(arguments, reporter);
+        RunCommand(arguments, reporter, json);
+}
+
+// A line refused before any run: the usage error alone, as JSON when the
+// line asked for it.
+int Refuse(const CfgArguments& arguments, const std::string& line)
+{
+    if (arguments.json)
+        WriteJsonRefusal(kExitUsage, line);
+    else
+        fw::WriteOutputLine(line);
+    return kExitUsage;
 }
 
 }  // namespace
@@ -77,18 +113,15 @@ int main()
     }
     // A refused line opens nothing, not even its log: a value shaped like
     // a switch must not choose a file for a run as SYSTEM to write.
-    if (!arguments.error.empty()) {
-        fw::WriteOutputLine(arguments.error);
-        return kExitUsage;
-    }
+    if (!arguments.error.empty())
+        return Refuse(arguments, arguments.error);
     fw::CLogFile log;
-    if (arguments.logFile && !log.Open(*arguments.logFile)) {
-        fw::WriteOutputLine("The log file " + *arguments.logFile + " cannot be opened.");
-        return kExitUsage;
-    }
-    CReporter reporter(ReportTo::Console, log.IsOpen() ? &log : nullptr);
-    const fw::CConsoleCancel cancel(kExitCancelled, EndCancelled, &reporter);
+    if (arguments.logFile && !log.Open(*arguments.logFile))
+        return Refuse(arguments, "The log file " + *arguments.logFile + " cannot be opened.");
+    CReporter reporter(arguments.json ? ReportTo::ConsoleJson : ReportTo::Console, log.IsOpen() ? &log : nullptr);
+    CfgRun run{arguments, reporter, {}};
+    const fw::CConsoleCancel cancel(kExitCancelled, EndCancelled, &run);
     reporter.Note(std::string("qb480cfg ") + QB480_VERSION_TEXT + ", command line: " + GetCommandLineA());
-    Run(arguments, reporter);
-    return reporter.Finish();
+    Run(arguments, reporter, run.json);
+    return EndRun(run);
 }

@@ -32,13 +32,24 @@ std::string Decimal(const std::optional<std::uint32_t>& value)
 
 const char* YesNo(bool value) { return value ? kYes : kNo; }
 
-std::string PortLine(const PortView& port)
+std::string ComText(const ComNumberView* com)
+{
+    if (!com || com->state == ComNumberState::Unchecked)
+        return "; COM database: not checked";
+    if (com->state == ComNumberState::Claimed)
+        return "; COM database: claimed for the board";
+    if (com->state == ComNumberState::Free)
+        return "; COM database: free, not claimed yet";
+    return "; COM database: in use by another device" + (com->device.empty() ? "" : " (" + com->device + ")");
+}
+
+std::string PortLine(const PortView& port, const ComNumberView* com)
 {
     const SpecialModes modes = UnpackSpecialModes(port.stored.value_or(kDefaultSpecialModes));
     return std::string(kPortSection) + " " + port.name + ": " + kRxTimeoutKey + " " + fw::DecimalText(modes.rxTimeout) +
            ", " + kRxThresholdKey + " " + fw::DecimalText(modes.rxThreshold) + ", " + kTxLoadKey + " " +
            fw::DecimalText(modes.txLoad) + ", " + kMultidropKey + " " + YesNo(modes.multidrop) + ", " +
-           kHalfDuplexKey + " " + YesNo(modes.halfDuplex) + (port.stored ? "" : " (not stored: the default)");
+           kHalfDuplexKey + " " + YesNo(modes.halfDuplex) + (port.stored ? "" : " (not stored: the default)") + ComText(com);
 }
 
 std::string PrefixText(const BoardState& state)
@@ -50,7 +61,7 @@ std::string PrefixText(const BoardState& state)
 
 }  // namespace
 
-std::vector<std::string> ShowLines(const BoardState& state)
+std::vector<std::string> ShowLines(const BoardState& state, const std::vector<ComNumberView>& com)
 {
     std::vector<std::string> lines = {
         std::string("Service VDXQB480: ") + ServiceText(state.service),
@@ -65,8 +76,8 @@ std::vector<std::string> ShowLines(const BoardState& state)
         "TotalNumberOfPorts: " + Decimal(state.totalPorts),
         "PortsStartingAt: " + Decimal(state.portsStartingAt),
     };
-    for (const PortView& port : state.ports)
-        lines.push_back(PortLine(port));
+    for (std::size_t i = 0; i < state.ports.size(); ++i)
+        lines.push_back(PortLine(state.ports[i], i < com.size() ? &com[i] : nullptr));
     return lines;
 }
 

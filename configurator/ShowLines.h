@@ -4,9 +4,11 @@
 #include <vector>
 
 #include "board/BoardState.h"
+#include "board/ComClaims.h"
 
 namespace qb480 {
 
-std::vector<std::string> ShowLines(const BoardState& state);
+// com: the state of each port's COM number, in the order of state.ports.
+std::vector<std::string> ShowLines(const BoardState& state, const std::vector<ComNumberView>& com);
 
 }  // namespace qb480

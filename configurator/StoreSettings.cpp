@@ -33,23 +33,22 @@ void StoreAndTell(const CReporter& reporter, const char* what, Store store)
         fw::AppMessageBox((std::string(what) + " not stored: the driver's parameter key cannot be opened.").c_str());
 }
 
-std::uint32_t StoredWord(const BoardState& state, std::uint32_t number)
-{
-    for (const PortView& port : state.ports)
-        if (port.number == number && port.stored)
-            return *port.stored;
-    return kDefaultSpecialModes;
-}
-
-void StorePortModes(const Settings& settings, const BoardState& state)
+void StorePortModes(const Settings& changes)
 {
     // The ports are named by the prefix just stored, as the advanced
-    // options will look them up.
-    std::string prefix = state.prefix.value_or(kDefaultPrefix);
-    ReadPortNamePrefix(prefix);
-    for (const PortModesSetting& port : settings.ports)
-        if (port.AnyGiven() && !fw::ConsoleCancelRequested())
-            StoreSpecialModes(PortName(prefix, port.number), ApplyPortModes(StoredWord(state, port.number), port));
+    // options will look them up, and each word is changed in the fields
+    // that differ only.
+    PortState ports;
+    ports.count = 1;
+    ports.prefix = kDefaultPrefix;
+    ReadPortNamePrefix(ports.prefix);
+    for (const PortModesSetting& port : changes.ports) {
+        if (!port.AnyGiven() || fw::ConsoleCancelRequested())
+            continue;
+        ports.first = port.number;
+        const std::uint32_t word = ReadSpecialModes(ports, 1).front();
+        StoreSpecialModes(PortName(ports.prefix, port.number), ApplyPortModes(word, port));
+    }
 }
 
 }  // namespace
@@ -70,18 +69,18 @@ std::string JudgeBoardResources(const Settings& settings, const BoardState& stat
     return BoardCheckMessage(ValidateBoardResources(merged.memory, merged.port, merged.irq));
 }
 
-void StoreSettings(const Settings& settings, const BoardState& state, const CReporter& reporter)
+void StoreSettings(const Settings& changes, const CReporter& reporter)
 {
     // Each step as one dialog's OK stores it; a console control event lets
     // the step in progress finish and stops before the next.
-    if (BoardGiven(settings))
+    if (BoardGiven(changes))
         StoreAndTell(reporter, "The board settings",
-                     [&] { return StoreBoardResources(MergedResources(settings, state)); });
-    if (settings.prefix && !fw::ConsoleCancelRequested())
-        StoreAndTell(reporter, "The Port Name Prefix", [&] { return StoreEnteredPrefix(*settings.prefix); });
-    if (settings.numberingGiven && !fw::ConsoleCancelRequested())
-        StoreFirstPort(settings.firstPort);
-    StorePortModes(settings, state);
+                     [&] { return StoreBoardValues({changes.memory, changes.port, changes.irq}); });
+    if (changes.prefix && !fw::ConsoleCancelRequested())
+        StoreAndTell(reporter, "The Port Name Prefix", [&] { return StoreEnteredPrefix(*changes.prefix); });
+    if (changes.numberingGiven && !fw::ConsoleCancelRequested())
+        StoreFirstPort(changes.firstPort);
+    StorePortModes(changes);
 }
 
 }  // namespace qb480

@@ -16,12 +16,12 @@ class CReporter;
 // own. The rule's text when refused; empty when they pass or none is given.
 std::string JudgeBoardResources(const Settings& settings, const BoardState& state);
 
-// Stores what settings give, in the order the dialogs store it: the board
-// resources, the prefix, the numbering, then each port's special modes
-// (the fields given over its stored word), none after a console control
-// event asked the program to end. Each failure is reported through
-// the message sink, one that a step does not report itself included (the
-// reporter counts what was reported).
-void StoreSettings(const Settings& settings, const BoardState& state, const CReporter& reporter);
+// Stores the changes (the values that differ from the machine's), in the
+// order the dialogs store them: the board resources, the prefix, the
+// numbering, then each port's fields over its word under the prefix now
+// stored; none after a console control event asked the program to end.
+// Each failure is reported through the message sink, one that a step does
+// not report itself included (the reporter counts what was reported).
+void StoreSettings(const Settings& changes, const CReporter& reporter);
 
 }  // namespace qb480

@@ -38,32 +38,51 @@ UINT RedirectedCodePage()
     return console ? console : GetOEMCP();
 }
 
-}  // namespace
-
-void WriteOutputLine(const std::string& text)
+// text with each line break as CR LF, and CR LF at its end.
+std::string CrLfLine(const std::string& text)
 {
-    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-    if (output == nullptr || output == INVALID_HANDLE_VALUE)
-        return;
     std::string line;
     for (const char c : text) {
         if (c == '\n' && (line.empty() || line.back() != '\r'))
             line += '\r';
         line += c;
     }
-    line += "\r\n";
-    // The text is in the ANSI code page (the command line, the system's
-    // texts, names): a console is given it as UTF-16, which every console
-    // draws right; a file or pipe gets the code page a shell reads it in.
-    const std::vector<wchar_t> wide = Widened(line, CP_ACP);
+    return line + "\r\n";
+}
+
+// line in codePage: a console is given it as UTF-16, which every console
+// draws right; a file or pipe gets it in redirectedCodePage.
+void WriteOutput(const std::string& line, UINT codePage, UINT redirectedCodePage)
+{
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (output == nullptr || output == INVALID_HANDLE_VALUE)
+        return;
+    const std::vector<wchar_t> wide = Widened(line, codePage);
     DWORD written = 0;
     DWORD mode = 0;
     if (GetConsoleMode(output, &mode)) {
         WriteConsoleW(output, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
         return;
     }
-    const std::vector<char> redirected = Narrowed(wide, RedirectedCodePage());
+    const std::vector<char> redirected = Narrowed(wide, redirectedCodePage);
     WriteFile(output, redirected.data(), static_cast<DWORD>(redirected.size()), &written, nullptr);
+}
+
+}  // namespace
+
+void WriteOutputLine(const std::string& text)
+{
+    // The text is in the ANSI code page (the command line, the system's
+    // texts, names); a file or pipe gets the code page a shell reads it in.
+    WriteOutput(CrLfLine(text), CP_ACP, RedirectedCodePage());
+}
+
+void WriteUtf8OutputLine(const std::string& utf8) { WriteOutput(CrLfLine(utf8), CP_UTF8, CP_UTF8); }
+
+std::string AnsiToUtf8(const std::string& text)
+{
+    const std::vector<char> utf8 = Narrowed(Widened(text, CP_ACP), CP_UTF8);
+    return std::string(utf8.begin(), utf8.end());
 }
 
 }  // namespace fw

@@ -12,4 +12,11 @@ namespace fw {
 // standard output.
 void WriteOutputLine(const std::string& text);
 
+// A line that is UTF-8 already (a JSON object): a console gets it as
+// UTF-16, a file or pipe as the UTF-8 bytes themselves.
+void WriteUtf8OutputLine(const std::string& utf8);
+
+// Text in the ANSI code page as UTF-8.
+std::string AnsiToUtf8(const std::string& text);
+
 }  // namespace fw

@@ -40,22 +40,24 @@ JudgedResources JudgeBoardEntries(const std::string& memoryText, const std::stri
 
 bool StoreBoardResources(const BoardResources& resources)
 {
+    return StoreBoardValues({resources.memory, resources.port, resources.irq});
+}
+
+bool StoreBoardValues(const BoardValues& values)
+{
     const fw::UniqueHkey key = CreateKeyForWriting(kDriverParamKey);
     if (!key)
         return false;  // the dialog closes as if stored, saying nothing
     bool stored = true;
-    if (!WriteDword(key.get(), kValueMemSeg, resources.memory)) {
-        fw::AppMessageBox("Could not write MemSeg");
-        stored = false;
-    }
-    if (!WriteDword(key.get(), kValueIrq, resources.irq)) {
-        fw::AppMessageBox("Could not write Irq");
-        stored = false;
-    }
-    if (!WriteDword(key.get(), kValuePort, resources.port)) {
-        fw::AppMessageBox("Could not write Port");
-        stored = false;
-    }
+    const auto write = [&](const char* name, const std::optional<std::uint32_t>& value, const char* failure) {
+        if (value && !WriteDword(key.get(), name, *value)) {
+            fw::AppMessageBox(failure);
+            stored = false;
+        }
+    };
+    write(kValueMemSeg, values.memory, "Could not write MemSeg");
+    write(kValueIrq, values.irq, "Could not write Irq");
+    write(kValuePort, values.port, "Could not write Port");
     fw::DoneBox("Configuration stored in the Registry");
     return stored;
 }

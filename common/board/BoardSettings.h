@@ -2,6 +2,7 @@
 // The board's memory address, port address and IRQ in the driver's
 // parameter key, read, judged and stored as the board-settings dialog does.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "board/BoardRules.h"
@@ -37,5 +38,12 @@ JudgedResources JudgeBoardEntries(const std::string& memoryText, const std::stri
 // key that cannot be opened stores nothing and says nothing. False when
 // anything was not stored.
 bool StoreBoardResources(const BoardResources& resources);
+
+// The same for the values given only, so that a value that already holds
+// what is asked is not written again.
+struct BoardValues {
+    std::optional<std::uint32_t> memory, port, irq;
+};
+bool StoreBoardValues(const BoardValues& values);
 
 }  // namespace qb480

@@ -61,4 +61,6 @@ bool StoreEnteredPrefix(const std::string& entry)
     return StorePortNamePrefix(TrimWhiteSpace(entry));
 }
 
+std::string PrefixAsStored(const std::string& entry) { return RuntimeUpperCase(TrimWhiteSpace(entry)); }
+
 }  // namespace qb480

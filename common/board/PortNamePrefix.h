@@ -26,5 +26,7 @@ bool StorePortNamePrefix(const std::string& prefix);
 
 // As the main dialog's Exit stores a typed prefix: trimmed, then stored.
 bool StoreEnteredPrefix(const std::string& entry);
+// The text StoreEnteredPrefix would store for entry.
+std::string PrefixAsStored(const std::string& entry);
 
 }  // namespace qb480

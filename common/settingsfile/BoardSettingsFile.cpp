@@ -1,5 +1,7 @@
 #include "settingsfile/BoardSettingsFile.h"
 
+#include "board/PortModes.h"
+
 namespace qb480 {
 
 Settings SettingsOf(const BoardState& state)
@@ -14,6 +16,15 @@ Settings SettingsOf(const BoardState& state)
     for (const PortView& port : state.ports)
         if (port.stored)
             settings.ports.push_back(PortModesOf(port.number, *port.stored));
+    return settings;
+}
+
+Settings SettingsToExport(const BoardState& state)
+{
+    Settings settings = SettingsOf(state);
+    settings.ports.clear();
+    for (const PortView& port : state.ports)
+        settings.ports.push_back(PortModesOf(port.number, port.stored.value_or(kDefaultSpecialModes)));
     return settings;
 }
 

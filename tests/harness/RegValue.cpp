@@ -75,6 +75,16 @@ std::optional<RegValue> ReadValue(const std::string& key, const std::string& nam
     return value;
 }
 
+std::optional<std::uint64_t> LastWriteTime(const std::string& key)
+{
+    const fw::UniqueHkey opened = OpenKey(HKEY_LOCAL_MACHINE, key, KEY_QUERY_VALUE);
+    FILETIME written{};
+    if (!opened || RegQueryInfoKeyA(opened.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                    nullptr, nullptr, nullptr, &written) != ERROR_SUCCESS)
+        return std::nullopt;
+    return (std::uint64_t{written.dwHighDateTime} << 32) | written.dwLowDateTime;
+}
+
 std::map<std::string, RegValue> ReadValues(const std::string& key)
 {
     std::map<std::string, RegValue> values;

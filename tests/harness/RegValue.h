@@ -40,6 +40,8 @@ std::vector<std::string> ValueNames(const std::string& key);
 std::optional<DWORD> ReadDword(const std::string& key, const std::string& name);
 std::optional<std::string> ReadString(const std::string& key, const std::string& name);
 bool KeyExists(const std::string& key, HKEY root = HKEY_LOCAL_MACHINE);
+// The key's last-write time (100 ns units); absent when it cannot be read.
+std::optional<std::uint64_t> LastWriteTime(const std::string& key);
 
 // Set-up steps. Each creates the key when missing, reports a refusal at the
 // caller's line and returns false then.

@@ -1,0 +1,208 @@
+// What deployment tools ask of the configurator on the simulated board:
+// does this machine match a file, what changed, what would change, and
+// the same as one JSON object.
+#include "CfgRun.h"
+
+#include "HarnessFiles.h"
+#include "JsonValue.h"
+
+using namespace cfgtest;
+
+namespace {
+
+constexpr char kNothingToChange[] = "Nothing to change: the machine holds every setting given.";
+constexpr char kDriverRuns[] = "The driver is running: it takes the new settings at its next start.";
+constexpr char kBoardIni[] = "[Board Settings]\r\nMemory Address = D0000\r\nPort Address = 300\r\nIRQ = 5\r\n"
+                             "[Port Numbering]\r\nPort Name Prefix = com\r\n[Port COM4]\r\nTx Load = 3\r\n";
+
+using CfgFleet = CCfgTest;
+
+void RunDriver(CallSite where = {})
+{
+    if (!RegisterBoardDriver(SERVICE_DEMAND_START, where) || StartDriverService(kServiceName) != 0)
+        Fail(where, "set-up: the board driver does not start");
+}
+
+harness::JsonValue JsonOf(const CfgResult& run, CallSite where = {})
+{
+    if (run.lines.size() != 1) {
+        Fail(where, "not one line: " + ::testing::PrintToString(run.lines));
+        return {};
+    }
+    const auto json = harness::CJsonReader::Read(run.lines[0]);
+    if (!json || json->kind != harness::JsonValue::Kind::Object)
+        Fail(where, "not one JSON object: " + run.lines[0]);
+    return json.value_or(harness::JsonValue{});
+}
+
+// The text of the guide's example <pre id="id">, its entities undone.
+std::string GuideExample(const std::string& id)
+{
+    const std::string guide = ReadFileBytes(QB480_GUIDE_HTML).value_or("");
+    const std::size_t start = guide.find("<pre id=\"" + id + "\">");
+    const std::size_t end = guide.find("</pre>", start);
+    if (start == std::string::npos || end == std::string::npos)
+        return std::string();
+    std::string text = guide.substr(guide.find('>', start) + 1, end - guide.find('>', start) - 1);
+    for (const auto& [entity, character] : {std::pair{"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}})
+        for (std::size_t at; (at = text.find(entity)) != std::string::npos;)
+            text.replace(at, std::string(entity).size(), character);
+    std::string crlf;
+    for (const char c : text)
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return crlf + "\r\n";
+}
+
+// The configurator where the packages install it, for the examples that
+// find it there; gone again at the end.
+class CInstalledConfigurator {
+public:
+    CInstalledConfigurator()
+    {
+        char programs[MAX_PATH] = {};
+        if (!GetEnvironmentVariableA("ProgramW6432", programs, MAX_PATH))
+            GetEnvironmentVariableA("ProgramFiles", programs, MAX_PATH);
+        CreateDirectoryA((std::string(programs) + "\\Tessaline").c_str(), nullptr);
+        m_folder = std::string(programs) + "\\Tessaline\\QB480";
+        CreateDirectoryA(m_folder.c_str(), nullptr);
+        m_copied = CopyFileA(QB480CFG_EXE, (m_folder + "\\qb480cfg.exe").c_str(), FALSE) != FALSE;
+    }
+    ~CInstalledConfigurator()
+    {
+        DeleteFileA((m_folder + "\\qb480cfg.exe").c_str());
+        RemoveDirectoryA(m_folder.c_str());
+    }
+    CInstalledConfigurator(const CInstalledConfigurator&) = delete;
+    CInstalledConfigurator& operator=(const CInstalledConfigurator&) = delete;
+    bool Copied() const { return m_copied; }
+
+private:
+    std::string m_folder;
+    bool m_copied = false;
+};
+
+}  // namespace
+
+TEST_F(CfgFleet, CheckSaysWhetherTheMachineMatchesAndChangesNothing)
+{
+    ASSERT_TRUE(WriteFileBytes(InFolder("board.ini"), kBoardIni));
+    const CfgResult fresh = Run("check board.ini");
+    EXPECT_EQ(fresh.code, 10u);
+    EXPECT_EQ(fresh.lines, (Texts{"Memory Address: not stored on this machine, D0000 in board.ini",
+                                  "Port Address: not stored on this machine, 300 in board.ini",
+                                  "IRQ: not stored on this machine, 5 in board.ini",
+                                  "Port Name Prefix: not stored on this machine, COM in board.ini",
+                                  "The machine differs from board.ini."}));
+    EXPECT_FALSE(KeyExists(kParamKey));
+
+    RunDriver();
+    ASSERT_EQ(Run("import board.ini").code, 3010u);
+    ASSERT_TRUE(WriteValue(kParamKey, "IRQ", Dword(7)));
+    const CfgResult differs = Run("check board.ini /json");
+    EXPECT_EQ(differs.code, 10u);
+    const harness::JsonValue json = JsonOf(differs);
+    EXPECT_EQ(json.keys, (Texts{"matches", "differences", "exitCode"}));
+    ASSERT_EQ(json["differences"].items.size(), 1u);
+    EXPECT_EQ(json["differences"].items[0]["setting"].text, "IRQ");
+    EXPECT_EQ(json["differences"].items[0]["machine"].text, "7");
+    EXPECT_EQ(json["differences"].items[0]["file"].text, "5");
+    ASSERT_TRUE(WriteValue(kParamKey, "IRQ", Dword(5)));
+    EXPECT_EQ(Run("check board.ini").lines, Texts{"The machine matches board.ini."});
+    EXPECT_EQ(JsonOf(Run("check board.ini /json"))["matches"].boolean, true);
+
+    ASSERT_TRUE(WriteFileBytes(InFolder("board.ini"), "[Port COM11]\r\nTx Load = 3\r\n"));
+    const CfgResult refused = Run("check board.ini /json");
+    EXPECT_EQ(refused.code, 2u);
+    EXPECT_EQ(JsonOf(refused)["error"].text.rfind("The settings file board.ini, line 1: the board has no port COM11", 0),
+              0u);
+}
+
+// A remediation that runs again and again asks for no restart and writes
+// nothing once the machine matches; /whatif only says what it would do.
+TEST_F(CfgFleet, OnlyWhatDiffersIsWrittenAndSaid)
+{
+    RunDriver();
+    ASSERT_TRUE(WriteFileBytes(InFolder("board.ini"), kBoardIni));
+    const CfgResult first = Run("import board.ini");
+    EXPECT_EQ(first.code, 3010u);
+    EXPECT_EQ(first.lines, (Texts{"Memory Address: changed from not stored to D0000",
+                                  "Port Address: changed from not stored to 300",
+                                  "IRQ: changed from not stored to 5", "Port Name Prefix: changed from not stored to COM",
+                                  "Port COM4 Tx Load: changed from not stored to 3", kStored, kDriverRuns}));
+    const auto written = LastWriteTime(kParamKey);
+    ASSERT_TRUE(written);
+    const RegistryPicture before = ReadRegistryPicture();
+    const CfgResult again = Run("import board.ini");
+    EXPECT_EQ(again.code, 0u);
+    EXPECT_EQ(again.lines, Texts{kNothingToChange});
+    EXPECT_EQ(LastWriteTime(kParamKey), written);
+
+    const CfgResult whatIf = Run("set /irq 7 /prefix com /whatif");
+    EXPECT_EQ(whatIf.code, 10u);
+    EXPECT_EQ(whatIf.lines, (Texts{"IRQ: would change from 5 to 7", "Nothing is changed (/whatif)."}));
+    EXPECT_EQ(Run("install /whatif").code, 0u);
+    EXPECT_EQ(ReadRegistryPicture(), before);
+    EXPECT_EQ(LastWriteTime(kParamKey), written);
+
+    const harness::JsonValue changed = JsonOf(Run("set /irq 7 /json"));
+    EXPECT_EQ(changed.keys, (Texts{"changed", "changes", "exitCode", "restartNeeded"}));
+    EXPECT_TRUE(changed["changed"].boolean);
+    EXPECT_TRUE(changed["restartNeeded"].boolean);
+    EXPECT_EQ(changed["changes"].items[0]["old"].text, "5");
+    EXPECT_EQ(changed["changes"].items[0]["new"].text, "7");
+}
+
+// Whatever bytes the registry or the driver hold, the output parses, and
+// eight ports stay within a detection script's 2,048 characters.
+TEST_F(CfgFleet, ShowAsJsonParsesForAnyStoredText)
+{
+    RunDriver();
+    const std::string odd = "Q\"\\\x01\xC9";
+    ASSERT_TRUE(WriteValue(kParamKey, "PortNamePrefix", Sz(odd)));
+    ASSERT_TRUE(WriteValue(kParamKey, "DriverVersion", Sz(odd + "\t1.0")));
+    ASSERT_TRUE(WriteValue(kParamKey, "MEM_SEG", Dword(0xD0000)));
+    const CfgResult run = Run("show /json");
+    EXPECT_EQ(run.code, 0u);
+    const harness::JsonValue json = JsonOf(run);
+    EXPECT_EQ(json.keys, (Texts{"service", "driverVersion", "firmwareVersion", "memoryAddress", "portAddress", "irq",
+                                "portNamePrefix", "firstPort", "totalNumberOfPorts", "portsStartingAt", "ports",
+                                "exitCode"}));
+    EXPECT_EQ(json["portNamePrefix"].text, "Q\"\\\x01\xC3\x89");
+    EXPECT_EQ(json["driverVersion"].text, "Q\"\\\x01\xC3\x89\t1.0");
+    EXPECT_EQ(json["memoryAddress"].text, "D0000");
+    EXPECT_EQ(json["portAddress"].kind, harness::JsonValue::Kind::Null);
+    ASSERT_EQ(json["ports"].items.size(), 8u);
+    const harness::JsonValue& port = json["ports"].items[0];
+    EXPECT_EQ(port.keys, (Texts{"name", "rxTimeout", "rxThreshold", "txLoad", "multidrop", "halfDuplex", "stored",
+                                "comDatabase"}));
+    EXPECT_EQ(port["stored"].boolean, false);
+    ASSERT_TRUE(WriteValue(kParamKey, "PortNamePrefix", Sz("COM")));
+    EXPECT_LE(Run("show /json").lines.at(0).size(), 2048u);
+}
+
+// The guide's start-up script as written: a machine that differs is
+// imported once, and one that matches is only checked.
+TEST_F(CfgFleet, TheGuidesStartUpScriptImportsOnlyWhenNeeded)
+{
+    const std::string script = GuideExample("gp-check-script");
+    ASSERT_NE(script.find("check \"%~dp0board.ini\""), std::string::npos) << script;
+    ASSERT_TRUE(WriteFileBytes(InFolder("startup.cmd"), script));
+    ASSERT_TRUE(WriteFileBytes(InFolder("board.ini"), kBoardIni));
+    const CInstalledConfigurator installed;
+    ASSERT_TRUE(installed.Copied());
+    RunDriver();
+    char root[MAX_PATH] = {};
+    GetEnvironmentVariableA("SystemRoot", root, MAX_PATH);
+    const std::string log = std::string(root) + "\\Logs\\QB480\\qb480cfg.log";
+    DeleteFileA(log.c_str());
+    for (const char* last : {kDriverRuns, "The machine matches " }) {
+        const CChild run("cmd.exe /c startup.cmd", InFolder(""));
+        ASSERT_TRUE(run.Started()) << run.StartError();
+        EXPECT_EQ(run.Wait(60000), 0u);
+        const Texts lines = StampedLogLines(log);
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ(lines.rbegin()[1].rfind(last, 0), 0u) << ::testing::PrintToString(lines);
+    }
+    EXPECT_EQ(ReadValue(kParamKey, "IRQ"), Dword(5));
+    DeleteFileA(log.c_str());
+}
