@@ -124,7 +124,7 @@ void WriteJsonEnd(CJsonObject json, const CReporter& reporter, bool changes)
     fw::WriteUtf8OutputLine(json.Str());
 }
 
-void WriteJsonRefusal(int code, const std::string& line)
+void WriteJsonFailure(int code, const std::string& line)
 {
     CJsonObject json;
     json.Number("exitCode", static_cast<std::uint32_t>(code)).Text("error", Utf8(line));

@@ -24,7 +24,8 @@ void AddChanges(CJsonObject& json, const std::vector<SettingDifference>& changes
 // The run's end, written as the one line of standard output: "exitCode",
 // "restartNeeded" for a run that changes, and "error" for a failure.
 void WriteJsonEnd(CJsonObject json, const CReporter& reporter, bool changes);
-// A command line refused or a log that cannot be opened, before any run.
-void WriteJsonRefusal(int code, const std::string& line);
+// A run that ends with no result: a command line refused, a log that
+// cannot be opened, a console control event outside a change.
+void WriteJsonFailure(int code, const std::string& line);
 
 }  // namespace qb480

@@ -64,9 +64,13 @@ void RunCommand(const CfgArguments& arguments, CReporter& reporter, CJsonObject&
 // the run's last lines, on the handler's thread, before the program ends.
 void EndCancelled(void* context)
 {
+    // The main thread may be filling the run's object: the end says only
+    // what ended it.
     CfgRun& run = *static_cast<CfgRun*>(context);
     run.reporter.Fail(kExitCancelled, kCancelled);
-    EndRun(run);
+    run.reporter.Finish();
+    if (run.arguments.json)
+        WriteJsonFailure(kExitCancelled, kCancelled);
 }
 
 void Run(const CfgArguments& arguments, CReporter& reporter, CJsonObject& json)
@@ -91,7 +95,7 @@ void Run(const CfgArguments& arguments, CReporter& reporter, CJsonObject& json)
 int Refuse(const CfgArguments& arguments, const std::string& line)
 {
     if (arguments.json)
-        WriteJsonRefusal(kExitUsage, line);
+        WriteJsonFailure(kExitUsage, line);
     else
         fw::WriteOutputLine(line);
     return kExitUsage;

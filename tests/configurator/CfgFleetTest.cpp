@@ -3,6 +3,7 @@
 // the same as one JSON object.
 #include "CfgRun.h"
 
+#include "ComDatabaseStandIn.h"
 #include "HarnessFiles.h"
 #include "JsonValue.h"
 
@@ -12,8 +13,9 @@ namespace {
 
 constexpr char kNothingToChange[] = "Nothing to change: the machine holds every setting given.";
 constexpr char kDriverRuns[] = "The driver is running: it takes the new settings at its next start.";
-constexpr char kBoardIni[] = "[Board Settings]\r\nMemory Address = D0000\r\nPort Address = 300\r\nIRQ = 5\r\n"
-                             "[Port Numbering]\r\nPort Name Prefix = com\r\n[Port COM4]\r\nTx Load = 3\r\n";
+constexpr char kBoardOnly[] = "[Board Settings]\r\nMemory Address = D0000\r\nPort Address = 300\r\nIRQ = 5\r\n"
+                              "[Port Numbering]\r\nPort Name Prefix = com\r\n";
+const std::string kBoardIni = std::string(kBoardOnly) + "[Port COM4]\r\nTx Load = 3\r\n";
 
 using CfgFleet = CCfgTest;
 
@@ -85,7 +87,7 @@ private:
 
 TEST_F(CfgFleet, CheckSaysWhetherTheMachineMatchesAndChangesNothing)
 {
-    ASSERT_TRUE(WriteFileBytes(InFolder("board.ini"), kBoardIni));
+    ASSERT_TRUE(WriteFileBytes(InFolder("board.ini"), kBoardOnly));
     const CfgResult fresh = Run("check board.ini");
     EXPECT_EQ(fresh.code, 10u);
     EXPECT_EQ(fresh.lines, (Texts{"Memory Address: not stored on this machine, D0000 in board.ini",
@@ -96,6 +98,7 @@ TEST_F(CfgFleet, CheckSaysWhetherTheMachineMatchesAndChangesNothing)
     EXPECT_FALSE(KeyExists(kParamKey));
 
     RunDriver();
+    ASSERT_TRUE(WriteFileBytes(InFolder("board.ini"), kBoardIni));
     ASSERT_EQ(Run("import board.ini").code, 3010u);
     ASSERT_TRUE(WriteValue(kParamKey, "IRQ", Dword(7)));
     const CfgResult differs = Run("check board.ini /json");
@@ -205,4 +208,31 @@ TEST_F(CfgFleet, TheGuidesStartUpScriptImportsOnlyWhenNeeded)
     }
     EXPECT_EQ(ReadValue(kParamKey, "IRQ"), Dword(5));
     DeleteFileA(log.c_str());
+}
+
+// The board's COM numbers are claimed when the configurator changes a
+// setting; another device's is named by show, and no import can mend it.
+TEST_F(CfgFleet, AnotherDevicesComNumberIsNamedAndNeverMatches)
+{
+    CComDatabaseSwap database(ComDatabaseKind::StandIn);
+    ASSERT_TRUE(ClaimForOtherDevice({5}));
+    const std::string device = EnterSerialComm("A", "COM5");
+    RunDriver();
+    ASSERT_TRUE(WriteFileBytes(InFolder("board.ini"), kBoardIni));
+    const CfgResult imported = Run("import board.ini");
+    EXPECT_EQ(imported.code, 3010u);
+    EXPECT_TRUE(Holds(imported.lines, "COM5 (" + device + ") is in use by another device on this machine. The "
+                                      "board's ports will be numbered from 3 all the same; check the other device's "
+                                      "port number."))
+        << ::testing::PrintToString(imported.lines);
+    EXPECT_EQ(ComNumbersInUse(), (std::set<DWORD>{3, 4, 5, 6, 7, 8, 9, 10}));
+    const Texts shown = Run("show").lines;
+    ASSERT_EQ(shown.size(), 18u);
+    EXPECT_EQ(shown[10].substr(shown[10].find(';')), "; COM database: claimed for the board");
+    EXPECT_EQ(shown[12].substr(shown[12].find(';')), "; COM database: in use by another device (" + device + ")");
+    const CfgResult check = Run("check board.ini");
+    EXPECT_EQ(check.code, 10u);
+    EXPECT_EQ(check.lines, (Texts{"COM5: in use by another device (" + device +
+                                      ") on this machine, a port of the board in board.ini",
+                                  "The machine differs from board.ini."}));
 }

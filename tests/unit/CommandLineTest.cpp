@@ -89,6 +89,14 @@ TEST(CfgArguments, TakeEachCommandsSwitches)
     EXPECT_EQ(exported.command, CfgCommand::Export);
     EXPECT_EQ(exported.file, "C:\\a b.ini");
     EXPECT_EQ(qb480::ParseCfgArguments({"show", "/?"}).command, CfgCommand::Help);
+    const auto check = qb480::ParseCfgArguments({"Check", "board.ini", "-JSON"});
+    EXPECT_EQ(check.command, CfgCommand::Check);
+    EXPECT_EQ(check.file, "board.ini");
+    EXPECT_TRUE(check.json);
+    const auto whatIf = qb480::ParseCfgArguments({"import", "/whatif", "board.ini"});
+    EXPECT_EQ(whatIf.error, "");
+    EXPECT_TRUE(whatIf.whatIf);
+    EXPECT_EQ(whatIf.file, "board.ini");
 }
 
 TEST(CfgArguments, RefuseALineThatIsNotWhole)
@@ -109,6 +117,10 @@ TEST(CfgArguments, RefuseALineThatIsNotWhole)
         {{"import", "a.ini", "b.ini"}, "Unexpected argument: b.ini."},
         {{"show", "/mem", "D0000"}, "Only install and set take settings."},
         {{"set", "/irq", "5", "/settings", "a.ini"}, "Only install takes /settings."},
+        {{"check"}, "The command needs a FILE."},
+        {{"check", "a.ini", "/whatif"}, "Only install, set and import take /whatif."},
+        {{"export", "a.ini", "/json"}, "Only show, check, install, set and import take /json."},
+        {{"show", "/json", "/json"}, "The switch /json is given twice."},
     };
     for (const auto& row : rows)
         EXPECT_EQ(qb480::ParseCfgArguments(row.arguments).error,
