@@ -15,13 +15,22 @@ for arch in i686 x86_64; do
     cmake --build --preset "release-$arch" -j"$(nproc)"
 done
 
+shots=.run/screenshots
+rm -rf "$shots"
+# The screenshots come from the i686 programs in a win32 prefix.
+source tools/wine-machine.sh
+if [ -n "${QB480_NO_WINE32:-}" ]; then
+    echo "release: $QB480_NO_WINE32: the screenshots of docs/screenshots are packed, not new ones"
+    mkdir -p "$shots"
+    cp docs/screenshots/*.png "$shots/"
+    tools/pack-release.sh dist
+    exit
+fi
 # The simulated board's drivers come from the test build. A test build
 # already configured is not configured again: ./test may be running its
 # suites at the same time.
 [ -f build/i686/CMakeCache.txt ] || cmake --preset i686 >/dev/null
 cmake --build --preset i686 --target fakevdx fakeloader showrobot loaderrobot -j"$(nproc)"
-shots=.run/screenshots
-rm -rf "$shots"
 # The two walk-throughs have prefixes and displays of their own: the loader's
 # runs beside the applet's, its output printed after it.
 loader_log=$(mktemp)

@@ -39,7 +39,11 @@ if [ $# -lt 3 ]; then
 fi
 [ -f "$robot" ] || fail "$robot not found"
 
-export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all
+# The PE machine field tells the prefix architecture the loader needs.
+pe_offset=$(od -An -tu4 -j60 -N4 "$exe" | tr -d ' ')
+winearch=win32
+[ "$(od -An -tx2 -j$((pe_offset + 4)) -N2 "$exe" | tr -d ' ')" = 8664 ] && winearch=win64 && prefix=${prefix%-i686}-x86_64
+export WINEPREFIX=$prefix WINEARCH=$winearch WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 
 scratch=$(mktemp -d)
@@ -63,7 +67,7 @@ trap cleanup EXIT
 ready=$prefix/.qb480-display
 if [ ! -f "$ready" ]; then
     echo "Creating the Wine prefix $prefix (once)"
-    tests/wine/mkprefix.sh "$prefix" win32 "$prefix/.qb480-ready"
+    tests/wine/mkprefix.sh "$prefix" "$winearch" "$prefix/.qb480-ready"
     wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f >/dev/null 2>&1 || true
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
     wineserver -w
