@@ -83,6 +83,8 @@ void Run(const CfgArguments& arguments, CReporter& reporter, CJsonObject& json)
         return RunCheck(*arguments.file, reporter, json);
     if (arguments.command == CfgCommand::Export)
         return RunExport(*arguments.file, reporter);
+    if (arguments.whatIf)
+        return RunCommand(arguments, reporter, json);
     // A firmware load registers the board's services too: one set-up at a
     // time, and nothing written without the rights.
     CSetupLock lock;

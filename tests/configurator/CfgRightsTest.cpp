@@ -131,8 +131,8 @@ TEST_F(CCfgTest, FromVistaOnTheLockLivesInANamespaceOnlyAdministratorsMake)
                       "used."));
 }
 
-// Under a standard user's token show and export read a running driver as
-// running, asking for no more than reading needs; every change is refused
+// Under a standard user's token show, export, check and /whatif read a
+// running driver as running, asking for no more than reading needs; every change is refused
 // with 8, changes nothing, and never touches the set-up lock.
 TEST_F(CCfgTest, AStandardUserReadsTheBoardAndChangesNothing)
 {
@@ -161,6 +161,12 @@ TEST_F(CCfgTest, AStandardUserReadsTheBoardAndChangesNothing)
     EXPECT_EQ(Run("export exported.ini", recorded, standardUser.get()).code, 0u);
     EXPECT_TRUE(FileExists(InFolder("exported.ini")));
     expectReadOnly("export");
+    // Saying what would change only reads too.
+    for (const char* reading : {"check board.ini", "import board.ini /whatif"}) {
+        EXPECT_EQ(Run(reading, recorded, standardUser.get()).code, 10u) << reading;
+        expectReadOnly(reading);
+        EXPECT_FALSE(RecordedText("CreateMutexA", "names")) << reading;
+    }
 
     for (const char* change : {"set /irq 7", "import board.ini", "install /irq 7", "remove"}) {
         const CfgResult refused = Run(change, recorded, standardUser.get());
