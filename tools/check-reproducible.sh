@@ -6,13 +6,26 @@
 # deliverable byte for byte: the programs and the installer action of both
 # architectures, the screenshots, the zips and the MSIs.
 #
-#   tools/check-reproducible.sh [COMMIT]
+#   tools/check-reproducible.sh [--without-screenshots] [COMMIT]
+#
+# --without-screenshots: for a machine that cannot run 32-bit Wine (the
+# screenshots come from the i686 programs in a win32 prefix): builds and
+# packs as `./run release` does, with the screenshots of docs/screenshots in
+# place of new ones, and compares the rest.
 #
 # Prints each file's SHA-256 and "same" or "DIFFERS", and exits 1 when any
 # file differs (the clones are then kept for a closer look, e.g. with
 # `cmp -l`); with no difference it removes them.
 set -euo pipefail
 root=$(realpath "$(dirname "$0")/..")
+release=(./run release)
+if [ "${1:-}" = --without-screenshots ]; then
+    shift
+    release=(bash -c 'set -e; tools/install-deps.sh
+        for arch in i686 x86_64; do cmake --preset release-$arch >/dev/null; cmake --build --preset release-$arch -j"$(nproc)"; done
+        rm -rf .run/screenshots; mkdir -p .run/screenshots; cp docs/screenshots/*.png .run/screenshots/
+        tools/pack-release.sh dist')
+fi
 commit=$(git -C "$root" rev-parse --verify "${1:-HEAD}^{commit}")
 work=$(mktemp -d "${TMPDIR:-/tmp}/qb480-rebuild.XXXXXX")
 clones=("$work/first" "$work/second/a/longer/path")
@@ -21,10 +34,10 @@ for clone in "${clones[@]}"; do
     mkdir -p "$(dirname "$clone")"
     git clone -q --no-checkout "$root" "$clone"
     git -C "$clone" checkout -q --detach "$commit"
-    echo "=== $(date -u +%H:%M:%S) ./run release in $clone"
+    echo "=== $(date -u +%H:%M:%S) ${release[*]:0:2} in $clone"
     (cd "$clone" && env -u QB480_SIGN_PKCS12 -u QB480_SIGN_PASSWORD -u SOURCE_DATE_EPOCH \
-         -u CMAKE_C_COMPILER_LAUNCHER -u CMAKE_CXX_COMPILER_LAUNCHER ./run release) >"$clone.log" 2>&1 ||
-        { tail -n 30 "$clone.log" >&2; echo "check-reproducible: ./run release failed in $clone (log: $clone.log)" >&2; exit 1; }
+         -u CMAKE_C_COMPILER_LAUNCHER -u CMAKE_CXX_COMPILER_LAUNCHER "${release[@]}") >"$clone.log" 2>&1 ||
+        { tail -n 30 "$clone.log" >&2; echo "check-reproducible: the release failed in $clone (log: $clone.log)" >&2; exit 1; }
 done
 
 deliverables() {
