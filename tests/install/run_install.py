@@ -283,11 +283,14 @@ class Release:
             self.hostile_msi[package] = msi_variant(
                 self.msi[package], os.path.join(scratch, "hostile-%s.msi" % package),
                 "INSERT INTO `Property` (`Property`, `Value`) VALUES ('QB480_PREFIX', '%s')" % HOSTILE_PREFIX)
-            # A later version of the same files, and that version built again.
-            for target, built in ((self.next_msi, "next"), (self.rebuilt_next_msi, "rebuilt")):
+            # A later version of the same files, and that version built again
+            # from a later commit: the same product code, another package.
+            epoch = int(subprocess.run([os.path.join(ROOT, "tools", "source-date-epoch.sh")], check=True,
+                                       capture_output=True, text=True).stdout)
+            for target, built, when in ((self.next_msi, "next", epoch), (self.rebuilt_next_msi, "rebuilt", epoch + 60)):
                 target[package] = os.path.join(scratch, "%s-%s.msi" % (built, package))
                 subprocess.run([os.path.join(ROOT, "tools", "make-msi.sh"), package, self.next_version, stage,
-                                target[package]], check=True)
+                                target[package]], check=True, env=dict(os.environ, SOURCE_DATE_EPOCH=str(when)))
 
 
 class Cases:
