@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Summarises gcovr's JSON output for ./run coverage.
 
-    coverage-report.py [--branches] UNREACHABLE.txt GCOVR.json...
+    coverage-report.py [--branches] [--part NAME=FILE,FILE...] UNREACHABLE.txt GCOVR.json...
 
 Each JSON file is one build's measurement (the Windows i686 build under
 Wine, the native build); they are merged line by line, so a line counts as
@@ -9,18 +9,26 @@ executed when any build ran it. Prints line and branch coverage for each
 production folder and in total, then every line never executed, as
 file:line with its text, and apart from them the lines that the list
 UNREACHABLE.txt names as not reachable under Wine, with its reason.
---branches also lists the lines that have a branch never taken.
+--branches also lists the lines that have a branch never taken. --part
+gives the named files a row of their own, taken out of their folder's row
+(the installer's action DLL, whose sources lie in configurator/).
 
-UNREACHABLE.txt: one entry a line, "FILE:FIRST[-LAST] REASON"; blank lines
-and lines starting with # are ignored. An entry whose lines were run, or
-that covers no code line, is reported as out of date.
+The report ends with the lines never executed that the list does not name:
+each needs a test, or an entry with its reason.
+
+UNREACHABLE.txt: one entry a line, "FILE:FIRST[-LAST] `TEXT` REASON", TEXT
+being line FIRST as it reads (blanks at its ends left out); blank lines and
+lines starting with # are ignored. When code above moves the lines, the
+entry is found again by TEXT (the nearest such line) and applies there,
+with a note to renumber it. An entry whose TEXT is gone, whose lines were
+run, or that covers no code line, is reported as out of date.
 """
 import json
 import sys
 import textwrap
 from pathlib import Path
 
-FOLDERS = ["applet/", "loader/", "common/", "framework/"]
+FOLDERS = ["applet/", "loader/", "common/", "framework/", "configurator/"]
 
 
 class Line:
@@ -54,19 +62,32 @@ def load(paths):
 
 
 def read_unreachable(path):
-    """[(file, first, last, reason, entry line)]; exits on a malformed entry."""
+    """[(file, first, last, anchor text, reason, entry line)]; exits on a malformed entry."""
     entries = []
     for number, text in enumerate(Path(path).read_text().splitlines(), 1):
         text = text.strip()
         if not text or text.startswith("#"):
             continue
-        where, _, reason = text.partition(" ")
+        where, _, rest = text.partition(" ")
         name, _, lines = where.rpartition(":")
         first, _, last = lines.partition("-")
-        if not name or not first.isdigit() or (last and not last.isdigit()) or not reason.strip():
-            sys.exit(f"{path}:{number}: expected FILE:FIRST[-LAST] REASON, got: {text}")
-        entries.append((name, int(first), int(last or first), reason.strip(), number))
+        anchor, reason = None, ""
+        if rest.startswith("`") and rest.count("`") >= 2:
+            anchor, _, reason = rest[1:].partition("`")
+        if not name or not first.isdigit() or (last and not last.isdigit()) or not anchor or not reason.strip():
+            sys.exit(f"{path}:{number}: expected FILE:FIRST[-LAST] `TEXT OF LINE FIRST` REASON, got: {text}")
+        entries.append((name, int(first), int(last or first), anchor.strip(), reason.strip(), number))
     return entries
+
+
+def find_anchor(name, first, anchor):
+    """Where the entry's first line is now: FIRST when it still reads TEXT,
+    else the nearest line that does, else None."""
+    lines = [line.strip() for line in source_lines(name)]
+    if first <= len(lines) and lines[first - 1] == anchor:
+        return first
+    found = [n for n, line in enumerate(lines, 1) if line == anchor]
+    return min(found, key=lambda n: abs(n - first)) if found else None
 
 
 def percent(part, whole):
@@ -99,29 +120,44 @@ def text_of(name, number, width=72):
 def main(argv):
     show_branches = "--branches" in argv
     argv = [arg for arg in argv if arg != "--branches"]
+    parts = {}
+    while len(argv) > 1 and argv[0] == "--part":
+        label, _, names = argv[1].partition("=")
+        parts[label] = set(filter(None, names.split(",")))
+        argv = argv[2:]
     if len(argv) < 2:
         sys.exit(__doc__)
     unreachable = read_unreachable(argv[0])
     files = {name: lines for name, lines in load(argv[1:]).items() if name.startswith(tuple(FOLDERS))}
 
-    print("Coverage of the production code (every Wine suite of the i686 build, the native unit tests)")
+    print("Coverage of the production code (every Wine suite of the i686 build, the installer packages"
+          " under msiexec, the native unit tests)")
     print()
-    print(f"  {'':<12} {'lines':<21}  {'branches'}")
-    rows = [(folder, [line for name, lines in files.items() if name.startswith(folder) for line in lines.values()])
-            for folder in FOLDERS]
-    rows.append(("total", [line for lines in files.values() for line in lines.values()]))
-    for label, lines in rows:
-        run, code, taken, branches = figures(lines)
+    in_parts = set().union(*parts.values())
+    rows = [(folder, [name for name in files if name.startswith(folder) and name not in in_parts]) for folder in FOLDERS]
+    rows += [(label, [name for name in files if name in names]) for label, names in parts.items()]
+    rows.append(("total", list(files)))
+    label_width = max(len(label) for label, _ in rows)
+    print(f"  {'':<{label_width}} {'lines':<21}  {'branches'}")
+    for label, names in rows:
+        run, code, taken, branches = figures([line for name in names for line in files[name].values()])
         if label == "total":
-            print(f"  {'-' * 12} {'-' * 21}  {'-' * 21}")
-        print(f"  {label:<12} {run:>5} of {code:<5} {percent(run, code)}  "
+            print(f"  {'-' * label_width} {'-' * 21}  {'-' * 21}")
+        print(f"  {label:<{label_width}} {run:>5} of {code:<5} {percent(run, code)}  "
               f"{taken:>5} of {branches:<5} {percent(taken, branches)}")
 
     # Which entry of the list explains each line, and entries gone stale.
     explained = {}
-    stale = []
-    for name, first, last, reason, number in unreachable:
+    stale, moved = [], []
+    for name, first, last, anchor, reason, number in unreachable:
         lines = files.get(name, {})
+        now = find_anchor(name, first, anchor)
+        if now is None:
+            stale.append(f"{argv[0]}:{number}: {name}:{first}-{last} no line of {name} reads `{anchor}` any more")
+            continue
+        if now != first:
+            moved.append(f"{argv[0]}:{number}: {name}:{first}-{last} is now {name}:{now}-{now + last - first}")
+            first, last = now, now + last - first
         covered = [n for n in range(first, last + 1) if n in lines]
         run = [n for n in covered if lines[n].count > 0]
         if not covered or run:
@@ -135,18 +171,9 @@ def main(argv):
     not_run = [key for key in missed if key not in explained]
     width = max([len(f"{name}:{n}") for name, n in missed] + [0])
 
-    print()
-    print(f"Not executed: {len(not_run)} lines")
-    previous = None
-    for name, n in not_run:
-        if previous and previous != name:
-            print()
-        print(f"  {f'{name}:{n}':<{width}}  {text_of(name, n)}")
-        previous = name
-
     unreachable_lines = [key for key in missed if key in explained]
     print()
-    print(f"Not reachable under Wine: {len(unreachable_lines)} lines")
+    print(f"Not reachable under Wine ({argv[0]}): {len(unreachable_lines)} lines")
     for index, (name, n) in enumerate(unreachable_lines):
         reason, number = explained[(name, n)]
         print(f"  {f'{name}:{n}':<{width}}  {text_of(name, n)}")
@@ -164,11 +191,26 @@ def main(argv):
                 if line.count > 0 and taken < len(line.branches):
                     print(f"  {f'{name}:{n}':<{width}}  {taken}/{len(line.branches)}  {text_of(name, n, 60)}")
 
+    if moved:
+        print()
+        print("Entries of the unreachable list found by their text on other lines (renumber them):")
+        for text in moved:
+            print("  " + text)
     if stale:
         print()
         print("WARNING: entries of the unreachable list are out of date (fix or remove them):")
         for text in stale:
             print("  " + text)
+
+    # Last, where it cannot scroll away: what needs a test or an entry.
+    print()
+    print(f"Not executed and not in {argv[0]}: {len(not_run)} lines")
+    previous = None
+    for name, n in not_run:
+        if previous and previous != name:
+            print()
+        print(f"  {f'{name}:{n}':<{width}}  {text_of(name, n)}")
+        previous = name
     return 0
 
 

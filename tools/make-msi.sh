@@ -21,6 +21,8 @@ done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# The time of every stamp in the package (SOURCE_DATE_EPOCH, else the commit's).
+epoch=$("$root/tools/source-date-epoch.sh")
 
 # wixl takes source paths relative to its working folder only.
 cp "$root/applet/qb480.ico" "$work/qb480.ico"
@@ -48,7 +50,7 @@ product_code=$(python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.UUID(sys.
 rm -f "$out"
 # wixl's GLib prints warnings for attributes it reads as defaults; only its
 # own errors matter, and they end it with a failure.
-(cd "$work" && wixl -a "$arch" -D Arch="$arch" -D Version="$version" -D ProductCode="$product_code" \
+(cd "$work" && TZ=UTC wixl -a "$arch" -D Arch="$arch" -D Version="$version" -D ProductCode="$product_code" \
     -D Stage=stage -D Icon=qb480.ico -D Images="$work/images.wxi" -o "$out" "$source") \
     2>"$work/wixl.log" || { cat "$work/wixl.log" >&2; exit 1; }
 [ -s "$out" ] || { cat "$work/wixl.log" >&2; echo "make-msi: wixl wrote no $out" >&2; exit 1; }
@@ -85,3 +87,6 @@ msibuild "$out" \
     || { rm -f "$out"; exit 1; }
 # wixl writes long names only.
 python3 "$root/tools/msi-short-names.py" "$out" || { rm -f "$out"; exit 1; }
+# Last: the build's times out, the commit's in, and the package code from
+# the package's contents (the same package, the same bytes).
+python3 "$root/tools/msi-reproducible.py" "$out" "$epoch" >/dev/null || { rm -f "$out"; exit 1; }

@@ -25,6 +25,18 @@ fail() {
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
+# Same commit, same bytes: the release builds were configured with the
+# commit's time (cmake/Reproducible.cmake), and the zips and packages take
+# it too, whenever and wherever they are packed.
+epoch=
+for arch in i686 x86_64; do
+    stamp=$root/build/release-$arch/source-date-epoch
+    [ -f "$stamp" ] || fail "build/release-$arch has no source-date-epoch: run tools/release.sh"
+    [ -z "$epoch" ] || [ "$(cat "$stamp")" = "$epoch" ] || fail "build/release-i686 and build/release-x86_64 were built with different time stamps: run tools/release.sh"
+    epoch=$(cat "$stamp")
+done
+export SOURCE_DATE_EPOCH=$epoch
+
 signing=
 if [ -n "${QB480_SIGN_PKCS12:-}" ]; then
     [ -f "$QB480_SIGN_PKCS12" ] || fail "QB480_SIGN_PKCS12: $QB480_SIGN_PKCS12 is not a file"
@@ -42,7 +54,8 @@ fi
 
 sign() {
     local file=$1
-    osslsigncode sign -pkcs12 "$QB480_SIGN_PKCS12" -readpass "$work/password" -h sha256 \
+    # Signed at the commit's time: the same certificate signs the same bytes.
+    osslsigncode sign -pkcs12 "$QB480_SIGN_PKCS12" -readpass "$work/password" -h sha256 -time "$epoch" \
         -n "Tessaline QB480" -in "$file" -out "$file.signed" >"$work/sign.log" 2>&1 ||
         fail "signing $(basename "$file") failed: $(tail -n1 "$work/sign.log")"
     mv "$file.signed" "$file"
@@ -70,8 +83,13 @@ for arch in i686 x86_64; do
         sign "$stage/qb480load.exe"
         sign "$stage/qb480cfg.exe"
     fi
+    # Fixed metadata for every entry: the commit's time, read as UTC (a
+    # zip keeps local times), plain permissions, no extra fields (-X: no
+    # Unix times or owners), in the order of the names, not of the disk.
+    find "$stage" -type d -exec chmod 755 {} + -o -type f -exec chmod 644 {} +
+    find "$stage" -exec touch -h -d "@$epoch" {} +
     # The installer's action goes into the MSI only.
-    (cd "$work" && zip -qr "$out/$name.zip" "$name" -x "$name/qb480cfgmsi.dll")
+    (cd "$work" && find "$name" ! -name qb480cfgmsi.dll | LC_ALL=C sort | TZ=UTC zip -qX "$out/$name.zip" -@)
     msi=$out/qb480-$version-$msi_arch.msi
     "$root/tools/make-msi.sh" "$msi_arch" "$version" "$stage" "$msi"
     [ -z "$signing" ] || sign "$msi"

@@ -16,7 +16,8 @@ class PeImage:
         pe = struct.unpack_from("<I", data, 0x3C)[0]
         if data[pe:pe + 4] != b"PE\0\0":
             raise ValueError("no PE signature")
-        self.machine, sections, _, _, _, optional_size, self.characteristics = struct.unpack_from("<HHIIIHH", data, pe + 4)
+        self.machine, sections, self.timestamp, _, _, optional_size, self.characteristics = \
+            struct.unpack_from("<HHIIIHH", data, pe + 4)
         opt = pe + 24
         magic = struct.unpack_from("<H", data, opt)[0]
         self.pe32_plus = magic == 0x20B
@@ -49,6 +50,10 @@ class PeImage:
                 return names
             names.append(self.cstring(name))
             at += 20
+
+    def export_timestamp(self):
+        rva, size = self.directories[0]
+        return struct.unpack_from("<I", self.data, self.offset(rva) + 4)[0] if rva else None
 
     def exports(self):
         rva, size = self.directories[0]

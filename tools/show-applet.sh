@@ -101,7 +101,8 @@ show() {
         shot)
             # A margin of a few pixels around the window.
             local x=$((left > 4 ? left - 4 : 0)) y=$((top > 4 ? top - 4 : 0))
-            import -window root -crop "$((right - x + 4))x$((bottom - y + 4))+$x+$y" +repage "$shots/$name.png"
+            # No time of taking in the file: the release packs it (same commit, same bytes).
+            import -window root -crop "$((right - x + 4))x$((bottom - y + 4))+$x+$y" +repage -define png:exclude-chunks=date,time "$shots/$name.png"
             echo "$shots/$name.png"
             echo ok >&"$to_robot"
             ;;

@@ -15,6 +15,10 @@ Takes dist/qb480-VERSION-x86.msi and -x64.msi with the zips beside them (the
 same files), and from the test builds build/i686 and build/x86_64 the
 simulated board and installedtest.exe, which drives the installed programs.
 Prints one line per check and a closing line "install: N passed, M failed".
+
+./run coverage runs it on packages of its own build: QB480_INSTALL_DIST
+names the folder of the packages and zips, QB480_INSTALL_BUILD_I686 the i686
+build, QB480_INSTALL_WORK the folder of the prefixes (default build/install).
 """
 import glob
 import os
@@ -31,7 +35,10 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 sys.path.insert(0, os.path.join(ROOT, "tests", "release"))
 from check_release import Checks  # noqa: E402
 
-TEMPLATES = os.path.join(ROOT, "build", "install")
+TEMPLATES = os.environ.get("QB480_INSTALL_WORK") or os.path.join(ROOT, "build", "install")
+DIST = os.environ.get("QB480_INSTALL_DIST") or os.path.join(ROOT, "dist")
+BUILDS = {"i686": os.environ.get("QB480_INSTALL_BUILD_I686") or os.path.join(ROOT, "build", "i686"),
+          "x86_64": os.path.join(ROOT, "build", "x86_64")}
 QUIET = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 WINE_TIMEOUT = 180
 # wine hands a Windows exit code to Unix in its low byte only.
@@ -88,7 +95,7 @@ class Layout:
         self.control = "C:\\" + self.system.replace("/", "\\") + "\\control.exe"
         # Windows runs every package through its native installer service.
         self.msiexec = r"C:\windows\sysnative\msiexec.exe" if wow64 else r"C:\windows\system32\msiexec.exe"
-        self.build = os.path.join(ROOT, "build", self.arch)
+        self.build = BUILDS[self.arch]
 
     def install_dir(self):
         return self.programs + "/Tessaline/QB480"
@@ -249,7 +256,7 @@ class Machine:
 
 
 class Release:
-    def __init__(self, version, scratch):
+    def __init__(self, version, scratch, packages):
         self.version = version
         major_minor, _, patch = version.rpartition(".")
         self.next_version = "%s.%d" % (major_minor, int(patch) + 1)
@@ -257,11 +264,13 @@ class Release:
         self.staged, self.msi, self.next_msi, self.rebuilt_next_msi = {}, {}, {}, {}
         self.failing_msi, self.hostile_msi = {}, {}
         for package, arch in (("x86", "i686"), ("x64", "x86_64")):
-            with zipfile.ZipFile(os.path.join(ROOT, "dist", "qb480-%s-%s.zip" % (version, arch))) as z:
+            if package not in packages:
+                continue
+            with zipfile.ZipFile(os.path.join(DIST, "qb480-%s-%s.zip" % (version, arch))) as z:
                 z.extractall(scratch)
             stage = os.path.join(scratch, "qb480-%s-%s" % (version, arch))
             self.staged[package] = stage
-            self.msi[package] = os.path.join(ROOT, "dist", "qb480-%s-%s.msi" % (version, package))
+            self.msi[package] = os.path.join(DIST, "qb480-%s-%s.msi" % (version, package))
             # The installer's action is packed into the MSI only.
             with open(os.path.join(stage, "qb480cfgmsi.dll"), "wb") as action:
                 action.write(subprocess.run(["msiinfo", "extract", self.msi[package], "Binary.Qb480CfgMsi"],
@@ -274,11 +283,14 @@ class Release:
             self.hostile_msi[package] = msi_variant(
                 self.msi[package], os.path.join(scratch, "hostile-%s.msi" % package),
                 "INSERT INTO `Property` (`Property`, `Value`) VALUES ('QB480_PREFIX', '%s')" % HOSTILE_PREFIX)
-            # A later version of the same files, and that version built again.
-            for target, built in ((self.next_msi, "next"), (self.rebuilt_next_msi, "rebuilt")):
+            # A later version of the same files, and that version built again
+            # from a later commit: the same product code, another package.
+            epoch = int(subprocess.run([os.path.join(ROOT, "tools", "source-date-epoch.sh")], check=True,
+                                       capture_output=True, text=True).stdout)
+            for target, built, when in ((self.next_msi, "next", epoch), (self.rebuilt_next_msi, "rebuilt", epoch + 60)):
                 target[package] = os.path.join(scratch, "%s-%s.msi" % (built, package))
                 subprocess.run([os.path.join(ROOT, "tools", "make-msi.sh"), package, self.next_version, stage,
-                                target[package]], check=True)
+                                target[package]], check=True, env=dict(os.environ, SOURCE_DATE_EPOCH=str(when)))
 
 
 class Cases:
@@ -660,7 +672,7 @@ def main():
     layouts = [layout for layout in layouts if not chosen or "%s-%s" % (layout.package, layout.winearch) in chosen]
     os.makedirs(TEMPLATES, exist_ok=True)
     with tempfile.TemporaryDirectory(prefix="qb480-install-") as scratch:
-        cases = Cases(checks, Release(version, scratch))
+        cases = Cases(checks, Release(version, scratch, {layout.package for layout in layouts}))
         for layout in layouts:
             refused = layout.package == "x86" and layout.winearch == "win64"
             for case in (cases.refused,) if refused else (cases.lifecycle, cases.versions, cases.configured):

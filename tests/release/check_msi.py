@@ -18,7 +18,7 @@ import tempfile
 
 import action_rules
 import ice_rules
-from check_release import Checks
+from check_release import Checks, release_time
 from ice_rules import Package, long_name, msiinfo
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -149,6 +149,18 @@ def main():
     checks.check(word_count & WORD_COUNT_COMPRESSED and not word_count & WORD_COUNT_NO_ELEVATION,
                  "msi: compressed, needs an administrator (word count %d)" % word_count)
 
+    # Same commit, same package: the commit's times, and a package code
+    # derived from the package itself, so deriving it again changes nothing.
+    epoch = release_time()
+    with tempfile.TemporaryDirectory() as scratch:
+        again = os.path.join(scratch, "again.msi")
+        shutil.copy(msi, again)
+        subprocess.run(["python3", os.path.join(ROOT, "tools", "msi-reproducible.py"), again, str(epoch)],
+                       check=True, stdout=subprocess.DEVNULL)
+        with open(msi, "rb") as f, open(again, "rb") as g:
+            derived = f.read() == g.read()
+    checks.check(derived, "msi: package code %s derived from the package, times the commit's"
+                 % info.get("Revision number (UUID)"))
     icons = {row["Name"] for row in table("Icon")}
     icon = properties.get("ARPPRODUCTICON")
     with open(os.path.join(ROOT, "applet", "qb480.ico"), "rb") as f:

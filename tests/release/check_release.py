@@ -8,12 +8,15 @@ Reads the PE headers and resources of qb480.cpl, qb480load.exe and qb480cfg.exe 
 prints one line per check and a closing line "release-ARCH: N passed, M failed".
 """
 import os
+import subprocess
 import sys
+import time
 import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))), "tools"))
 from peimage import RT_VERSION, PeImage, VersionInfo  # noqa: E402
 
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "comdlg32.dll", "shell32.dll", "msvcrt.dll",
                "msi.dll"}
 MAX_I686_SIZE = 150 * 1000  # "under 150 KB", read strictly
@@ -38,6 +41,12 @@ class Checks:
             self.failed += 1
 
 
+def release_time():
+    """The time every stamp of the release must carry: the commit's."""
+    return int(subprocess.run([os.path.join(ROOT, "tools", "source-date-epoch.sh")], check=True,
+                              capture_output=True, text=True).stdout)
+
+
 def check_binary(checks, arch, path, version, description_word):
     with open(path, "rb") as f:
         data = f.read()
@@ -48,6 +57,10 @@ def check_binary(checks, arch, path, version, description_word):
     checks.check(flags & DYNAMIC_BASE and flags & NX_COMPAT, "%s: ASLR and DEP (DllCharacteristics %#06x)" % (name, flags))
     if arch == "x86_64":
         checks.check(bool(flags & HIGH_ENTROPY_VA), "%s: high-entropy ASLR" % name)
+    # Rebuilt from the same commit, the same bytes: the time stamps are the commit's.
+    epoch = release_time()
+    stamps = {image.timestamp, image.export_timestamp() or epoch}
+    checks.check(stamps == {epoch}, "%s: time stamps are the commit's %d (%s)" % (name, epoch, sorted(stamps)))
     imports = [dll.lower() for dll in image.imports()]
     checks.check(set(imports) <= SYSTEM_DLLS, "%s: imports system DLLs only (%s)" % (name, ", ".join(sorted(imports))))
     if arch == "i686":
@@ -111,6 +124,14 @@ def main():
         checks.check("@" not in guide.split("<body>")[1][:400], "zip: guide has its version and architecture filled in")
         checks.check(not any(n.endswith((".sys", ".hex", ".bin")) for n in names), "zip: no test doubles or firmware")
         checks.check(top + "/qb480cfgmsi.dll" not in names, "zip: no installer action")
+        # Same commit, same zip: names in order, the commit's time, plain permissions, no extra fields.
+        entries = package.infolist()
+        when = time.gmtime(release_time())[:5]
+        odd = [e.filename for e in entries if e.date_time[:5] != when or e.extra
+               or e.external_attr >> 16 not in (0o40755, 0o100644)]
+        checks.check([e.filename for e in entries] == sorted(names) and not odd,
+                     "zip: entries sorted, with the commit's time, fixed permissions and no extra fields (not: %s)"
+                     % ", ".join(odd[:5]))
 
     print("release-%s: %d passed, %d failed" % (arch, checks.passed, checks.failed))
     return 1 if checks.failed else 0

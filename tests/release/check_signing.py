@@ -100,7 +100,7 @@ def main():
                      "pack-release.sh signs with QB480_SIGN_PKCS12 and QB480_SIGN_PASSWORD"
                      + ("" if result.returncode == 0 else ": " + result.stderr.strip()))
         unpacked = os.path.join(scratch, "unpacked")
-        files = packed_files(signed_dist, version, unpacked) if result.returncode == 0 else []
+        files = signed_files = packed_files(signed_dist, version, unpacked) if result.returncode == 0 else []
         wanted = 2 + 2 * 2 * len(PROGRAMS)
         checks.check(len(files) == wanted, "the release holds 2 packages and %d programs (%d)" % (wanted - 2, len(files)))
         for path in files:
@@ -120,6 +120,17 @@ def main():
         files = packed_files(unsigned_dist, version, os.path.join(scratch, "unpacked-plain")) if result.returncode == 0 else []
         checks.check(files and all(verify(path, cert).returncode != 0 for path in files),
                      "without a certificate nothing carries a signature")
+        # A signed program is the unsigned one with a signature added: taken
+        # off again, the bytes are the rebuilt ones (README, a release against a rebuild).
+        plain = {label(path, os.path.join(scratch, "unpacked-plain")): path for path in files}
+        for path in signed_files if plain else []:
+            name = label(path, unpacked)
+            if not name.startswith("zip-"):
+                continue
+            stripped = os.path.join(scratch, "stripped-" + name.replace("/", "-"))
+            run("osslsigncode", "remove-signature", "-in", path, "-out", stripped)
+            same = os.path.isfile(stripped) and open(stripped, "rb").read() == open(plain[name], "rb").read()
+            checks.check(same, "%s: without its signature, the unsigned program byte for byte" % name)
 
         refused_dist = os.path.join(scratch, "refused")
         result = pack(refused_dist, p12, "not the password")

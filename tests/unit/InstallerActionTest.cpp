@@ -79,6 +79,8 @@ TEST(BoardRecord, ReadsBackWhatItWrote)
     record.serviceExisted = false;
     EXPECT_EQ(qb480::RecordFromText(qb480::RecordText(record)), record);
     for (const char* text : {"", "S2", "S1;", "S1;P2", "S1;P1:zz,4,00", "S1;P1:00,4", "S1;P1:0,4,00", "S1;P0:00,4,00",
-                             "S1;P1:00,4294967296,00", "S1;P1:00,-1,00"})
+                             "S1;P1:00,4294967296,00", "S1;P1:00,-1,00", "S1;P1:00,,00",
+                             // 2^64 + 4, which 64-bit arithmetic would take for type 4
+                             "S1;P1:00,18446744073709551620,00"})
         EXPECT_FALSE(qb480::RecordFromText(text)) << text;
 }
