@@ -9,6 +9,7 @@
 set -u
 action=$1
 keeper=${3:-}
+here=$(dirname "$(readlink -f "$0")")
 export WINEPREFIX=$2 WINEDEBUG=-all
 unset DISPLAY WAYLAND_DISPLAY
 
@@ -18,10 +19,10 @@ start)
     wineserver -w >/dev/null 2>&1
     # An orphaned server (a killed run) ends 5 minutes after its last client.
     setsid wineserver -p300 </dev/null >/dev/null 2>&1
-    setsid wine wineboot </dev/null >/dev/null 2>&1
+    setsid "$here/winestart.sh" wineboot </dev/null >/dev/null 2>&1
     if [ -n "$keeper" ]; then
         if [ -f "$keeper" ]; then
-            setsid wine "$keeper" </dev/null >/dev/null 2>&1 &
+            setsid "$here/winestart.sh" "$keeper" </dev/null >/dev/null 2>&1 &
         else
             echo "winefixture: $keeper is not built; GUI tests may be slower" >&2
         fi
