@@ -10,9 +10,9 @@ namespace {
 
 // One handler serves every recorder alive; each keeps what came in its own
 // lifetime.
-std::mutex g_lock;
+std::mutex g_recordersLock;
 std::map<const CDebugOutputRecorder*, std::vector<std::string>> g_logs;
-void* g_handler = nullptr;
+void* g_vectoredHandler = nullptr;
 
 LONG CALLBACK RecordDebugOutput(EXCEPTION_POINTERS* exception)
 {
@@ -21,7 +21,7 @@ LONG CALLBACK RecordDebugOutput(EXCEPTION_POINTERS* exception)
         const auto length = static_cast<size_t>(record->ExceptionInformation[0]);
         const auto* text = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
         // The length counts the terminating zero.
-        std::lock_guard<std::mutex> lock(g_lock);
+        std::lock_guard<std::mutex> lock(g_recordersLock);
         for (auto& log : g_logs)
             log.second.emplace_back(text, length ? length - 1 : 0);
     }
@@ -32,26 +32,26 @@ LONG CALLBACK RecordDebugOutput(EXCEPTION_POINTERS* exception)
 
 CDebugOutputRecorder::CDebugOutputRecorder()
 {
-    std::lock_guard<std::mutex> lock(g_lock);
+    std::lock_guard<std::mutex> lock(g_recordersLock);
     g_logs[this];
-    if (!g_handler)
-        g_handler = AddVectoredExceptionHandler(1, RecordDebugOutput);
-    m_handler = g_handler;
+    if (!g_vectoredHandler)
+        g_vectoredHandler = AddVectoredExceptionHandler(1, RecordDebugOutput);
+    m_handler = g_vectoredHandler;
 }
 
 CDebugOutputRecorder::~CDebugOutputRecorder()
 {
-    std::lock_guard<std::mutex> lock(g_lock);
+    std::lock_guard<std::mutex> lock(g_recordersLock);
     g_logs.erase(this);
-    if (g_logs.empty() && g_handler) {
-        RemoveVectoredExceptionHandler(g_handler);
-        g_handler = nullptr;
+    if (g_logs.empty() && g_vectoredHandler) {
+        RemoveVectoredExceptionHandler(g_vectoredHandler);
+        g_vectoredHandler = nullptr;
     }
 }
 
 std::vector<std::string> CDebugOutputRecorder::Messages() const
 {
-    std::lock_guard<std::mutex> lock(g_lock);
+    std::lock_guard<std::mutex> lock(g_recordersLock);
     const auto log = g_logs.find(this);
     return log == g_logs.end() ? std::vector<std::string>{} : log->second;
 }

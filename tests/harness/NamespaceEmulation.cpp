@@ -21,7 +21,7 @@ struct Boundary {
 std::atomic<DWORD> g_failure;
 
 // The namespaces this process holds: handle → alias, for CreateMutexA.
-std::mutex g_lock;
+std::mutex g_namespacesLock;
 std::map<HANDLE, std::string> g_namespaces;
 
 std::string Narrow(LPCWSTR text)
@@ -82,7 +82,7 @@ bool WithinBoundary(const Boundary* boundary)
 HANDLE Hold(HANDLE event, LPCWSTR alias)
 {
     if (event) {
-        const std::lock_guard<std::mutex> guard(g_lock);
+        const std::lock_guard<std::mutex> guard(g_namespacesLock);
         g_namespaces[event] = Narrow(alias);
     }
     return event;
@@ -130,7 +130,7 @@ HANDLE WINAPI OpenPrivateNamespaceW(LPVOID boundary, LPCWSTR alias)
 BOOLEAN WINAPI ClosePrivateNamespace(HANDLE handle, ULONG)
 {
     {
-        const std::lock_guard<std::mutex> guard(g_lock);
+        const std::lock_guard<std::mutex> guard(g_namespacesLock);
         g_namespaces.erase(handle);
     }
     return CloseHandle(handle);
@@ -140,7 +140,7 @@ BOOLEAN WINAPI ClosePrivateNamespace(HANDLE handle, ULONG)
 // stands for it; the name itself otherwise.
 std::string MappedName(const std::string& name)
 {
-    const std::lock_guard<std::mutex> guard(g_lock);
+    const std::lock_guard<std::mutex> guard(g_namespacesLock);
     for (const auto& [handle, alias] : g_namespaces)
         if (name.compare(0, alias.size() + 1, alias + "\\") == 0)
             return "Global\\QB480Test.Namespace." + alias + "." + name.substr(alias.size() + 1);

@@ -39,6 +39,7 @@ TEMPLATES = os.environ.get("QB480_INSTALL_WORK") or os.path.join(ROOT, "build", 
 DIST = os.environ.get("QB480_INSTALL_DIST") or os.path.join(ROOT, "dist")
 BUILDS = {"i686": os.environ.get("QB480_INSTALL_BUILD_I686") or os.path.join(ROOT, "build", "i686"),
           "x86_64": os.path.join(ROOT, "build", "x86_64")}
+WINESTART = os.path.join(ROOT, "tests", "wine", "winestart.sh")
 QUIET = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 WINE_TIMEOUT = 180
 # wine hands a Windows exit code to Unix in its low byte only.
@@ -196,9 +197,10 @@ class Machine:
         # processes up between the steps: without it each step restarts
         # them (seconds), and the restarted services.exe starts the board
         # driver the applet registered for automatic start, as a reboot
-        # would.
-        self.keeping = subprocess.Popen(["wine", windows_path(self.keeper)], env=self.env, start_new_session=True,
-                                        **QUIET)
+        # would. It ends by itself when this script is gone, and the server
+        # 30 s later.
+        self.keeping = subprocess.Popen([WINESTART, self.keeper,
+                                         str(os.getpid())], env=self.env, start_new_session=True, **QUIET)
         return self
 
     def __exit__(self, *exception):
@@ -214,9 +216,13 @@ class Machine:
         # Output goes through files, not pipes: Wine's system processes
         # inherit the first program's handles and would hold a pipe open.
         env = dict(self.env, **(settings or {}))
+        # A program of ours (a Unix path) is started by the loader of its
+        # own architecture; through `wine`, a 64-bit one would go by
+        # start.exe (docs/testing-under-wine.md).
+        launcher = [WINESTART] if args[0].startswith("/") else ["wine"]
         with tempfile.TemporaryFile("w+", errors="replace") as out, tempfile.TemporaryFile("w+", errors="replace") as err:
             try:
-                code = subprocess.run(["wine", *args], env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                code = subprocess.run([*launcher, *args], env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
                                       timeout=timeout).returncode
             except subprocess.TimeoutExpired:
                 code = -1
@@ -402,7 +408,7 @@ class Cases:
 
     def step(self, machine, layout, test, what, settings=None):
         program = os.path.join(layout.build, "tests", "install", "installedtest.exe")
-        result = machine.wine(windows_path(program), "--gtest_filter=" + test, settings=settings)
+        result = machine.wine(program, "--gtest_filter=" + test, settings=settings)
         ok = result.returncode == 0 and "[  PASSED  ] 1 test" in result.stdout
         if not self.check(layout, ok, what):
             print("      " + "\n      ".join((result.stdout + result.stderr).strip().splitlines()[-40:]))

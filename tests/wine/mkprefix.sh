@@ -10,6 +10,7 @@
 # hard links: wineserver rewrites the registry files in place.
 set -euo pipefail
 prefix=$1 arch=$2 stamp=$3
+here=$(dirname "$(readlink -f "$0")")
 
 export WINEARCH=$arch WINEDEBUG=-all
 # No Gecko or Mono installer prompts, no menu entries on the host.
@@ -21,11 +22,13 @@ make_prefix() {
     wineserver -k 2>/dev/null || true
     rm -rf "$WINEPREFIX"
     mkdir -p "$(dirname "$WINEPREFIX")"
-    wine wineboot --init >/dev/null 2>&1
+    # The loader of the prefix's architecture (winestart.sh): Wine's own
+    # programs in a win64 prefix are 64-bit ones.
+    "$here/winestart.sh" wineboot --init >/dev/null 2>&1
     # No display driver: windows exist and work, nothing is drawn.
-    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+    "$here/winestart.sh" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
     # A crashing program exits at once instead of waiting behind an invisible dialog.
-    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    "$here/winestart.sh" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
     # Wine's own dialog fonts ("MS Sans Serif" and friends, package fonts-wine):
     # without them in the prefix, dialogs are drawn with a wider substitute and
     # their labels are cut.
@@ -37,7 +40,7 @@ make_prefix() {
 }
 
 bases=$(cd "$(dirname "$0")/../.." && pwd)/build/wine-base
-key=$({ cat "$0" && wine --version; } | sha256sum | cut -c1-12)
+key=$({ cat "$0" "$here/winestart.sh" && wineserver --version; } | sha256sum | cut -c1-12)
 base=$bases/$arch-$key
 mkdir -p "$bases"
 # One maker per architecture at a time, until its copy is done: builds in

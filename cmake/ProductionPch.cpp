@@ -1,0 +1,1 @@
+// Compiled only so that its target makes the production code's precompiled header.
