@@ -4,6 +4,7 @@
 #include "Console.h"
 #include "EntryText.h"
 #include "Reporter.h"
+#include "ShowLines.h"
 #include "board/PortModes.h"
 
 namespace qb480 {
@@ -20,19 +21,6 @@ std::optional<std::string> Utf8(const std::optional<std::string>& ansi)
 std::optional<std::string> Hex(const std::optional<std::uint32_t>& value)
 {
     return value ? std::optional<std::string>(fw::HexText(*value)) : std::nullopt;
-}
-
-const char* ServiceName(DriverServiceState service)
-{
-    switch (service) {
-    case DriverServiceState::Running:
-        return "running";
-    case DriverServiceState::Stopped:
-        return "stopped";
-    case DriverServiceState::Absent:
-        break;
-    }
-    return "absent";
 }
 
 const char* ComName(ComNumberState state)
@@ -88,7 +76,7 @@ void AddShow(CJsonObject& json, const BoardState& state, const std::vector<ComNu
     std::vector<CJsonObject> ports;
     for (std::size_t i = 0; i < state.ports.size(); ++i)
         ports.push_back(PortJson(state.ports[i], i < com.size() ? &com[i] : nullptr));
-    json.Text("service", std::string(ServiceName(state.service)))
+    json.Text("service", std::string(ServiceText(state.service)))
         .Text("driverVersion", Utf8(state.driverVersion))
         .Text("firmwareVersion", Utf8(state.firmwareVersion))
         .Text("memoryAddress", Hex(state.memory))

@@ -12,19 +12,6 @@ using namespace settings;
 
 constexpr char kNotStored[] = "(not stored)";
 
-const char* ServiceText(DriverServiceState service)
-{
-    switch (service) {
-    case DriverServiceState::Running:
-        return "running";
-    case DriverServiceState::Stopped:
-        return "stopped";
-    case DriverServiceState::Absent:
-        break;
-    }
-    return "absent";
-}
-
 std::string Decimal(const std::optional<std::uint32_t>& value)
 {
     return value ? fw::DecimalText(*value) : kNotStored;
@@ -60,6 +47,19 @@ std::string PrefixText(const BoardState& state)
 }
 
 }  // namespace
+
+const char* ServiceText(DriverServiceState service)
+{
+    switch (service) {
+    case DriverServiceState::Running:
+        return "running";
+    case DriverServiceState::Stopped:
+        return "stopped";
+    case DriverServiceState::Absent:
+        break;
+    }
+    return "absent";
+}
 
 std::vector<std::string> ShowLines(const BoardState& state, const std::vector<ComNumberView>& com)
 {

@@ -8,6 +8,9 @@
 
 namespace qb480 {
 
+// "absent", "stopped" or "running", as show and its JSON name the service.
+const char* ServiceText(DriverServiceState service);
+
 // com: the state of each port's COM number, in the order of state.ports.
 std::vector<std::string> ShowLines(const BoardState& state, const std::vector<ComNumberView>& com);
 
