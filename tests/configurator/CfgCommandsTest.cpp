@@ -17,13 +17,6 @@ constexpr char kNothingToChange[] = "Nothing to change: the machine holds every 
 
 using CfgCommands = CCfgTest;
 
-// Registered and started: the driver reports 8 ports from COM3 and its versions.
-void RunDriver(CallSite where = {})
-{
-    if (!RegisterBoardDriver(SERVICE_DEMAND_START, where) || StartDriverService(kServiceName) != 0)
-        Fail(where, "set-up: the board driver does not start");
-}
-
 }  // namespace
 
 TEST_F(CfgCommands, InstallRegistersWhatTheAppletsFirstOpeningRegisters)

@@ -19,12 +19,6 @@ const std::string kBoardIni = std::string(kBoardOnly) + "[Port COM4]\r\nTx Load 
 
 using CfgFleet = CCfgTest;
 
-void RunDriver(CallSite where = {})
-{
-    if (!RegisterBoardDriver(SERVICE_DEMAND_START, where) || StartDriverService(kServiceName) != 0)
-        Fail(where, "set-up: the board driver does not start");
-}
-
 harness::JsonValue JsonOf(const CfgResult& run, CallSite where = {})
 {
     if (run.lines.size() != 1) {

@@ -27,6 +27,13 @@ inline bool Holds(const Texts& lines, const std::string& line)
     return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
+// Registered and started: the driver reports 8 ports from COM3 and its versions.
+inline void RunDriver(CallSite where = {})
+{
+    if (!RegisterBoardDriver(SERVICE_DEMAND_START, where) || StartDriverService(kServiceName) != 0)
+        Fail(where, "set-up: the board driver does not start");
+}
+
 // What the board driver's keys and the event log hold, for comparing two
 // machines' (or two programs') work.
 struct RegistryPicture {
