@@ -42,11 +42,7 @@ endif()
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   qb480_wine_prefix(wineprefix win64 winerun.sh wine)
-elseif(QB480_NO_WINE32)
-  add_custom_target(wineprefix)
-  add_custom_target(wineprefix64)
-  add_dependencies(wineprefix keepdesktop)
-else()
+elseif(NOT QB480_NO_WINE32)
   qb480_wine_prefix(wineprefix win32 winerun.sh wine)
   # 64-bit Windows runs the 32-bit build through WOW64, with file-system and
   # registry redirection: the i686 build gets a win64 prefix of its own too,

@@ -11,15 +11,6 @@ namespace {
 
 constexpr char kNotStored[] = "not stored";
 
-std::optional<std::uint32_t> StoredWord(const std::string& prefix, std::uint32_t number)
-{
-    PortState port;
-    port.count = 1;
-    port.first = number;
-    port.prefix = prefix;
-    return ReadStoredSpecialModes(port, 1).front();
-}
-
 }  // namespace
 
 SettingsComparison CompareWithMachine(const Settings& asked, const BoardState& state)
@@ -32,7 +23,7 @@ SettingsComparison CompareWithMachine(const Settings& asked, const BoardState& s
     const std::string prefix = wanted.prefix.value_or(state.prefix.value_or(kDefaultPrefix));
     stored.ports.clear();
     for (const PortModesSetting& port : wanted.ports)
-        if (const auto word = StoredWord(prefix, port.number))
+        if (const auto word = ReadStoredWord(PortName(prefix, port.number)))
             stored.ports.push_back(PortModesOf(port.number, *word));
     return CompareSettings(wanted, stored);
 }

@@ -38,16 +38,13 @@ void StorePortModes(const Settings& changes)
     // The ports are named by the prefix just stored, as the advanced
     // options will look them up, and each word is changed in the fields
     // that differ only.
-    PortState ports;
-    ports.count = 1;
-    ports.prefix = kDefaultPrefix;
-    ReadPortNamePrefix(ports.prefix);
+    std::string prefix = kDefaultPrefix;
+    ReadPortNamePrefix(prefix);
     for (const PortModesSetting& port : changes.ports) {
         if (!port.AnyGiven() || fw::ConsoleCancelRequested())
             continue;
-        ports.first = port.number;
-        const std::uint32_t word = ReadSpecialModes(ports, 1).front();
-        StoreSpecialModes(PortName(ports.prefix, port.number), ApplyPortModes(word, port));
+        const std::string name = PortName(prefix, port.number);
+        StoreSpecialModes(name, ApplyPortModes(ReadStoredWord(name).value_or(kDefaultSpecialModes), port));
     }
 }
 

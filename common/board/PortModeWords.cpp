@@ -83,6 +83,12 @@ std::vector<std::uint32_t> ReadSpecialModes(const PortState& state, std::uint32_
     return words;
 }
 
+std::optional<std::uint32_t> ReadStoredWord(const std::string& portName)
+{
+    const fw::UniqueHkey key = OpenKeyForQuery(kSpecialModesKey);
+    return key ? ReadDword(key.get(), portName.c_str()) : std::nullopt;
+}
+
 bool StoreSpecialModes(const std::string& portName, std::uint32_t word)
 {
     const fw::UniqueHkey key = CreateKeyForWriting(kSpecialModesKey);

@@ -39,6 +39,8 @@ std::uint32_t PortsToList(const PortState& state);
 std::vector<std::optional<std::uint32_t>> ReadStoredSpecialModes(const PortState& state, std::uint32_t count);
 // The same with the default word for a port without one.
 std::vector<std::uint32_t> ReadSpecialModes(const PortState& state, std::uint32_t count);
+// One port's word as stored under its name; absent when it has none.
+std::optional<std::uint32_t> ReadStoredWord(const std::string& portName);
 
 // A port's word stored under its name, as Apply does. "Could not open
 // registry key" or "Could not write the magic data" on failure, which
