@@ -90,11 +90,14 @@ protected:
     static std::string VdxParameters() { return qb480::kDriverParamKey; }
     static std::string LoaderParameters() { return qb480::kLoaderParamKey; }
     static std::string VdxImage() { return BoardDriverPath(); }
-    // A file of its own for each run: Wine was seen to keep a refused
-    // driver's image mapped long after its service had gone.
+    // A file of its own for each run, named by the process too: Wine was
+    // seen to keep a refused driver's image mapped long after its service
+    // had gone, so the folder's clean-up may leave an earlier test's image,
+    // which copying over fails with a sharing violation.
     std::string NextLoaderImage()
     {
-        return LoaderFolder() + "\\loader" + std::to_string(++m_loaderRuns) + ".sys";
+        return LoaderFolder() + "\\loader" + std::to_string(GetCurrentProcessId()) + "-" +
+               std::to_string(++m_loaderRuns) + ".sys";
     }
     static std::string Firmware(const char* name) { return DriversFolder() + "\\" + name; }
 
