@@ -1,4 +1,4 @@
-# Coverage measurement (./run coverage, presets coverage-i686 and
+# Coverage measurement (./run coverage, presets coverage-i686, coverage-x86_64 and
 # coverage-native): the code that ships gets gcov's counters, unoptimised so
 # that every line keeps a count of its own. libgcov is a static archive, so
 # the deliverables still import system DLLs only. Off in every other

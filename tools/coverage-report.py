@@ -1,14 +1,16 @@
 #!/usr/bin/env python3
 """Summarises gcovr's JSON output for ./run coverage.
 
-    coverage-report.py [--branches] [--part NAME=FILE,FILE...] UNREACHABLE.txt GCOVR.json...
+    coverage-report.py [--branches] [--windows ARCH] [--part NAME=FILE,FILE...] UNREACHABLE.txt GCOVR.json...
 
-Each JSON file is one build's measurement (the Windows i686 build under
-Wine, the native build); they are merged line by line, so a line counts as
+Each JSON file is one build's measurement (the Windows build under Wine,
+ARCH i686 unless --windows says otherwise, and the native build); they are
+merged line by line, so a line counts as
 executed when any build ran it. Prints line and branch coverage for each
 production folder and in total, then every line never executed, as
 file:line with its text, and apart from them the lines that the list
-UNREACHABLE.txt names as not reachable under Wine, with its reason.
+UNREACHABLE.txt names, each with its reason: not reachable under Wine, or
+reachable but not tested yet.
 --branches also lists the lines that have a branch never taken. --part
 gives the named files a row of their own, taken out of their folder's row
 (the installer's action DLL, whose sources lie in configurator/).
@@ -16,9 +18,11 @@ gives the named files a row of their own, taken out of their folder's row
 The report ends with the lines never executed that the list does not name:
 each needs a test, or an entry with its reason.
 
-UNREACHABLE.txt: one entry a line, "FILE:FIRST[-LAST] `TEXT` REASON", TEXT
-being line FIRST as it reads (blanks at its ends left out); blank lines and
-lines starting with # are ignored. When code above moves the lines, the
+UNREACHABLE.txt: one entry a line, "FILE:FIRST[-LAST][@ARCH] `TEXT` KIND: REASON",
+TEXT being line FIRST as it reads (blanks at its ends left out), KIND
+"unreachable" or "untested"; @ARCH limits the entry to measurements of
+that Windows build (a line another architecture runs, the WOW64 paths of
+the i686 build, say); blank lines and lines starting with # are ignored. When code above moves the lines, the
 entry is found again by TEXT (the nearest such line) and applies there,
 with a note to renumber it. An entry whose TEXT is gone, whose lines were
 run, or that covers no code line, is reported as out of date.
@@ -61,22 +65,33 @@ def load(paths):
     return files
 
 
-def read_unreachable(path):
-    """[(file, first, last, anchor text, reason, entry line)]; exits on a malformed entry."""
+KINDS = {"unreachable": "not reachable under Wine", "untested": "reachable, not tested yet"}
+
+
+def read_unreachable(path, windows):
+    """[(file, first, last, anchor text, kind, reason, entry line)] of the
+    entries that apply to the Windows build `windows`; exits on a malformed
+    entry."""
     entries = []
     for number, text in enumerate(Path(path).read_text().splitlines(), 1):
         text = text.strip()
         if not text or text.startswith("#"):
             continue
         where, _, rest = text.partition(" ")
+        where, _, arch = where.partition("@")
         name, _, lines = where.rpartition(":")
         first, _, last = lines.partition("-")
         anchor, reason = None, ""
         if rest.startswith("`") and rest.count("`") >= 2:
             anchor, _, reason = rest[1:].partition("`")
-        if not name or not first.isdigit() or (last and not last.isdigit()) or not anchor or not reason.strip():
-            sys.exit(f"{path}:{number}: expected FILE:FIRST[-LAST] `TEXT OF LINE FIRST` REASON, got: {text}")
-        entries.append((name, int(first), int(last or first), anchor.strip(), reason.strip(), number))
+        kind, _, reason = reason.strip().partition(": ")
+        if (not name or not first.isdigit() or (last and not last.isdigit()) or not anchor
+                or kind not in KINDS or not reason.strip() or arch not in ("", "i686", "x86_64")):
+            sys.exit(f"{path}:{number}: expected FILE:FIRST[-LAST][@ARCH] `TEXT OF LINE FIRST` "
+                     f"unreachable|untested: REASON, got: {text}")
+        if arch and arch != windows:
+            continue
+        entries.append((name, int(first), int(last or first), anchor.strip(), kind, reason.strip(), number))
     return entries
 
 
@@ -120,6 +135,9 @@ def text_of(name, number, width=72):
 def main(argv):
     show_branches = "--branches" in argv
     argv = [arg for arg in argv if arg != "--branches"]
+    windows = "i686"
+    if len(argv) > 1 and argv[0] == "--windows":
+        windows, argv = argv[1], argv[2:]
     parts = {}
     while len(argv) > 1 and argv[0] == "--part":
         label, _, names = argv[1].partition("=")
@@ -127,10 +145,10 @@ def main(argv):
         argv = argv[2:]
     if len(argv) < 2:
         sys.exit(__doc__)
-    unreachable = read_unreachable(argv[0])
+    unreachable = read_unreachable(argv[0], windows)
     files = {name: lines for name, lines in load(argv[1:]).items() if name.startswith(tuple(FOLDERS))}
 
-    print("Coverage of the production code (every Wine suite of the i686 build, the installer packages"
+    print(f"Coverage of the production code (every Wine suite of the {windows} build, the installer packages"
           " under msiexec, the native unit tests)")
     print()
     in_parts = set().union(*parts.values())
@@ -149,7 +167,7 @@ def main(argv):
     # Which entry of the list explains each line, and entries gone stale.
     explained = {}
     stale, moved = [], []
-    for name, first, last, anchor, reason, number in unreachable:
+    for name, first, last, anchor, kind, reason, number in unreachable:
         lines = files.get(name, {})
         now = find_anchor(name, first, anchor)
         if now is None:
@@ -165,23 +183,23 @@ def main(argv):
             stale.append(f"{argv[0]}:{number}: {name}:{first}-{last} {why}")
             continue
         for n in covered:
-            explained[(name, n)] = (reason, number)
+            explained[(name, n)] = (kind, reason, number)
 
     missed = [(name, n) for name in sorted(files) for n in sorted(files[name]) if files[name][n].count == 0]
     not_run = [key for key in missed if key not in explained]
     width = max([len(f"{name}:{n}") for name, n in missed] + [0])
 
-    unreachable_lines = [key for key in missed if key in explained]
-    print()
-    print(f"Not reachable under Wine ({argv[0]}): {len(unreachable_lines)} lines")
-    for index, (name, n) in enumerate(unreachable_lines):
-        reason, number = explained[(name, n)]
-        print(f"  {f'{name}:{n}':<{width}}  {text_of(name, n)}")
-        following = unreachable_lines[index + 1] if index + 1 < len(unreachable_lines) else None
-        if not following or explained[following][1] != number:
-            print(textwrap.fill("not reachable under Wine: " + reason, width=100, initial_indent="      ",
-                                subsequent_indent="        "))
-
+    for kind, title in KINDS.items():
+        named = [key for key in missed if key in explained and explained[key][0] == kind]
+        print()
+        print(f"{title[0].upper()}{title[1:]} ({argv[0]}): {len(named)} lines")
+        for index, (name, n) in enumerate(named):
+            _, reason, number = explained[(name, n)]
+            print(f"  {f'{name}:{n}':<{width}}  {text_of(name, n)}")
+            following = named[index + 1] if index + 1 < len(named) else None
+            if not following or explained[following][2] != number:
+                print(textwrap.fill(f"{title}: {reason}", width=100, initial_indent="      ",
+                                    subsequent_indent="        "))
     if show_branches:
         print()
         print("Lines with a branch never taken (taken/branches):")

@@ -17,8 +17,8 @@ simulated board and installedtest.exe, which drives the installed programs.
 Prints one line per check and a closing line "install: N passed, M failed".
 
 ./run coverage runs it on packages of its own build: QB480_INSTALL_DIST
-names the folder of the packages and zips, QB480_INSTALL_BUILD_I686 the i686
-build, QB480_INSTALL_WORK the folder of the prefixes (default build/install).
+names the folder of the packages and zips, QB480_INSTALL_BUILD_I686 and
+QB480_INSTALL_BUILD_X86_64 the builds, QB480_INSTALL_WORK the folder of the prefixes (default build/install).
 """
 import glob
 import os
@@ -38,7 +38,7 @@ from check_release import Checks  # noqa: E402
 TEMPLATES = os.environ.get("QB480_INSTALL_WORK") or os.path.join(ROOT, "build", "install")
 DIST = os.environ.get("QB480_INSTALL_DIST") or os.path.join(ROOT, "dist")
 BUILDS = {"i686": os.environ.get("QB480_INSTALL_BUILD_I686") or os.path.join(ROOT, "build", "i686"),
-          "x86_64": os.path.join(ROOT, "build", "x86_64")}
+          "x86_64": os.environ.get("QB480_INSTALL_BUILD_X86_64") or os.path.join(ROOT, "build", "x86_64")}
 WINESTART = os.path.join(ROOT, "tests", "wine", "winestart.sh")
 QUIET = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 WINE_TIMEOUT = 180
