@@ -88,6 +88,11 @@ TEST_F(CfgCommands, ShowReadsTheBoardAndCreatesNoKey)
               "Port COM4: Rx Timeout 5, Rx Threshold 3, Tx Load 10, RS-485 Multidrop Mode Enabled yes, RS-485 Half "
               "Duplex Mode Enabled yes; COM database: not checked");
     EXPECT_EQ(ValueNames(kModesKey), Texts{"COM4"});
+    // A prefix too long to name any port is said so, not printed whole.
+    WriteValue(kParamKey, "PortNamePrefix", Sz(std::string(16374, 'P')));
+    const Texts tooLong = Run("show").lines;
+    ASSERT_GE(tooLong.size(), 7u);
+    EXPECT_EQ(tooLong[6], "Port Name Prefix: (too long to name the ports)");
 }
 
 TEST_F(CfgCommands, SetJudgesEveryValueBeforeItWritesAny)
@@ -128,6 +133,12 @@ TEST_F(CfgCommands, AnExportImportedOnAnotherMachineMakesItMatch)
     WriteValue(kModesKey, "COM10", Dword(0xFF0C0101));
     const CfgResult exported = Run("export \"board settings.ini\"");
     EXPECT_EQ(exported.lines, Texts{"The settings are written to board settings.ini."});
+    // A file that cannot be made fails with the system's reason.
+    const CfgResult unwritten = Run("export \"no folder\\board.ini\"");
+    EXPECT_EQ(unwritten.code, 2u);
+    ASSERT_EQ(unwritten.lines.size(), 1u);
+    EXPECT_EQ(unwritten.lines[0].rfind("The settings file no folder\\board.ini cannot be written: ", 0), 0u);
+    EXPECT_EQ(unwritten.lines[0].substr(unwritten.lines[0].size() - 10), " (error 3)") << unwritten.lines[0];
     const std::string file = ReadFileBytes(InFolder("board settings.ini")).value_or("");
     EXPECT_EQ(file.rfind(std::string("; qb480cfg ") + QB480_VERSION_TEXT + " settings, machine ", 0), 0u) << file;
     // The target stores every port's word; the source showed defaults.

@@ -60,11 +60,20 @@ INSTANTIATE_TEST_SUITE_P(
     Ends, CfgExitCodes,
     ::testing::Values(
         CodeCase{"RefusedSetting", Board::Registered, "set /irq 16", {}, 4, "IRQ not in acceptable range"},
+        CodeCase{"IrqNoNumber", Board::Registered, "set /irq 5x", {}, 4, "Please enter a positive integer."},
+        CodeCase{"PrefixTooLong", Board::Registered, "set /prefix " + std::string(16374, 'P'), {}, 4,
+                 "The Port Name Prefix is too long to name the ports."},
         CodeCase{"NoDriverFile", Board::Fresh, "install", {}, 6, "Driver file not found"},
         CodeCase{"ServiceNotCreated", Board::DriverFile, "install", {{"CreateServiceA", ERROR_ACCESS_DENIED}}, 5,
                  "Create service failed: installation aborted"},
         CodeCase{"WritesFail", Board::Registered, std::string("set ") + kBoard, {{"RegSetValueExA", ERROR_ACCESS_DENIED}},
                  9, "Not every setting could be stored: see the lines above."},
+        // The key cannot be made: a dialog would close as if stored, a
+        // script must learn it; likewise a service that cannot be deleted.
+        CodeCase{"KeyNotCreated", Board::Registered, std::string("set ") + kBoard,
+                 {{"RegCreateKeyExA", ERROR_ACCESS_DENIED}}, 9, "Not every setting could be stored: see the lines above."},
+        CodeCase{"ServiceNotDeleted", Board::Registered, "remove", {{"DeleteService", ERROR_ACCESS_DENIED}}, 9,
+                 "failure: DeleteService "},
         CodeCase{"DriverRuns", Board::Running, std::string("install ") + kBoard, {}, 3010,
                  "The driver is running: it takes the new settings at its next start."},
         // Ctrl+C while the board is read, before anything is written: the

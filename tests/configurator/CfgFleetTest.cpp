@@ -112,6 +112,11 @@ TEST_F(CfgFleet, CheckSaysWhetherTheMachineMatchesAndChangesNothing)
     EXPECT_EQ(refused.code, 2u);
     EXPECT_EQ(JsonOf(refused)["error"].text.rfind("The settings file board.ini, line 1: the board has no port COM11", 0),
               0u);
+    // A line refused before any run answers in JSON too, when it asked for it.
+    const CfgResult usage = Run("configure /json");
+    EXPECT_EQ(usage.code, 1u);
+    EXPECT_EQ(JsonOf(usage)["exitCode"].number, 1.0);
+    EXPECT_FALSE(JsonOf(usage)["error"].text.empty());
 }
 
 // A remediation that runs again and again asks for no restart and writes
@@ -212,6 +217,14 @@ TEST_F(CfgFleet, AnotherDevicesComNumberIsNamedAndNeverMatches)
     ASSERT_TRUE(ClaimForOtherDevice({5}));
     const std::string device = EnterSerialComm("A", "COM5");
     RunDriver();
+    // Before any claim the board's own numbers are free there.
+    const Texts unclaimed = Run("show").lines;
+    ASSERT_EQ(unclaimed.size(), 18u);
+    EXPECT_EQ(unclaimed[10].substr(unclaimed[10].find(';')), "; COM database: free, not claimed yet");
+    const harness::JsonValue ports = JsonOf(Run("show /json"))["ports"];
+    ASSERT_EQ(ports.items.size(), 8u);
+    EXPECT_EQ(ports.items[0]["comDatabase"].text, "free");
+    EXPECT_EQ(ports.items[2]["comDatabase"].text, "other");
     ASSERT_TRUE(WriteFileBytes(InFolder("board.ini"), kBoardIni));
     const CfgResult imported = Run("import board.ini");
     EXPECT_EQ(imported.code, 3010u);

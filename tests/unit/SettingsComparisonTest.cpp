@@ -104,6 +104,18 @@ TEST(JsonText, EscapesWhatJsonMustAndKeepsItValidForAnyBytes)
     EXPECT_EQ(qb480::JsonString("\xC3\xA9\xE2\x82\xAC"), "\"\xC3\xA9\xE2\x82\xAC\"");
     EXPECT_EQ(qb480::JsonString("\xE9x\xC0\xAF\xE2\x82"),
               "\"\xEF\xBF\xBDx\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"");
+    // Four bytes up to U+10FFFF are kept; a surrogate, the overlong forms
+    // of three and four bytes, a code point above U+10FFFF and a bad third
+    // byte are not UTF-8, and a JSON reader would refuse the whole answer.
+    const std::string bad = "\xEF\xBF\xBD";
+    EXPECT_EQ(qb480::JsonString("\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF"), "\"\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF\"");
+    for (const char* invalid : {"\xED\xA0\x80", "\xE0\x80\x80", "\xF4\x90\x80\x80", "\xF0\x8F\xBF\xBF", "\xE2\x82\x41"}) {
+        const std::string text = invalid;
+        std::string expected = "\"";
+        for (char c : text)
+            expected += c == 'A' ? std::string(1, c) : bad;
+        EXPECT_EQ(qb480::JsonString(text), expected + "\"") << "bytes: " << text.size();
+    }
 
     qb480::CJsonObject port;
     port.Text("name", std::string("COM3")).Bool("stored", false);
