@@ -152,6 +152,18 @@ TEST_F(CfgFleet, OnlyWhatDiffersIsWrittenAndSaid)
     EXPECT_TRUE(changed["restartNeeded"].boolean);
     EXPECT_EQ(changed["changes"].items[0]["old"].text, "5");
     EXPECT_EQ(changed["changes"].items[0]["new"].text, "7");
+
+    // Where the service is missing, /whatif says it would register it and
+    // registers nothing; values it refuses keep install from registering.
+    ASSERT_TRUE(ResetBaseline());
+    ASSERT_TRUE(PlaceBoardDriver());
+    const RegistryPicture fresh = ReadRegistryPicture();
+    const CfgResult wouldInstall = Run("install /whatif");
+    EXPECT_EQ(wouldInstall.code, 10u);
+    ASSERT_FALSE(wouldInstall.lines.empty());
+    EXPECT_EQ(wouldInstall.lines[0], "Service VDXQB480: would change from not registered to registered");
+    EXPECT_EQ(Run("install /irq 16").code, 4u);
+    EXPECT_EQ(ReadRegistryPicture(), fresh);
 }
 
 // Whatever bytes the registry or the driver hold, the output parses, and
