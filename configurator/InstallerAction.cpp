@@ -10,7 +10,9 @@
 // - RequestRestartForDriver, immediate, after the installation: a running
 //   driver takes its settings at its next start (the configurator's 3010),
 //   so the installer is asked for a restart at the end and ends with 3010.
-//   A deferred action may not ask for it itself.
+//   A deferred action may not ask for it itself, nor hand the configurator's
+//   code over: the board is compared with the record taken before the
+//   configuration instead, and equal means the configurator wrote nothing.
 #include <windows.h>
 #include <msiquery.h>
 
@@ -59,6 +61,17 @@ bool RecordBoardForRollback(MSIHANDLE install)
         return false;
     }
     return SetPropertyText(install, "RestoreBoard", RecordText(*record));
+}
+
+// Whether the board is as PrepareBoardConfiguration recorded it; in doubt
+// (a record that cannot be read) it is taken as changed.
+bool BoardUnchanged(MSIHANDLE install)
+{
+    const std::optional<std::string> text = PropertyText(install, "RestoreBoard");
+    const std::optional<BoardRecord> before = text ? RecordFromText(*text) : std::nullopt;
+    std::string fault;
+    const std::optional<BoardRecord> now = ReadBoardRecord(fault);
+    return before && now && *before == *now;
 }
 
 }  // namespace
@@ -115,6 +128,10 @@ extern "C" __declspec(dllexport) UINT __stdcall RequestRestartForDriver(MSIHANDL
 {
     if (!DriverServiceRuns())
         return ERROR_SUCCESS;
+    if (BoardUnchanged(install)) {
+        LogLine(install, "the driver is running and its settings are unchanged: no restart is needed.");
+        return ERROR_SUCCESS;
+    }
     LogLine(install, "the driver is running: it takes the new settings at its next start, so the installation asks "
                      "for a restart.");
     MsiSetMode(install, MSIRUNMODE_REBOOTATEND, TRUE);

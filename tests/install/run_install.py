@@ -573,7 +573,8 @@ class Cases:
                    "removal keeps the board's settings and runs no configurator (exit %d)" % code)
 
     def restart_code(self, machine, layout):
-        """A change taken while the driver runs: msiexec ends with 3010, read whole, and no restart under /norestart."""
+        """A change taken while the driver runs: msiexec ends with 3010, read whole, and no restart under
+        /norestart; the same installation again changes nothing and ends with 0."""
         machine.wine(r"C:\windows\system32\sc.exe", "start", "VDXQB480")
         state = machine.wine(r"C:\windows\system32\sc.exe", "query", "VDXQB480").stdout
         arguments = '/i "%s" /qn /norestart /l*v C:\\install.log QB480_IRQ=7' % windows_path(self.release.msi[layout.package])
@@ -586,6 +587,14 @@ class Cases:
                    lines[-1].startswith("qb480cfg: the driver is running"),
                    "the running driver's new IRQ is stored and the installation asks for a restart (%s, IRQ %s, %s)"
                    % ("running" if "RUNNING" in state else "not running", irq, lines[-2:]))
+        # The same value again changes nothing: no restart is asked for.
+        ran = self.step(machine, layout, "Msiexec.*", "the same IRQ again, msiexec ends with 0",
+                        {"QB480_MSIEXEC": layout.msiexec, "QB480_MSIEXEC_ARGUMENTS": arguments,
+                         "QB480_EXIT_CODE": str(SUCCESS)})
+        lines = action_lines(machine)
+        self.check(layout, ran and "qb480cfg: ended with exit code 0" in lines and
+                   lines[-1].startswith("qb480cfg: the driver is running and its settings are unchanged"),
+                   "an installation that changes nothing asks for no restart (%s)" % lines[-2:])
 
     def installed_snapshot(self, machine, layout):
         """Name, size and modification time of every installed file."""
