@@ -34,6 +34,22 @@ std::string WineDosFileName(const std::string& unixPath)
     return path;
 }
 
+// "YYYY-MM-DD HH:MM:SS " and CR at the end. Checked by hand: std::regex
+// recurses once per character and overflows the stack on a line of 16 KB.
+bool IsStamped(const std::string& line)
+{
+    static const char kShape[] = "dddd-dd-dd dd:dd:dd ";
+    const std::size_t stamp = sizeof kShape - 1;
+    if (line.size() < stamp + 1 || line.back() != '\r')
+        return false;
+    for (std::size_t i = 0; i < stamp; ++i) {
+        const bool digit = line[i] >= '0' && line[i] <= '9';
+        if (kShape[i] == 'd' ? !digit : line[i] != kShape[i])
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string WindowsPath(const std::string& path)
@@ -113,26 +129,6 @@ void RemoveTestFolder(const std::string& folder)
     std::filesystem::remove_all(folder, ignored);
     std::filesystem::remove(std::filesystem::path(folder).parent_path(), ignored);
 }
-
-namespace {
-
-// "YYYY-MM-DD HH:MM:SS " and CR at the end. Checked by hand: std::regex
-// recurses once per character and overflows the stack on a line of 16 KB.
-bool IsStamped(const std::string& line)
-{
-    static const char kShape[] = "dddd-dd-dd dd:dd:dd ";
-    const std::size_t stamp = sizeof kShape - 1;
-    if (line.size() < stamp + 1 || line.back() != '\r')
-        return false;
-    for (std::size_t i = 0; i < stamp; ++i) {
-        const bool digit = line[i] >= '0' && line[i] <= '9';
-        if (kShape[i] == 'd' ? !digit : line[i] != kShape[i])
-            return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 std::vector<std::string> StampedLogLines(const std::string& path, CallSite where)
 {
