@@ -23,8 +23,8 @@ TEXT being line FIRST as it reads (blanks at its ends left out), KIND
 "unreachable" or "untested"; @ARCH limits the entry to measurements of
 that Windows build (a line another architecture runs, the WOW64 paths of
 the i686 build, say); blank lines and lines starting with # are ignored. When code above moves the lines, the
-entry is found again by TEXT (the nearest such line) and applies there,
-with a note to renumber it. An entry whose TEXT is gone, whose lines were
+entry is found again by TEXT (when one line alone reads it) and applies
+there, with a note to renumber it. An entry whose TEXT is gone, whose lines were
 run, or that covers no code line, is reported as out of date.
 """
 import json
@@ -97,12 +97,14 @@ def read_unreachable(path, windows):
 
 def find_anchor(name, first, anchor):
     """Where the entry's first line is now: FIRST when it still reads TEXT,
-    else the nearest line that does, else None."""
+    else the one line that does, else None. A text that several lines read
+    (a bare return) says nothing about which one moved there: the nearest
+    was seen to be the wrong one, so such an entry must be renumbered."""
     lines = [line.strip() for line in source_lines(name)]
     if first <= len(lines) and lines[first - 1] == anchor:
         return first
     found = [n for n, line in enumerate(lines, 1) if line == anchor]
-    return min(found, key=lambda n: abs(n - first)) if found else None
+    return found[0] if len(found) == 1 else None
 
 
 def percent(part, whole):
@@ -171,7 +173,8 @@ def main(argv):
         lines = files.get(name, {})
         now = find_anchor(name, first, anchor)
         if now is None:
-            stale.append(f"{argv[0]}:{number}: {name}:{first}-{last} no line of {name} reads `{anchor}` any more")
+            stale.append(f"{argv[0]}:{number}: {name}:{first}-{last} reads no longer `{anchor}`, and no single other "
+                         f"line of {name} does")
             continue
         if now != first:
             moved.append(f"{argv[0]}:{number}: {name}:{first}-{last} is now {name}:{now}-{now + last - first}")
