@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
 # ./run coverage: line and branch coverage of the production code (applet/,
 # loader/, common/, framework/, configurator/ with the installer's action
-# DLL). Builds the presets coverage-i686 (the i686
-# test configuration with gcov counters in the production code; on a machine
-# that cannot run 32-bit programs, coverage-x86_64 instead, with the x64
-# package) and coverage-native (the native unit tests, likewise), clears the
-# counters of
+# DLL). Builds the presets coverage-i686 (the i686 test configuration with
+# gcov counters in the production code; on a machine that cannot run 32-bit
+# programs, coverage-x86_64 instead, with the x64 package) and
+# coverage-native (the native unit tests, likewise), clears the counters of
 # earlier runs, runs every suite once (no retries), and summarises with gcovr
 # and tools/coverage-report.py, which reads tools/coverage-unreachable.txt.
 # A measurement, not a test: ./test does not run it. Exits 1 when a suite
