@@ -1,4 +1,5 @@
-// CChild: started in the given folder, inside a job that ends it.
+// CChild: started in the given folder, inside a job that ends it; and the
+// test programs' exit, which waits for what their tests left running.
 #include "Child.h"
 #include "HarnessFiles.h"
 #include "Robot.h"
@@ -75,4 +76,18 @@ TEST(Child, StartFailureSaysWhy)
     EXPECT_FALSE(child.Started());
     EXPECT_NE(child.StartError().find("no-such-program.exe\" failed with 2"), std::string::npos) << child.StartError();
     EXPECT_EQ(child.Wait(0), std::nullopt);
+}
+
+TEST(TestMain, TheExitWaitsForAThreadThatATestLeftRunning)
+{
+    const auto marker =
+        std::filesystem::temp_directory_path() / ("qb480-left-thread-" + std::to_string(GetCurrentProcessId()));
+    std::filesystem::remove(marker);
+    SetEnvironmentVariableA("QB480_LEFT_THREAD_MARKER", marker.string().c_str());
+    CChild child("\"" + HarnessBinary("leftthread.exe") + "\"");
+    SetEnvironmentVariableA("QB480_LEFT_THREAD_MARKER", nullptr);
+    ASSERT_TRUE(child.Started()) << child.StartError();
+    EXPECT_EQ(child.Wait(kRobotTimeoutMs), DWORD{0});
+    EXPECT_TRUE(std::filesystem::exists(marker));
+    std::filesystem::remove(marker);
 }
