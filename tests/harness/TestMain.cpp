@@ -9,11 +9,10 @@
 // the signal handler faults on what the thread has already let go. A test
 // that joined its robot and returned at once was seen to end so, after its
 // pass, about once in 170 runs. So nothing may be ending during the exit.
-#include "Handles.h"
+#include "UniqueHandle.h"
 
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -24,45 +23,55 @@ namespace {
 // Longer than any thread of a test may take to end once it has been joined.
 constexpr DWORD kThreadEndWaitMs = 10000;
 
-std::vector<DWORD> ThreadsOfThisProcess()
+// ntdll's walk through one process's threads: a few server calls, where a
+// system-wide thread snapshot took 8 ms under Wine.
+using NtGetNextThreadFn = LONG(NTAPI*)(HANDLE process, HANDLE thread, ACCESS_MASK access, ULONG attributes,
+                                       ULONG flags, HANDLE* next);
+
+// This process's threads, each with a handle that can wait for it.
+std::vector<fw::UniqueKernelHandle> ThreadsOfThisProcess()
 {
-    std::vector<DWORD> threads;
-    const harness::UniqueSnapshot snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-    if (!snapshot)
-        return threads;
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Thread32First(snapshot.get(), &entry); more; more = Thread32Next(snapshot.get(), &entry)) {
-        if (entry.th32OwnerProcessID == GetCurrentProcessId())
-            threads.push_back(entry.th32ThreadID);
-    }
+    static const auto next = reinterpret_cast<NtGetNextThreadFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtGetNextThread")));
+    std::vector<fw::UniqueKernelHandle> threads;
+    HANDLE thread = nullptr;
+    while (next && next(GetCurrentProcess(), thread, SYNCHRONIZE | THREAD_QUERY_LIMITED_INFORMATION, 0, 0,
+                        &thread) == 0)
+        threads.emplace_back(thread);
     return threads;
+}
+
+std::vector<DWORD> Ids(const std::vector<fw::UniqueKernelHandle>& threads)
+{
+    std::vector<DWORD> ids;
+    for (const auto& thread : threads)
+        ids.push_back(GetThreadId(thread.get()));
+    return ids;
 }
 
 // Waits until no thread of this process is left beside those in `kept`
 // (which the exit ends), or the wait's bound has passed. Says which
 // threads are left then: they may still race the exit.
-void WaitForThreadsBeside(const std::vector<DWORD>& kept)
+void WaitForThreadsBeside(std::vector<DWORD> kept)
 {
     const DWORD start = GetTickCount();
-    for (;;) {
-        std::vector<DWORD> left;
-        for (const DWORD id : ThreadsOfThisProcess()) {
-            if (std::find(kept.begin(), kept.end(), id) == kept.end())
-                left.push_back(id);
-        }
-        const DWORD spent = GetTickCount() - start;
-        if (left.empty())
-            return;
-        if (spent >= kThreadEndWaitMs) {
-            for (const DWORD id : left)
+    for (bool waited = true; waited;) {
+        waited = false;
+        for (const auto& thread : ThreadsOfThisProcess()) {
+            const DWORD id = GetThreadId(thread.get());
+            if (std::find(kept.begin(), kept.end(), id) != kept.end())
+                continue;
+            const DWORD spent = GetTickCount() - start;
+            // Signalled once Wine's server has let the thread go.
+            if (spent >= kThreadEndWaitMs ||
+                WaitForSingleObject(thread.get(), kThreadEndWaitMs - spent) != WAIT_OBJECT_0) {
                 std::fprintf(stderr, "test main: thread %lu still runs at exit\n", static_cast<unsigned long>(id));
-            return;
+                return;
+            }
+            // Ended: a walk that still lists it does not wait again.
+            kept.push_back(id);
+            waited = true;
         }
-        // A thread's handle is signalled once Wine's server has let it go.
-        const fw::UniqueKernelHandle thread(OpenThread(SYNCHRONIZE, FALSE, left.front()));
-        if (thread)
-            WaitForSingleObject(thread.get(), kThreadEndWaitMs - spent);
     }
 }
 
@@ -81,7 +90,7 @@ int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
     StartMainThreadWatcher();
-    const std::vector<DWORD> kept = ThreadsOfThisProcess();
+    const std::vector<DWORD> kept = Ids(ThreadsOfThisProcess());
     const int result = RUN_ALL_TESTS();
     WaitForThreadsBeside(kept);
     return result;
