@@ -20,6 +20,7 @@ Prints one line per check and a closing line "install: N passed, M failed".
 names the folder of the packages and zips, QB480_INSTALL_BUILD_I686 and
 QB480_INSTALL_BUILD_X86_64 the builds, QB480_INSTALL_WORK the folder of the prefixes (default build/install).
 """
+import difflib
 import glob
 import os
 import random
@@ -547,10 +548,14 @@ class Cases:
         code = self.install_logged(machine, layout, self.release.failing_msi[layout.package], given, "failing install")
         after, lines = self.board_state(machine, layout), action_lines(machine)
         changed = [name for name in before if before[name] != after[name]]
-        self.check(layout, code == INSTALL_FAILURE and "qb480cfg: ended with exit code 0" in lines and
-                   lines[-1] == "qb480cfg: rollback: the board is as it was before the installation." and not changed,
-                   "a failure after the configuration %s rolls the board back, value by value (exit %d, %s%s)"
-                   % (where, code, lines[-2:], ", changed: " + ", ".join(changed) if changed else ""))
+        if not self.check(layout, code == INSTALL_FAILURE and "qb480cfg: ended with exit code 0" in lines and
+                          lines[-1] == "qb480cfg: rollback: the board is as it was before the installation." and
+                          not changed, "a failure after the configuration %s rolls the board back, value by value "
+                          "(exit %d, %s%s)" % (where, code, lines[-2:], ", changed: " + ", ".join(changed) if changed else "")):
+            for name in changed:
+                print("      %s, before and after:" % name)
+                for line in difflib.unified_diff(str(before[name]).splitlines(), str(after[name]).splitlines(), lineterm="", n=1):
+                    print("      " + line)
 
     def hostile_values_whole(self, machine, layout):
         """A quote with a switch after it and a trailing backslash, a path with blanks: each one argument,
