@@ -12,35 +12,57 @@ set -euo pipefail
 prefix=$1 arch=$2 stamp=$3
 here=$(dirname "$(readlink -f "$0")")
 
-export WINEARCH=$arch WINEDEBUG=-all
+# Wine's errors are kept: a step that fails prints them (a missing DLL, say).
+export WINEARCH=$arch WINEDEBUG=-all,err+all
 # No Gecko or Mono installer prompts, no menu entries on the host.
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 unset DISPLAY WAYLAND_DISPLAY
+
+# step NAME COMMAND...: runs one step of the making, its output in $steps_log;
+# a failure names the step, its exit code and what Wine printed.
+step() {
+    local name=$1 status=0
+    shift
+    echo "--- $name" >>"$steps_log"
+    "$@" >>"$steps_log" 2>&1 || status=$?
+    [ "$status" -eq 0 ] && return 0
+    echo "mkprefix: making the $arch prefix failed at '$name' (exit $status$([ "$status" -eq 53 ] && echo ': a DLL was not found'))" >&2
+    sed 's/^/  /' "$steps_log" | tail -n 40 >&2
+    return "$status"
+}
 
 make_prefix() {
     export WINEPREFIX=$1
     wineserver -k 2>/dev/null || true
     rm -rf "$WINEPREFIX"
     mkdir -p "$(dirname "$WINEPREFIX")"
+    steps_log=$WINEPREFIX.log
+    : >"$steps_log"
     # The loader of the prefix's architecture (winestart.sh): Wine's own
     # programs in a win64 prefix are 64-bit ones.
-    "$here/winestart.sh" wineboot --init >/dev/null 2>&1
+    step "wineboot --init" "$here/winestart.sh" wineboot --init &&
     # No display driver: windows exist and work, nothing is drawn.
-    "$here/winestart.sh" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+    step "graphics driver null" "$here/winestart.sh" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f &&
     # A crashing program exits at once instead of waiting behind an invisible dialog.
-    "$here/winestart.sh" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    step "no crash dialog" "$here/winestart.sh" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f || {
+        local status=$?
+        wineserver -k 2>/dev/null || true
+        return "$status"
+    }
     # Wine's own dialog fonts ("MS Sans Serif" and friends, package fonts-wine):
     # without them in the prefix, dialogs are drawn with a wider substitute and
     # their labels are cut.
     if [ -d /usr/share/wine/fonts ]; then
         cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
     fi
-    wineserver -k
+    wineserver -k 2>/dev/null || true
     wineserver -w
+    rm -f "$steps_log"
 }
 
 bases=$(cd "$(dirname "$0")/../.." && pwd)/build/wine-base
-key=$({ cat "$0" "$here/winestart.sh" && wineserver --version; } | sha256sum | cut -c1-12)
+# wineserver prints its version on stderr.
+key=$({ cat "$0" "$here/winestart.sh" && wineserver --version 2>&1; } | sha256sum | cut -c1-12)
 base=$bases/$arch-$key
 mkdir -p "$bases"
 # One maker per architecture at a time, until its copy is done: builds in
@@ -49,7 +71,13 @@ exec 9>"$bases/$arch.lock"
 flock 9
 if [ ! -f "$base/.qb480-base" ]; then
     rm -rf "$bases/$arch"-*
-    make_prefix "$base"
+    # Seen once in CI, not reproduced: wineboot or reg ending with 53 while
+    # a new prefix was made. The failure is printed above; a base that
+    # fails twice fails the build.
+    if ! make_prefix "$base"; then
+        echo "mkprefix: making the $arch prefix once more, from scratch" >&2
+        make_prefix "$base"
+    fi
     touch "$base/.qb480-base"
 fi
 
