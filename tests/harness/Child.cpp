@@ -5,6 +5,7 @@
 #include "TestKeys.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace harness {
 namespace {
@@ -46,6 +47,19 @@ bool WriteFaultPlan(const std::vector<std::pair<std::string, DWORD>>& faults, DW
 
 }  // namespace
 
+BOOL CreateOnceMoreIfNeverStarted(const std::function<BOOL()>& create, const std::string& commandLine)
+{
+    if (create())
+        return TRUE;
+    if (GetLastError() != ERROR_INTERNAL_ERROR)
+        return FALSE;
+    // Wine's answer when the new process ended before it reported its
+    // start: it never ran a line of its own (CChild creates it suspended).
+    std::fprintf(stderr, "%s%s (error 1359: it never started)\n", kStartRepeatedMark, commandLine.c_str());
+    std::fflush(stderr);
+    return create();
+}
+
 std::vector<std::string> PatchedFunctions()
 {
     char data[1024] = {};
@@ -73,14 +87,15 @@ CChild::CChild(const std::string& commandLine, const std::string& currentDirecto
         startup.hStdOutput = startup.hStdError = start.output;
     }
     PROCESS_INFORMATION started = {};
-    std::string mutableLine = commandLine;
     const char* directory = currentDirectory.empty() ? nullptr : currentDirectory.c_str();
-    const BOOL created =
-        start.token ? CreateProcessAsUserA(start.token, nullptr, mutableLine.data(), nullptr, nullptr, inherit,
-                                           CREATE_SUSPENDED, nullptr, directory, &startup, &started)
-                    : CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, inherit, CREATE_SUSPENDED, nullptr,
-                                     directory, &startup, &started);
-    if (!created) {
+    auto create = [&] {
+        std::string mutableLine = commandLine;
+        return start.token ? CreateProcessAsUserA(start.token, nullptr, mutableLine.data(), nullptr, nullptr, inherit,
+                                                  CREATE_SUSPENDED, nullptr, directory, &startup, &started)
+                           : CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, inherit, CREATE_SUSPENDED,
+                                            nullptr, directory, &startup, &started);
+    };
+    if (!CreateOnceMoreIfNeverStarted(create, commandLine)) {
         m_startError = Failed(("starting " + commandLine).c_str());
         return;
     }

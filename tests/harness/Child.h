@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -25,6 +26,16 @@ struct ChildStart {
     // error (a console program's lines); null: the child's own.
     HANDLE output = nullptr;
 };
+
+// A start that Wine failed with ERROR_INTERNAL_ERROR, the process never
+// having run, is made once more, and this line, before its command line,
+// says so on stderr: ./test counts them in its summary.
+inline constexpr char kStartRepeatedMark[] = "harness: start repeated: ";
+
+// Calls create (a CreateProcess of commandLine, its process created
+// suspended), and once more, with the line above, when it failed so. Any
+// other failure is never repeated.
+BOOL CreateOnceMoreIfNeverStarted(const std::function<BOOL()>& create, const std::string& commandLine);
 
 class CChild {
 public:

@@ -43,6 +43,9 @@ BUILDS = {"i686": os.environ.get("QB480_INSTALL_BUILD_I686") or os.path.join(ROO
 WINESTART = os.path.join(ROOT, "tests", "wine", "winestart.sh")
 QUIET = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 WINE_TIMEOUT = 180
+# What installedtest.exe writes when Wine failed a start before the program
+# had run and the harness made it once more (tests/harness/Child.h).
+START_REPEATED = "harness: start repeated: "
 # wine hands a Windows exit code to Unix in its low byte only.
 SUCCESS, INSTALL_FAILURE, OTHER_VERSION_INSTALLED = 0, 1603 & 0xFF, 1638 & 0xFF
 RESTART_NEEDED = 3010  # read whole, by a Windows parent
@@ -304,6 +307,7 @@ class Cases:
     def __init__(self, checks, release):
         self.checks, self.release = checks, release
         self.timings = []
+        self.starts_repeated = 0
         self.applet_icon = content(os.path.join(ROOT, "applet", "qb480.ico"))
 
     def check(self, layout, ok, what):
@@ -411,6 +415,7 @@ class Cases:
         program = os.path.join(layout.build, "tests", "install", "installedtest.exe")
         result = machine.wine(program, "--gtest_filter=" + test, settings=settings)
         ok = result.returncode == 0 and "[  PASSED  ] 1 test" in result.stdout
+        self.starts_repeated += (result.stdout + result.stderr).count(START_REPEATED)
         if not self.check(layout, ok, what):
             print("      " + "\n      ".join((result.stdout + result.stderr).strip().splitlines()[-40:]))
         return ok
@@ -702,7 +707,9 @@ def main():
                     checks.check(False, "%s: %s stopped: %s" % (layout.label, case.__name__, error))
     for timing in cases.timings:
         print("time  " + timing)
-    print("install: %d passed, %d failed" % (checks.passed, checks.failed))
+    repeated = cases.starts_repeated
+    print("install: %d passed, %d failed%s" % (checks.passed, checks.failed, ", %d start%s repeated" %
+                                               (repeated, "" if repeated == 1 else "s") if repeated else ""))
     return 1 if checks.failed else 0
 
 
