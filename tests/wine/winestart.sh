@@ -53,4 +53,10 @@ if [ -n "$win64" ]; then
     loader=$(wine64_loader)
     [ -n "$loader" ] || { echo "winestart: no 64-bit Wine loader (wine64) found" >&2; exit 1; }
 fi
+# A fixed address-space layout, as ./test gives every process
+# (tools/fixed-layout.sh says why), for a program started by hand too.
+read -r personality </proc/self/personality || personality=0
+if [ $((0x$personality & 0x40000)) -eq 0 ] && setarch -R true 2>/dev/null; then
+    exec setarch -R "$loader" "$program" "$@"
+fi
 exec "$loader" "$program" "$@"
