@@ -4,19 +4,10 @@
 # Wine loader first on PATH), run with ADDR_NO_RANDOMIZE and keep their
 # arguments. Started here without it, whatever started this test.
 set -uo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/bin" "$work/tools"
+source "$(dirname "$0")/lib.sh"
+mkdir -p "$work/tools"
 cp "$root/tools/fixed-layout.sh" "$work/tools/"
 
-passed=0
-failed=0
-check() {  # check NAME CONDITION...: one verdict of the current case
-    local name=$1
-    shift
-    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $case_name: $name"; fi
-}
 # The personality and the arguments, one a line.
 cat >"$work/bin/wine" <<'STAND_IN'
 #!/usr/bin/env bash
@@ -56,5 +47,4 @@ PATH="$work/bin:$PATH" WINEPREFIX=$work/prefix WINEARCH=win32 unfixed "$root/tes
 check "runs with a fixed layout" fixed
 check "keeps its arguments" arguments $'C:\\windows\\system32\\tool.exe\na b'
 
-echo "fixed-layout: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+summarize fixed-layout

@@ -3,10 +3,7 @@
 # sudo first on PATH: no network, no root, nothing really installed. The
 # stand-in apt-get plays a mirror whose security index is broken.
 set -uo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir "$work/bin"
+source "$(dirname "$0")/lib.sh"
 
 # The packages "installed": one name a line, or the word all.
 cat >"$work/bin/dpkg-query" <<'STAND_IN'
@@ -51,13 +48,6 @@ STAND_IN
 chmod +x "$work/bin/"*
 echo 'VERSION_CODENAME=bookworm' >"$work/os-release"
 
-passed=0
-failed=0
-check() {  # check NAME CONDITION...: one verdict of the current case
-    local name=$1
-    shift
-    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $case_name: $name"; fi
-}
 run_case() {  # run_case NAME UPDATE INSTALL DB-CONTENT
     case_name=$1
     : >"$work/calls"
@@ -90,5 +80,4 @@ run_case "everything present" broken fail "all"
 check "exits 0" test "$rc" -eq 0
 check "apt never called" test ! -s "$work/calls"
 
-echo "install-deps: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+summarize install-deps

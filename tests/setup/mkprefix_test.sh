@@ -4,10 +4,8 @@
 # with what Wine printed, the base prefix is made once more from scratch,
 # and a second failure fails.
 set -uo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/bin" "$work/tests/wine"
+source "$(dirname "$0")/lib.sh"
+mkdir -p "$work/tests/wine"
 cp "$root/tests/wine/mkprefix.sh" "$work/tests/wine/"
 
 cat >"$work/bin/wineserver" <<'STAND_IN'
@@ -31,13 +29,6 @@ exit 0
 STAND_IN
 chmod +x "$work/bin/"* "$work/tests/wine/"*.sh
 
-passed=0
-failed=0
-check() {  # check NAME CONDITION...: one verdict of the current case
-    local name=$1
-    shift
-    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $case_name: $name"; fi
-}
 run_case() {  # run_case NAME FAKE_FAIL PREFIX
     case_name=$1
     : >"$work/calls"
@@ -68,5 +59,4 @@ check "exits non-zero" test "$rc" -ne 0
 check "both tries named" test "$(grep -c "failed at 'wineboot --init' (exit 53" "$work/out")" -eq 2
 check "no stamp" test ! -e "$work/p3.stamp"
 
-echo "mkprefix: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+summarize mkprefix
