@@ -117,3 +117,17 @@ TEST(Child, OnlyAStartThatNeverRanIsMadeOnceMore)
     EXPECT_EQ(refused.error, DWORD{ERROR_ACCESS_DENIED});
     EXPECT_EQ(refused.said, "");
 }
+
+TEST(TestMain, TheExitWaitsForAThreadThatATestLeftRunning)
+{
+    const auto marker =
+        std::filesystem::temp_directory_path() / ("qb480-left-thread-" + std::to_string(GetCurrentProcessId()));
+    std::filesystem::remove(marker);
+    SetEnvironmentVariableA("QB480_LEFT_THREAD_MARKER", marker.string().c_str());
+    CChild child("\"" + HarnessBinary("leftthread.exe") + "\"");
+    SetEnvironmentVariableA("QB480_LEFT_THREAD_MARKER", nullptr);
+    ASSERT_TRUE(child.Started()) << child.StartError();
+    EXPECT_EQ(child.Wait(kRobotTimeoutMs), DWORD{0});
+    EXPECT_TRUE(std::filesystem::exists(marker));
+    std::filesystem::remove(marker);
+}
