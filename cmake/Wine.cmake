@@ -40,14 +40,10 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   endif()
 endif()
 
-# A second prefix of the same architecture: half of the tests that must run
-# one at a time queue there, beside the first (tests/CMakeLists.txt).
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   qb480_wine_prefix(wineprefix win64 winerun.sh wine)
-  qb480_wine_prefix(wineprefix2 win64 winerun2.sh wine2)
 elseif(NOT QB480_NO_WINE32)
   qb480_wine_prefix(wineprefix win32 winerun.sh wine)
-  qb480_wine_prefix(wineprefix2 win32 winerun2.sh wine2)
   # 64-bit Windows runs the 32-bit build through WOW64, with file-system and
   # registry redirection: the i686 build gets a win64 prefix of its own too,
   # for the tests that must see that.
@@ -55,4 +51,3 @@ elseif(NOT QB480_NO_WINE32)
   set(QB480_WOW64_EMULATOR "${CMAKE_BINARY_DIR}/winerun64.sh")
 endif()
 set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_BINARY_DIR}/winerun.sh")
-set(QB480_SECOND_EMULATOR "${CMAKE_BINARY_DIR}/winerun2.sh")
