@@ -13,8 +13,9 @@ cat >"$work/bin/wineserver" <<'STAND_IN'
 [ "${1:-}" = --version ] && echo "Wine 8.0" >&2
 exit 0
 STAND_IN
-# FAKE_FAIL: none, reg-once (the first reg ends with 53) or always (wineboot
-# always ends with 53). Each call is noted in FAKE_CALLS.
+# FAKE_FAIL: none, reg-once (the first reg ends with 53), always (wineboot
+# always ends with 53) or no-fonts-folder (wineboot makes no Fonts folder, so
+# the fonts cannot be copied). Each call is noted in FAKE_CALLS.
 cat >"$work/tests/wine/winestart.sh" <<'STAND_IN'
 #!/usr/bin/env bash
 echo "$1" >>"$FAKE_CALLS"
@@ -23,6 +24,7 @@ wineboot:always) echo "err:module:import_dll Library advapi32.dll not found"; ex
 reg:reg-once)
     if [ ! -e "$FAKE_CALLS.failed" ]; then touch "$FAKE_CALLS.failed"; echo "err:module:import_dll Library user32.dll not found"; exit 53; fi ;;
 esac
+[ "$1:$FAKE_FAIL" = wineboot:no-fonts-folder ] && { mkdir -p "$WINEPREFIX/drive_c/windows"; exit 0; }
 [ "$1" = wineboot ] && mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
 [ "$1" = reg ] && echo "$3" >>"$WINEPREFIX/user.reg"
 exit 0
@@ -58,5 +60,12 @@ run_case "wineboot fails twice" always p3
 check "exits non-zero" test "$rc" -ne 0
 check "both tries named" test "$(grep -c "failed at 'wineboot --init' (exit 53" "$work/out")" -eq 2
 check "no stamp" test ! -e "$work/p3.stamp"
+
+if [ -d /usr/share/wine/fonts ]; then
+    rm -rf "$work/build"
+    run_case "the fonts cannot be copied" no-fonts-folder p4
+    check "exits non-zero" test "$rc" -ne 0
+    check "no stamp" test ! -e "$work/p4.stamp"
+fi
 
 summarize mkprefix

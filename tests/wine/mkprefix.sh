@@ -34,10 +34,12 @@ step() {
 make_prefix() {
     export WINEPREFIX=$1
     wineserver -k 2>/dev/null || true
-    rm -rf "$WINEPREFIX"
-    mkdir -p "$(dirname "$WINEPREFIX")"
+    # A failure here returns: the caller tests this function, so `set -e`
+    # does not hold inside it.
+    rm -rf "$WINEPREFIX" || return
+    mkdir -p "$(dirname "$WINEPREFIX")" || return
     steps_log=$WINEPREFIX.log
-    : >"$steps_log"
+    : >"$steps_log" || return
     # The loader of the prefix's architecture (winestart.sh): Wine's own
     # programs in a win64 prefix are 64-bit ones.
     step "wineboot --init" "$here/winestart.sh" wineboot --init &&
@@ -53,10 +55,10 @@ make_prefix() {
     # without them in the prefix, dialogs are drawn with a wider substitute and
     # their labels are cut.
     if [ -d /usr/share/wine/fonts ]; then
-        cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+        cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" || return
     fi
     wineserver -k 2>/dev/null || true
-    wineserver -w
+    wineserver -w || return
     rm -f "$steps_log"
 }
 
