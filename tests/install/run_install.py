@@ -415,9 +415,10 @@ class Cases:
         program = os.path.join(layout.build, "tests", "install", "installedtest.exe")
         result = machine.wine(program, "--gtest_filter=" + test, settings=settings)
         ok = result.returncode == 0 and "[  PASSED  ] 1 test" in result.stdout
-        self.starts_repeated += (result.stdout + result.stderr).count(START_REPEATED)
+        output = result.stdout + result.stderr
+        self.starts_repeated += output.count(START_REPEATED)
         if not self.check(layout, ok, what):
-            print("      " + "\n      ".join((result.stdout + result.stderr).strip().splitlines()[-40:]))
+            print("      " + "\n      ".join(output.strip().splitlines()[-40:]))
         return ok
 
     def board_state(self, machine, layout):
