@@ -292,13 +292,4 @@ std::vector<std::string> RestoreBoardRecord(const BoardRecord& record)
     return faults;
 }
 
-bool DriverServiceRuns()
-{
-    const fw::UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    const fw::UniqueScHandle service(
-        manager ? OpenServiceW(manager.get(), Wide(kDriverServiceName).c_str(), SERVICE_QUERY_STATUS) : nullptr);
-    SERVICE_STATUS status = {};
-    return service && QueryServiceStatus(service.get(), &status) && status.dwCurrentState != SERVICE_STOPPED;
-}
-
 }  // namespace qb480

@@ -21,7 +21,4 @@ std::optional<BoardRecord> ReadBoardRecord(std::string& fault);
 // faults of those that failed are returned, one line each.
 std::vector<std::string> RestoreBoardRecord(const BoardRecord& record);
 
-// The driver's service is registered and not stopped.
-bool DriverServiceRuns();
-
 }  // namespace qb480

@@ -22,6 +22,7 @@
 #include "ConfiguratorRun.h"
 #include "EntryText.h"
 #include "MsiSession.h"
+#include "windows/ServiceState.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include "windows/ParamNames.h"
 #include "windows/Registry.h"
 #include "windows/SerialComm.h"
+#include "windows/ServiceState.h"
 
 namespace qb480 {
 
@@ -50,6 +51,14 @@ std::map<std::uint32_t, std::string> DevicesByNumber()
     return devices;
 }
 
+ComNumbers SerialCommNumbers()
+{
+    ComNumbers numbers;
+    for (const auto& [number, device] : DevicesByNumber())
+        numbers.insert(number);
+    return numbers;
+}
+
 ClaimFacts ReadClaimFacts(const std::vector<bool>& usage)
 {
     const PortFacts ports = ReadPortFacts();
@@ -61,6 +70,8 @@ ClaimFacts ReadClaimFacts(const std::vector<bool>& usage)
     facts.firstPort = ReadDword(key.get(), kValueFirstPort);
     facts.record = ReadComRecord();
     facts.inUse = InUse(usage);
+    facts.serialComm = SerialCommNumbers();
+    facts.driverRuns = DriverServiceRuns();
     return facts;
 }
 
@@ -78,51 +89,38 @@ bool WriteRecord(const ComNumbers& record)
     return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
 }
 
-void Claim(const CComDatabase& database, const ComNumbers& numbers, ComNumbers& record, ClaimOutcome& outcome)
+ComAnswer AnswerOf(LONG result)
 {
-    for (std::uint32_t number : numbers) {
-        const LONG result = database.Claim(number);
-        if (result == ERROR_SUCCESS) {
-            record.insert(number);
-            outcome.claimed.insert(number);
-        } else if (result == ERROR_SHARING_VIOLATION) {
-            // Another installer took it since the usage was read.
-            record.erase(number);
-            outcome.heldByOthers.insert(number);
-        } else {
-            outcome.failed.insert(number);
-        }
+    switch (result) {
+    case ERROR_SUCCESS:
+        return ComAnswer::Done;
+    case ERROR_SHARING_VIOLATION:
+        return ComAnswer::InUse;
+    case ERROR_INVALID_PARAMETER:  // for a release: a number beyond the database's size
+        return ComAnswer::NotInDatabase;
+    default:
+        return ComAnswer::Failed;
     }
 }
 
-void Release(const CComDatabase& database, const ComNumbers& numbers, ComNumbers& record, ClaimOutcome& outcome)
-{
-    for (std::uint32_t number : numbers) {
-        const LONG result = database.Release(number);
-        // A number beyond the database's size is held by nobody there.
-        if (result == ERROR_SUCCESS || result == ERROR_INVALID_PARAMETER) {
-            record.erase(number);
-            outcome.released.insert(number);
-        } else {
-            outcome.failed.insert(number);
-        }
+class CMachineLedger : public CComLedger {
+public:
+    explicit CMachineLedger(const CComDatabase& database) : m_database(database) {}
+    ComAnswer Claim(std::uint32_t number) override
+    {
+        const ComAnswer answer = AnswerOf(m_database.Claim(number));
+        return answer == ComAnswer::NotInDatabase ? ComAnswer::Failed : answer;
     }
-}
+    ComAnswer Release(std::uint32_t number) override
+    {
+        const ComAnswer answer = AnswerOf(m_database.Release(number));
+        return answer == ComAnswer::InUse ? ComAnswer::Failed : answer;
+    }
+    bool WriteRecord(const ComNumbers& record) override { return qb480::WriteRecord(record); }
 
-// Claims that no record tells of would hold their numbers for good.
-void GiveBackUnrecorded(const CComDatabase& database, const ComNumbers& recorded, ClaimOutcome& outcome)
-{
-    outcome.recordFailed = true;
-    for (auto number = outcome.claimed.begin(); number != outcome.claimed.end();) {
-        if (recorded.count(*number)) {
-            ++number;
-            continue;
-        }
-        database.Release(*number);
-        outcome.failed.insert(*number);
-        number = outcome.claimed.erase(number);
-    }
-}
+private:
+    const CComDatabase& m_database;
+};
 
 }  // namespace
 
@@ -135,34 +133,28 @@ ComNumbers ReadComRecord()
 
 ClaimOutcome UpdateComClaims()
 {
-    ClaimOutcome outcome;
     const CComDatabase database;
     const auto usage = database.Usage();
     if (!usage)
-        return outcome;
-    outcome.checked = true;
+        return {};
     const ClaimFacts facts = ReadClaimFacts(*usage);
-    const ClaimPlan plan = PlanClaims(facts);
-    outcome.heldByOthers = plan.heldByOthers;
-    ComNumbers record = facts.record;
-    Claim(database, plan.claim, record, outcome);
-    Release(database, plan.release, record, outcome);
-    if (record != facts.record && !WriteRecord(record))
-        GiveBackUnrecorded(database, facts.record, outcome);
-    return outcome;
+    CMachineLedger ledger(database);
+    return ApplyClaimPlan(PlanClaims(facts), facts.record, ledger);
 }
 
 ClaimOutcome ReleaseComClaims(const ComNumbers& record)
 {
-    ClaimOutcome outcome;
     const CComDatabase database;
     if (!database.IsOpen())
-        return outcome;
-    outcome.checked = true;
-    ComNumbers left = record;
-    Release(database, record, left, outcome);
-    outcome.recordFailed = !WriteRecord(left);
-    return outcome;
+        return {};
+    // The driver no longer runs: every device SERIALCOMM names is another.
+    ClaimFacts facts;
+    facts.serialComm = SerialCommNumbers();
+    ClaimPlan plan;
+    for (std::uint32_t number : record)
+        (OtherDevicesNumbers(facts).count(number) ? plan.handOver : plan.release).insert(number);
+    CMachineLedger ledger(database);
+    return ApplyClaimPlan(plan, record, ledger);
 }
 
 std::vector<HeldNumber> NumbersHeldByOthers(std::uint32_t first)

@@ -9,18 +9,9 @@
 #include <vector>
 
 #include "board/BoardState.h"
-#include "board/ComNumbering.h"
+#include "board/ComClaimSteps.h"
 
 namespace qb480 {
-
-struct ClaimOutcome {
-    bool checked = false;  // false: no database here; nothing was claimed or released
-    ComNumbers claimed;       // claimed now, and recorded
-    ComNumbers released;      // given back now, and no longer recorded
-    ComNumbers heldByOthers;  // needed by the board but held by another device
-    ComNumbers failed;        // a claim or release the database refused; tried again next time
-    bool recordFailed = false;  // the record could not be written: the new claims were given back
-};
 
 // The step the applet takes when its main dialog opens and after it stores
 // a numbering, and the configurator after it changes a setting: claims the
@@ -32,8 +23,9 @@ ClaimOutcome UpdateComClaims();
 ComNumbers ReadComRecord();
 
 // The driver's removal: gives back every number of record, read before
-// the service and its key went, and deletes the record where the key is
-// still there (it is never created). Unchecked without a database.
+// the service and its key went, but those another device uses now, and
+// deletes the record where the key is still there (it is never created).
+// Unchecked without a database.
 ClaimOutcome ReleaseComClaims(const ComNumbers& record);
 
 // The numbers that other devices hold among those the board's ports take

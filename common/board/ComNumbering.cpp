@@ -95,10 +95,20 @@ ClaimPlan PlanClaims(const ClaimFacts& facts)
         else if (!recorded)
             plan.heldByOthers.insert(number);
     }
+    const ComNumbers others = OtherDevicesNumbers(facts);
     for (std::uint32_t number : facts.record)
         if (!needed.count(number))
-            plan.release.insert(number);
+            (others.count(number) ? plan.handOver : plan.release).insert(number);
     return plan;
+}
+
+ComNumbers OtherDevicesNumbers(const ClaimFacts& facts)
+{
+    ComNumbers others = facts.serialComm;
+    if (facts.driverRuns && facts.reportedFirst && facts.portCount)
+        for (std::uint32_t number : RangeNumbers(*facts.reportedFirst, *facts.portCount))
+            others.erase(number);
+    return others;
 }
 
 std::string RecordText(const ComNumbers& numbers)

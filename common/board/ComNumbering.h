@@ -29,11 +29,14 @@ struct ClaimFacts {
     std::optional<std::uint32_t> firstPort;      // FirstPort, taken at the driver's next start
     ComNumbers record;                           // claimed for the board earlier
     ComNumbers inUse;                            // in use in the database
+    ComNumbers serialComm;                       // the COM numbers SERIALCOMM names a device for now
+    bool driverRuns = false;
 };
 
 struct ClaimPlan {
     ComNumbers claim;         // needed and free, recorded or not
     ComNumbers release;       // recorded and needed no more
+    ComNumbers handOver;      // recorded, needed no more, and another device uses it now: never released
     ComNumbers heldByOthers;  // needed, in use and not recorded: never claimed nor released
 };
 
@@ -43,6 +46,12 @@ struct ClaimPlan {
 // so every recorded number is given back.
 ComNumbers NeededNumbers(const ClaimFacts& facts);
 ClaimPlan PlanClaims(const ClaimFacts& facts);
+
+// The numbers SERIALCOMM shows in use by a device other than the board:
+// while the driver runs, its own entries are those of the ports it reports;
+// while it does not, every entry is another device's. The database does not
+// know who claimed a number, so this and the record are all there is.
+ComNumbers OtherDevicesNumbers(const ClaimFacts& facts);
 
 // The record as the registry keeps it: "3,4,5". Reading takes the numbers
 // the database can arbitrate and passes over anything else.

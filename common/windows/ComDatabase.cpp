@@ -11,7 +11,9 @@ namespace qb480 {
 namespace {
 
 constexpr DWORD kMaxArbitrated = 4096;  // COMDB_MAX_PORTS_ARBITRATED
-constexpr ULONG kReportBytes = 1;  // CDB_REPORT_BYTES: one byte per number, nonzero in use
+// CDB_REPORT_BITS: bit n-1 for COMn. Only this form reports how many numbers
+// it filled in; the byte form leaves MaxPortsReported as it was.
+constexpr ULONG kReportBits = 0;
 
 // Wine's builtin DLLs carry this text at offset 0x40 of their image, where
 // a Windows DLL has the code of its DOS stub. Wine's msports.dll ends the
@@ -66,17 +68,20 @@ CComDatabase::~CComDatabase()
 
 std::optional<std::vector<bool>> CComDatabase::Usage() const
 {
+    // A NULL buffer asks for the database's size, the numbers it arbitrates.
     DWORD size = 0;
-    if (!IsOpen() || m_usage(m_handle, nullptr, 0, kReportBytes, &size) != ERROR_SUCCESS)
+    if (!IsOpen() || m_usage(m_handle, nullptr, 0, kReportBits, &size) != ERROR_SUCCESS)
         return std::nullopt;
     size = std::min(size, kMaxArbitrated);
-    std::vector<BYTE> bytes(size);
+    std::vector<BYTE> bits((size + 7) / 8);
+    // The numbers filled in: the smaller of the size now and the buffer's bits.
     DWORD reported = 0;
-    if (size && m_usage(m_handle, bytes.data(), size, kReportBytes, &reported) != ERROR_SUCCESS)
+    if (!bits.empty() &&
+        m_usage(m_handle, bits.data(), static_cast<DWORD>(bits.size()), kReportBits, &reported) != ERROR_SUCCESS)
         return std::nullopt;
     std::vector<bool> inUse(std::min(reported, size));
     for (std::size_t i = 0; i < inUse.size(); ++i)
-        inUse[i] = bytes[i] != 0;
+        inUse[i] = (bits[i / 8] >> (i % 8) & 1) != 0;
     return inUse;
 }
 

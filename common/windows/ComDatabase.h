@@ -27,7 +27,7 @@ public:
     bool IsOpen() const { return m_handle != nullptr; }
 
     // The numbers in use: entry n-1 for COMn, as many as the database
-    // arbitrates. Absent when the database is closed or cannot be read.
+    // reports. Absent when the database is closed or cannot be read.
     std::optional<std::vector<bool>> Usage() const;
     // ERROR_SUCCESS, ERROR_SHARING_VIOLATION for a number in use, or the
     // database's error; ERROR_NOT_CONNECTED while it is closed.

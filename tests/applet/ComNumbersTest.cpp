@@ -81,6 +81,16 @@ TEST_F(ComNumbers, TheDriversNumbersAreClaimedAtTheOpeningAfterItReportsThemButN
     EXPECT_EQ(warning, Texts{named});
     EXPECT_EQ(ReadValue(kParamKey, "FirstPort"), Dword(3));
     EXPECT_EQ(BoxesShown(), (Texts{kStored, named}));  // the claims themselves are silent
+
+    // Another opening finds its own numbers in use and keeps them; the
+    // removal gives back only those.
+    WithMainDialog([](HWND) {});
+    EXPECT_EQ(ReadString(kParamKey, kRecord), "3,4,6,7,8,9,10");
+    WithMainDialog([](HWND main) {
+        Click(main, kRemoveDriver);
+        EXPECT_TRUE(WaitGone(main));
+    });
+    EXPECT_EQ(ComNumbersInUse(), std::set<DWORD>{5});
 }
 
 TEST_F(ComNumbers, AMovedIndexIsClaimedAtOnceAndTheOldNumbersGoOnceTheDriverReportsIt)

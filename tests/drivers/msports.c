@@ -12,6 +12,12 @@
  *
  * Knob, a REG_DWORD in the same key: "OpenError" makes ComDBOpen fail with
  * that error, as it does for a user who may not change the machine.
+ *
+ * Each function keeps to its page in Microsoft's reference (msports.h):
+ * what a page says is not set stays as the caller left it, and each error
+ * is one the page lists for that case. Where a page is silent (a claim of
+ * a number above the database's size, which grows it here), the choice is
+ * said where it is made. docs/testing-under-wine.md lists them.
  */
 #include <windows.h>
 
@@ -129,13 +135,14 @@ LONG WINAPI ComDBGetCurrentPortUsage(HANDLE handle, BYTE* buffer, DWORD bufferSi
         return ERROR_SUCCESS;
     }
     if (reportType == CDB_REPORT_BYTES) {
+        /* "The routine does not set *MaxPortsReported." */
         count = bufferSize < db.size ? bufferSize : db.size;
         for (number = 1; number <= count; ++number)
             buffer[number - 1] = (BYTE)InUse(&db, number);
-    } else {
-        count = bufferSize < db.size / 8 ? bufferSize * 8 : db.size;
-        CopyMemory(buffer, db.bits, count / 8);
+        return ERROR_SUCCESS;
     }
+    count = bufferSize < db.size / 8 ? bufferSize * 8 : db.size;
+    CopyMemory(buffer, db.bits, count / 8);
     if (maxPortsReported)
         *maxPortsReported = count;
     return ERROR_SUCCESS;
@@ -152,6 +159,8 @@ LONG WINAPI ComDBClaimPort(HANDLE handle, DWORD number, BOOL forceClaim, BOOL* f
         return ERROR_NOT_CONNECTED;
     if (number <= db.size && InUse(&db, number))
         return ERROR_SHARING_VIOLATION;
+    /* Not documented: a claim above the database's size grows it, as
+       ComDBResizeDatabase would, in steps of 1024. */
     while (db.size < number)
         db.size = (db.size / 1024 + 1) * 1024;
     Mark(&db, number, TRUE);

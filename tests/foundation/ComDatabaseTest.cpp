@@ -77,14 +77,17 @@ TEST_F(ComDatabase, TheStandInKeepsTheDocumentedRules)
     EXPECT_EQ(db.Claim(h, 4097), ERROR_INVALID_PARAMETER);   // above COMDB_MAX_PORTS_ARBITRATED
     EXPECT_EQ(db.release(h, 300), ERROR_INVALID_PARAMETER);  // beyond the database's 256
 
+    // The page's Remarks: the bit form reports its count, the byte form
+    // "does not set *MaxPortsReported", and a zero-sized bit buffer reports 0.
     BYTE bits[2] = {0xEE, 0xEE};
     std::vector<BYTE> bytes(300, 0xEE);
-    DWORD inBits = 0, inBytes = 0, size = 0;
+    DWORD inBits = 0xDEADBEEF, inBytes = 0xDEADBEEF, inNoBits = 0xDEADBEEF, size = 0;
     EXPECT_EQ(db.usage(h, bits, 1, kBits, &inBits), ERROR_SUCCESS);
     EXPECT_EQ(db.usage(h, bytes.data(), 300, kBytes, &inBytes), ERROR_SUCCESS);
+    EXPECT_EQ(db.usage(h, bits, 0, kBits, &inNoBits), ERROR_SUCCESS);
     EXPECT_EQ(db.usage(h, nullptr, 0, kBits, &size), ERROR_SUCCESS);
-    EXPECT_EQ(std::vector<DWORD>({inBits, bits[0], bits[1], inBytes, bytes[3], bytes[4], bytes[256], size}),
-              std::vector<DWORD>({8, 0x10, 0xEE, 256, 0, 1, 0xEE, 256}));
+    EXPECT_EQ(std::vector<DWORD>({inBits, bits[0], bits[1], inBytes, bytes[3], bytes[4], bytes[256], inNoBits, size}),
+              std::vector<DWORD>({8, 0x10, 0xEE, 0xDEADBEEF, 0, 1, 0xEE, 0, 256}));
     EXPECT_EQ(db.usage(h, nullptr, 0, kBits, nullptr), ERROR_INVALID_PARAMETER);
 
     EXPECT_EQ(db.release(h, 5), ERROR_SUCCESS);
@@ -134,8 +137,11 @@ TEST_F(ComDatabase, TheBoardsNumbersAreClaimedShownAndGivenBackByTheRemoval)
     ASSERT_TRUE(WriteValue(kParamKey, "PortNamePrefix", Sz("TTY")));
     EXPECT_EQ(States(), std::vector<State>(3, State::Unchecked));
 
+    // COM6 claimed for the stopped board, yet another device uses it now:
+    // it is that device's, and the removal leaves it claimed.
+    EnterSerialComm("COM6", "COM6");
     EXPECT_EQ(qb480::RemoveBoardDriver(), qb480::RemovalOutcome::Removed);
-    EXPECT_EQ(ComNumbersInUse(), (std::set<DWORD>{1, 5}));
+    EXPECT_EQ(ComNumbersInUse(), (std::set<DWORD>{1, 5, 6}));
     EXPECT_TRUE(WaitUntilUnlisted("VDXQB480"));
     EXPECT_FALSE(KeyExists(kParamKey));  // the record went with the service, and was not made again
 }

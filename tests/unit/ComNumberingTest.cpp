@@ -1,4 +1,7 @@
-// The rule's edges; the applet's tests walk its ordinary cases end to end.
+// The rule's edges, and the order of the claims, releases and record
+// writes against a database that fails where Windows may; the applet's
+// tests walk the ordinary cases end to end.
+#include "board/ComClaimSteps.h"
 #include "board/ComNumbering.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +18,108 @@ ComNumbers Span(std::uint32_t first, std::uint32_t last)
     return numbers;
 }
 
+// A database and a record that answer as told: a claim of a number in use
+// is refused, and the record's writes fail from the Nth on.
+class CFakeLedger : public CComLedger {
+public:
+    ComAnswer Claim(std::uint32_t number) override
+    {
+        return (claimRaced.count(number) || !inUse.insert(number).second) ? ComAnswer::InUse : ComAnswer::Done;
+    }
+    ComAnswer Release(std::uint32_t number) override
+    {
+        if (refuseRelease.count(number))
+            return ComAnswer::Failed;
+        inUse.erase(number);
+        return ComAnswer::Done;
+    }
+    bool WriteRecord(const ComNumbers& written) override
+    {
+        if (++writes >= failFromWrite)
+            return false;
+        record = written;
+        return true;
+    }
+    // One run of the set-up with the board needing the driver's report.
+    ClaimOutcome Run(std::uint32_t first, std::uint32_t count)
+    {
+        ClaimFacts facts;
+        facts.prefix = "COM";
+        facts.reportedFirst = first;
+        facts.portCount = count;
+        facts.record = record;
+        facts.inUse = inUse;
+        facts.serialComm = serialComm;
+        return ApplyClaimPlan(PlanClaims(facts), record, *this);
+    }
+
+    ComNumbers inUse, record, serialComm, claimRaced, refuseRelease;
+    int writes = 0, failFromWrite = 1000;
+};
+
 }  // namespace
+
+TEST(ApplyClaimPlan, ARecordedNumberInUseStaysTheBoardsWhateverItsClaimAnswers)
+{
+    CFakeLedger machine;
+    machine.inUse = {5};  // another device's
+    EXPECT_EQ(machine.Run(3, 4).claimed, (ComNumbers{3, 4, 6}));
+    for (int run = 0; run < 2; ++run)  // the next openings
+        EXPECT_EQ(machine.Run(3, 4).heldByOthers, ComNumbers{5});
+    EXPECT_EQ(machine.record, (ComNumbers{3, 4, 6}));
+    // The usage read showed COM3 free, and its claim then found it in use.
+    machine.inUse.erase(3);
+    machine.claimRaced = {3};
+    const ClaimOutcome raced = machine.Run(3, 4);
+    EXPECT_EQ(raced.heldByOthers, ComNumbers{5});
+    EXPECT_EQ(machine.record, (ComNumbers{3, 4, 6}));
+}
+
+TEST(ApplyClaimPlan, ANumberOnceReleasedIsNeverInTheRecordSoAnotherDeviceKeepsIt)
+{
+    CFakeLedger machine;
+    machine.Run(3, 2);
+    ASSERT_EQ(machine.record, (ComNumbers{3, 4}));
+    // The record cannot be written: the new claims go back, nothing is released.
+    machine.failFromWrite = machine.writes + 1;
+    const ClaimOutcome refused = machine.Run(10, 2);
+    EXPECT_TRUE(refused.recordFailed);
+    EXPECT_EQ(refused.released, ComNumbers{});
+    EXPECT_EQ(machine.inUse, (ComNumbers{3, 4}));
+    EXPECT_EQ(machine.record, (ComNumbers{3, 4}));
+    // The first write succeeds, a release fails and its record write fails.
+    machine.failFromWrite = machine.writes + 2;
+    machine.refuseRelease = {4};
+    const ClaimOutcome half = machine.Run(10, 2);
+    EXPECT_EQ(half.released, ComNumbers{3});
+    EXPECT_TRUE(half.recordFailed);
+    EXPECT_EQ(machine.record, (ComNumbers{10, 11}));
+    machine.inUse.insert(3);  // another device claims what was given back
+    machine.failFromWrite = 1000;
+    machine.refuseRelease.clear();
+    // Back to COM3: the other device keeps it, and COM4 went unrecorded.
+    EXPECT_EQ(machine.Run(3, 2).heldByOthers, (ComNumbers{3, 4}));
+    EXPECT_EQ(machine.inUse, (ComNumbers{3, 4}));
+    EXPECT_EQ(machine.record, ComNumbers{});
+}
+
+TEST(ApplyClaimPlan, ANumberAnotherDeviceUsesNowIsHandedOverNotReleased)
+{
+    CFakeLedger machine;
+    machine.Run(3, 2);
+    machine.serialComm = {3};
+    const ClaimOutcome moved = machine.Run(10, 2);
+    EXPECT_EQ(moved.handedOver, ComNumbers{3});
+    EXPECT_EQ(moved.released, ComNumbers{4});
+    EXPECT_EQ(machine.inUse, (ComNumbers{3, 10, 11}));
+    EXPECT_EQ(machine.record, (ComNumbers{10, 11}));
+    ClaimFacts facts;
+    facts.serialComm = {3, 10, 12};
+    facts.reportedFirst = 10;
+    facts.portCount = 2;
+    facts.driverRuns = true;  // its own ports are entered while it runs
+    EXPECT_EQ(OtherDevicesNumbers(facts), (ComNumbers{3, 12}));
+}
 
 TEST(PlanClaims, TakesComInAnyCaseAndAgainANumberTheDatabaseLost)
 {
