@@ -27,6 +27,18 @@ bool IsWineBuiltin(HMODULE module)
            std::memcmp(image + 0x40, kMark, sizeof kMark - 1) == 0;
 }
 
+// The DLLs it needs come from the system folder too, never from the
+// program's own folder. LoadLibraryEx's page: the LOAD_LIBRARY_SEARCH_
+// flags exist where kernel32 exports AddDllDirectory (Windows 8, or 7 and
+// Vista with KB2533623); elsewhere the altered search path puts the DLL's
+// own folder, the system folder, in the program's folder's place.
+HMODULE LoadFromSystemFolder(const std::string& path)
+{
+    constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+    const DWORD flags = Kernel32Function("AddDllDirectory") ? kSearchSystem32 : LOAD_WITH_ALTERED_SEARCH_PATH;
+    return LoadLibraryExA(path.c_str(), nullptr, flags);
+}
+
 template <typename Function>
 Function Export(HMODULE module, const char* name)
 {
@@ -43,7 +55,7 @@ CComDatabase::CComDatabase()
     const auto folder = SystemDirectory();
     if (!folder)
         return;
-    fw::UniqueModule module(LoadLibraryA((*folder + "\\msports.dll").c_str()));
+    fw::UniqueModule module(LoadFromSystemFolder(*folder + "\\msports.dll"));
     if (!module || IsWineBuiltin(module.get()))
         return;
     const auto open = Export<OpenFn>(module.get(), "ComDBOpen");
@@ -51,6 +63,7 @@ CComDatabase::CComDatabase()
     m_usage = Export<UsageFn>(module.get(), "ComDBGetCurrentPortUsage");
     m_claim = Export<ClaimFn>(module.get(), "ComDBClaimPort");
     m_release = Export<ReleaseFn>(module.get(), "ComDBReleasePort");
+    m_resize = Export<ResizeFn>(module.get(), "ComDBResizeDatabase");
     if (!open || !m_close || !m_usage || !m_claim || !m_release)
         return;
     HANDLE handle = INVALID_HANDLE_VALUE;
@@ -85,9 +98,23 @@ std::optional<std::vector<bool>> CComDatabase::Usage() const
     return inUse;
 }
 
+void CComDatabase::GrowToHold(std::uint32_t number) const
+{
+    constexpr DWORD kStep = 1024;  // the sizes the database takes
+    DWORD size = 0;
+    if (!m_resize || number > kMaxArbitrated || m_usage(m_handle, nullptr, 0, kReportBits, &size) != ERROR_SUCCESS ||
+        number <= size)
+        return;
+    // A failure shows in the claim that follows.
+    m_resize(m_handle, (number + kStep - 1) / kStep * kStep);
+}
+
 LONG CComDatabase::Claim(std::uint32_t number) const
 {
-    return IsOpen() ? m_claim(m_handle, number, FALSE, nullptr) : ERROR_NOT_CONNECTED;
+    if (!IsOpen())
+        return ERROR_NOT_CONNECTED;
+    GrowToHold(number);
+    return m_claim(m_handle, number, FALSE, nullptr);
 }
 
 LONG CComDatabase::Release(std::uint32_t number) const

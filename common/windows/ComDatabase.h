@@ -30,7 +30,9 @@ public:
     // reports. Absent when the database is closed or cannot be read.
     std::optional<std::vector<bool>> Usage() const;
     // ERROR_SUCCESS, ERROR_SHARING_VIOLATION for a number in use, or the
-    // database's error; ERROR_NOT_CONNECTED while it is closed.
+    // database's error; ERROR_NOT_CONNECTED while it is closed. A number
+    // above the database's size is claimed after the database has grown to
+    // hold it, since no page says what a claim beyond the size does.
     LONG Claim(std::uint32_t number) const;
     LONG Release(std::uint32_t number) const;
 
@@ -40,6 +42,9 @@ private:
     using UsageFn = LONG(WINAPI*)(HANDLE, BYTE*, DWORD, ULONG, DWORD*);
     using ClaimFn = LONG(WINAPI*)(HANDLE, DWORD, BOOL, BOOL*);
     using ReleaseFn = LONG(WINAPI*)(HANDLE, DWORD);
+    using ResizeFn = LONG(WINAPI*)(HANDLE, DWORD);
+
+    void GrowToHold(std::uint32_t number) const;
 
     // Declared first: the module is freed after the handle is closed.
     fw::UniqueModule m_module;
@@ -48,6 +53,7 @@ private:
     UsageFn m_usage = nullptr;
     ClaimFn m_claim = nullptr;
     ReleaseFn m_release = nullptr;
+    ResizeFn m_resize = nullptr;  // optional
 };
 
 }  // namespace qb480

@@ -6,18 +6,19 @@
  * The database is the REG_BINARY value "ComDB" under
  * HKLM\SOFTWARE\QB480Test\ComDB: bit (n-1) % 8 of byte (n-1) / 8 marks COMn
  * in use. Its size is eight numbers a byte, COMDB_MIN_PORTS_ARBITRATED at
- * least; a claim above it grows it by 1024 numbers at a time, up to
- * COMDB_MAX_PORTS_ARBITRATED. A test marks another device's numbers by
- * writing the value itself.
+ * least; ComDBResizeDatabase grows it. A test marks another device's
+ * numbers by writing the value itself.
  *
- * Knob, a REG_DWORD in the same key: "OpenError" makes ComDBOpen fail with
- * that error, as it does for a user who may not change the machine.
+ * Knob, a REG_DWORD in the same key: "OpenRefused" makes ComDBOpen fail
+ * with ERROR_ACCESS_DENIED, the one failure its page lists, as for a user
+ * who may not change the machine.
  *
  * Each function keeps to its page in Microsoft's reference (msports.h):
- * what a page says is not set stays as the caller left it, and each error
- * is one the page lists for that case. Where a page is silent (a claim of
- * a number above the database's size, which grows it here), the choice is
- * said where it is made. docs/testing-under-wine.md lists them.
+ * what a page says is not set stays as the caller left it, each error is
+ * one the page lists for that case, and every access to the database holds
+ * a mutex ("The database is protected by mutual exclusion", COM Port
+ * Database). Where a page is silent, the stricter choice is taken and said
+ * where it is made. docs/testing-under-wine.md lists them.
  */
 #include <windows.h>
 
@@ -35,6 +36,24 @@ typedef struct {
 
 /* The handles given out and not yet closed. */
 static BOOL g_open[MAX_HANDLES];
+
+/* Held from a call's read of the database to its write, across processes. */
+static HANDLE Lock(void)
+{
+    const HANDLE mutex = CreateMutexA(NULL, FALSE, "Global\\QB480Test.ComDB");
+    if (mutex)
+        WaitForSingleObject(mutex, INFINITE);
+    return mutex;
+}
+
+static LONG Unlock(HANDLE mutex, LONG result)
+{
+    if (mutex) {
+        ReleaseMutex(mutex);
+        CloseHandle(mutex);
+    }
+    return result;
+}
 
 static int Slot(HANDLE handle)
 {
@@ -91,17 +110,17 @@ static void Mark(Database* db, DWORD number, BOOL inUse)
 LONG WINAPI ComDBOpen(HANDLE* handle)
 {
     HKEY key;
-    DWORD error = 0, size = sizeof error;
+    DWORD refused = 0, size = sizeof refused;
     int slot;
-    if (!handle)
+    if (!handle) /* "PHComDB must be non-NULL": no error given */
         return ERROR_INVALID_PARAMETER;
     *handle = INVALID_HANDLE_VALUE;
     if (!(key = OpenDb()))
         return ERROR_ACCESS_DENIED;
-    RegQueryValueExA(key, "OpenError", NULL, NULL, (BYTE*)&error, &size);
+    RegQueryValueExA(key, "OpenRefused", NULL, NULL, (BYTE*)&refused, &size);
     RegCloseKey(key);
-    if (error)
-        return (LONG)error;
+    if (refused)
+        return ERROR_ACCESS_DENIED;
     for (slot = 0; slot < MAX_HANDLES && g_open[slot]; ++slot)
         ;
     if (slot == MAX_HANDLES)
@@ -125,11 +144,14 @@ LONG WINAPI ComDBGetCurrentPortUsage(HANDLE handle, BYTE* buffer, DWORD bufferSi
 {
     Database db;
     DWORD count, number;
+    HANDLE lock;
     if (Slot(handle) < 0 || (!buffer && !maxPortsReported) ||
         (buffer && reportType != CDB_REPORT_BITS && reportType != CDB_REPORT_BYTES))
         return ERROR_INVALID_PARAMETER;
+    lock = Lock();
     if (!Load(&db))
-        return ERROR_NOT_CONNECTED;
+        return Unlock(lock, ERROR_NOT_CONNECTED);
+    Unlock(lock, 0);
     if (!buffer) {
         *maxPortsReported = db.size;
         return ERROR_SUCCESS;
@@ -151,31 +173,50 @@ LONG WINAPI ComDBGetCurrentPortUsage(HANDLE handle, BYTE* buffer, DWORD bufferSi
 LONG WINAPI ComDBClaimPort(HANDLE handle, DWORD number, BOOL forceClaim, BOOL* forced)
 {
     Database db;
-    (void)forceClaim; /* reserved */
+    HANDLE lock;
+    (void)forceClaim; /* "Reserved for internal use only." */
     (void)forced;
     if (Slot(handle) < 0 || number < 1 || number > COMDB_MAX_PORTS_ARBITRATED)
         return ERROR_INVALID_PARAMETER;
+    lock = Lock();
     if (!Load(&db))
-        return ERROR_NOT_CONNECTED;
-    if (number <= db.size && InUse(&db, number))
-        return ERROR_SHARING_VIOLATION;
-    /* Not documented: a claim above the database's size grows it, as
-       ComDBResizeDatabase would, in steps of 1024. */
-    while (db.size < number)
-        db.size = (db.size / 1024 + 1) * 1024;
+        return Unlock(lock, ERROR_NOT_CONNECTED);
+    /* Not documented: a number above the database's size. Refused here, as
+       for a number not in the database; the caller grows it first. */
+    if (number > db.size)
+        return Unlock(lock, ERROR_INVALID_PARAMETER);
+    if (InUse(&db, number))
+        return Unlock(lock, ERROR_SHARING_VIOLATION);
     Mark(&db, number, TRUE);
-    return Store(&db);
+    return Unlock(lock, Store(&db));
 }
 
 LONG WINAPI ComDBReleasePort(HANDLE handle, DWORD number)
 {
     Database db;
+    HANDLE lock;
     if (Slot(handle) < 0)
         return ERROR_INVALID_PARAMETER;
+    lock = Lock();
     if (!Load(&db))
-        return ERROR_NOT_CONNECTED;
+        return Unlock(lock, ERROR_NOT_CONNECTED);
     if (number < 1 || number > db.size)
-        return ERROR_INVALID_PARAMETER;
+        return Unlock(lock, ERROR_INVALID_PARAMETER);
     Mark(&db, number, FALSE);
-    return Store(&db);
+    return Unlock(lock, Store(&db));
+}
+
+LONG WINAPI ComDBResizeDatabase(HANDLE handle, DWORD newSize)
+{
+    Database db;
+    HANDLE lock;
+    if (Slot(handle) < 0 || newSize % 1024)
+        return ERROR_INVALID_PARAMETER;
+    lock = Lock();
+    if (!Load(&db))
+        return Unlock(lock, ERROR_NOT_CONNECTED);
+    if (newSize <= db.size || newSize > COMDB_MAX_PORTS_ARBITRATED)
+        return Unlock(lock, ERROR_BAD_LENGTH);
+    db.size = newSize;
+    return Unlock(lock, Store(&db));
 }

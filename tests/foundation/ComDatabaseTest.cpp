@@ -33,6 +33,7 @@ struct Msports {
         usage = Export<decltype(usage)>("ComDBGetCurrentPortUsage");
         claim = Export<decltype(claim)>("ComDBClaimPort");
         release = Export<decltype(release)>("ComDBReleasePort");
+        resize = Export<decltype(resize)>("ComDBResizeDatabase");
     }
     template <typename F>
     F Export(const char* name)
@@ -47,6 +48,7 @@ struct Msports {
     LONG(WINAPI* usage)(HANDLE, BYTE*, DWORD, ULONG, DWORD*) = nullptr;
     LONG(WINAPI* claim)(HANDLE, DWORD, BOOL, BOOL*) = nullptr;
     LONG(WINAPI* release)(HANDLE, DWORD) = nullptr;
+    LONG(WINAPI* resize)(HANDLE, DWORD) = nullptr;
 };
 
 class ComDatabase : public ::testing::Test {
@@ -70,12 +72,18 @@ TEST_F(ComDatabase, TheStandInKeepsTheDocumentedRules)
     CComDatabaseSwap swap(ComDatabaseKind::StandIn);
     Msports db;
     HANDLE h = nullptr;
-    ASSERT_TRUE(db.open && db.close && db.usage && db.claim && db.release);
+    ASSERT_TRUE(db.open && db.close && db.usage && db.claim && db.release && db.resize);
     ASSERT_EQ(db.open(&h), ERROR_SUCCESS);
     EXPECT_EQ(db.Claim(h, 5), ERROR_SUCCESS);
     EXPECT_EQ(db.Claim(h, 5), ERROR_SHARING_VIOLATION);
     EXPECT_EQ(db.Claim(h, 4097), ERROR_INVALID_PARAMETER);   // above COMDB_MAX_PORTS_ARBITRATED
     EXPECT_EQ(db.release(h, 300), ERROR_INVALID_PARAMETER);  // beyond the database's 256
+    EXPECT_EQ(db.Claim(h, 300), ERROR_INVALID_PARAMETER);    // not documented: refused until it grows
+    // ComDBResizeDatabase's page: a multiple of 1024, above the size, at most 4096.
+    EXPECT_EQ(std::vector<LONG>({db.resize(h, 1000), db.resize(h, 5120), db.resize(h, 1024), db.resize(h, 1024)}),
+              std::vector<LONG>({ERROR_INVALID_PARAMETER, ERROR_BAD_LENGTH, ERROR_SUCCESS, ERROR_BAD_LENGTH}));
+    EXPECT_EQ(db.Claim(h, 300), ERROR_SUCCESS);
+    EXPECT_EQ(db.release(h, 300), ERROR_SUCCESS);
 
     // The page's Remarks: the bit form reports its count, the byte form
     // "does not set *MaxPortsReported", and a zero-sized bit buffer reports 0.
@@ -83,11 +91,11 @@ TEST_F(ComDatabase, TheStandInKeepsTheDocumentedRules)
     std::vector<BYTE> bytes(300, 0xEE);
     DWORD inBits = 0xDEADBEEF, inBytes = 0xDEADBEEF, inNoBits = 0xDEADBEEF, size = 0;
     EXPECT_EQ(db.usage(h, bits, 1, kBits, &inBits), ERROR_SUCCESS);
-    EXPECT_EQ(db.usage(h, bytes.data(), 300, kBytes, &inBytes), ERROR_SUCCESS);
+    EXPECT_EQ(db.usage(h, bytes.data(), 290, kBytes, &inBytes), ERROR_SUCCESS);
     EXPECT_EQ(db.usage(h, bits, 0, kBits, &inNoBits), ERROR_SUCCESS);
     EXPECT_EQ(db.usage(h, nullptr, 0, kBits, &size), ERROR_SUCCESS);
-    EXPECT_EQ(std::vector<DWORD>({inBits, bits[0], bits[1], inBytes, bytes[3], bytes[4], bytes[256], inNoBits, size}),
-              std::vector<DWORD>({8, 0x10, 0xEE, 0xDEADBEEF, 0, 1, 0xEE, 0, 256}));
+    EXPECT_EQ(std::vector<DWORD>({inBits, bits[0], bits[1], inBytes, bytes[3], bytes[4], bytes[289], bytes[290], inNoBits, size}),
+              std::vector<DWORD>({8, 0x10, 0xEE, 0xDEADBEEF, 0, 1, 0, 0xEE, 0, 1024}));
     EXPECT_EQ(db.usage(h, nullptr, 0, kBits, nullptr), ERROR_INVALID_PARAMETER);
 
     EXPECT_EQ(db.release(h, 5), ERROR_SUCCESS);
@@ -105,9 +113,9 @@ TEST_F(ComDatabase, WinesOwnAMissingDllAndARefusedOpenAreNoDatabase)
         EXPECT_FALSE(qb480::CComDatabase().IsOpen());
     }
     CComDatabaseSwap standIn(ComDatabaseKind::StandIn);
-    ASSERT_TRUE(WriteValue(kComDatabaseKey, "OpenError", Dword(ERROR_ACCESS_DENIED)));
+    ASSERT_TRUE(WriteValue(kComDatabaseKey, "OpenRefused", Dword(1)));
     EXPECT_FALSE(qb480::CComDatabase().IsOpen());
-    ASSERT_TRUE(DeleteValue(kComDatabaseKey, "OpenError"));
+    ASSERT_TRUE(DeleteValue(kComDatabaseKey, "OpenRefused"));
     ASSERT_TRUE(ClaimForOtherDevice({5}));
     const qb480::CComDatabase db;
     const auto usage = db.Usage();
@@ -129,9 +137,11 @@ TEST_F(ComDatabase, TheBoardsNumbersAreClaimedShownAndGivenBackByTheRemoval)
     EXPECT_EQ(States(), (std::vector<State>{State::Free, State::Other, State::Free}));
     EXPECT_EQ(qb480::ReadComNumberStates(qb480::ReadBoardState())[1].device, device);
 
+    // Ports numbered from 1030 next: the database grows to hold them.
+    ASSERT_TRUE(WriteValue(kParamKey, "FirstPort", Dword(1030)));
     const qb480::ClaimOutcome outcome = qb480::UpdateComClaims();
     EXPECT_TRUE(outcome.checked);
-    EXPECT_EQ(outcome.claimed, (qb480::ComNumbers{4, 6}));
+    EXPECT_EQ(outcome.claimed, (qb480::ComNumbers{4, 6, 1030, 1031, 1032}));
     EXPECT_EQ(outcome.heldByOthers, qb480::ComNumbers{5});
     EXPECT_EQ(States(), (std::vector<State>{State::Claimed, State::Other, State::Claimed}));
     ASSERT_TRUE(WriteValue(kParamKey, "PortNamePrefix", Sz("TTY")));

@@ -14,7 +14,7 @@
 
 namespace harness {
 
-// The stand-in's key: its value "ComDB" and its knob "OpenError".
+// The stand-in's key: its value "ComDB" and its knob "OpenRefused".
 inline constexpr char kComDatabaseKey[] = "SOFTWARE\\QB480Test\\ComDB";
 
 enum class ComDatabaseKind { StandIn, Missing };
