@@ -8,7 +8,7 @@ import re
 import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-PROGRAMS = ["applet", "loader", "configurator"]
+PROGRAMS = ["applet", "loader", "configurator", "installer"]
 # Lower ranks may be included by higher ones, never the other way round.
 RANKS = {"framework": 0, "common": 1, "common/windows": 2, "common/board": 3, "common/settingsfile": 4}
 RANKS.update({program: 5 for program in PROGRAMS})

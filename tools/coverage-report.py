@@ -13,7 +13,8 @@ UNREACHABLE.txt names, each with its reason: not reachable under Wine, or
 reachable but not tested yet.
 --branches also lists the lines that have a branch never taken. --part
 gives the named files a row of their own, taken out of their folder's row
-(the installer's action DLL, whose sources lie in configurator/).
+(the installer's action DLL, in installer/, with the portable core
+it shares with the unit tests).
 
 The report ends with the lines never executed that the list does not name:
 each needs a test, or an entry with its reason.
@@ -32,7 +33,7 @@ import sys
 import textwrap
 from pathlib import Path
 
-FOLDERS = ["applet/", "loader/", "common/", "framework/", "configurator/"]
+FOLDERS = ["applet/", "loader/", "common/", "framework/", "configurator/", "installer/"]
 
 
 class Line:

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # ./run coverage: line and branch coverage of the production code (applet/,
-# loader/, common/, framework/, configurator/ with the installer's action
-# DLL). Builds the presets coverage-i686 (the i686 test configuration with
-# gcov counters in the production code; on a machine that cannot run 32-bit
-# programs, coverage-x86_64 instead, with the x64 package) and
+# loader/, common/, framework/, configurator/ and installer/, the
+# installer's action DLL). Builds the presets coverage-i686 (the i686 test
+# configuration with gcov counters in the production code; on a machine
+# that cannot run 32-bit programs, coverage-x86_64 instead, with the x64 package) and
 # coverage-native (the native unit tests, likewise), clears the counters of
 # earlier runs, runs every suite once (no retries), and summarises with gcovr
 # and tools/coverage-report.py, which reads tools/coverage-unreachable.txt.
@@ -73,7 +73,7 @@ packages=$reports/dist
 name=qb480-$version-$arch
 rm -rf "$packages" && mkdir -p "$packages/$name/screenshots"
 cp "build/$windows/applet/qb480.cpl" "build/$windows/loader/qb480load.exe" \
-   "build/$windows/configurator/qb480cfg.exe" "build/$windows/configurator/qb480cfgmsi.dll" "$packages/$name/"
+   "build/$windows/configurator/qb480cfg.exe" "build/$windows/installer/qb480cfgmsi.dll" "$packages/$name/"
 sed -e "s/@VERSION@/$version/g" -e "s/@ARCH@/$arch/g" docs/guide/guide.html >"$packages/$name/guide.html"
 cp docs/screenshots/*.png "$packages/$name/screenshots/"
 log=$reports/install.log
@@ -93,9 +93,9 @@ fi
 gcovr_json() {  # preset gcov-executable output
     local build=build/$1
     gcovr --root . --gcov-executable "$2" --object-directory "$build" \
-          --filter 'applet/' --filter 'loader/' --filter 'common/' --filter 'framework/' --filter 'configurator/' \
+          --filter 'applet/' --filter 'loader/' --filter 'common/' --filter 'framework/' --filter 'configurator/' --filter 'installer/' \
           --exclude-unreachable-branches --json "$3" \
-          "$build/framework" "$build/common" "$build/applet" "$build/loader" "$build/configurator" \
+          "$build/framework" "$build/common" "$build/applet" "$build/loader" "$build/configurator" "$build/installer" \
           "$build/tests" "$build/tools" \
           2>"$3.log" || { cat "$3.log" >&2; return 1; }
     # gcov's complaints (a stale or foreign .gcda) would change the figures.
@@ -107,8 +107,8 @@ gcovr_json coverage-native gcov "$reports/native.json" || exit 1
 
 echo
 # The action DLL's sources, whatever their number, from its targets' objects.
-action=$(find "build/$windows/configurator/CMakeFiles/qb480cfgmsi.dir" \
-              "build/$windows/configurator/CMakeFiles/qb480_cfgmsi_core.dir" -name '*.gcno' -printf 'configurator/%f\n' |
+action=$(find "build/$windows/installer/CMakeFiles/qb480cfgmsi.dir" \
+              "build/$windows/installer/CMakeFiles/qb480_cfgmsi_core.dir" -name '*.gcno' -printf 'installer/%f\n' |
          sed 's/\.obj\.gcno$//; s/\.gcno$//' | LC_ALL=C sort -u | paste -sd, -)
 python3 tools/coverage-report.py "$@" --windows "$arch" --part "installer action=$action" tools/coverage-unreachable.txt "$reports/$arch.json" "$reports/native.json" ||
     exit 1

@@ -70,7 +70,7 @@ for arch in i686 x86_64; do
     msi_arch=$([ $arch = i686 ] && echo x86 || echo x64)
     stage=$work/$name
     mkdir -p "$stage/screenshots"
-    for program in applet/qb480.cpl loader/qb480load.exe configurator/qb480cfg.exe configurator/qb480cfgmsi.dll; do
+    for program in applet/qb480.cpl loader/qb480load.exe configurator/qb480cfg.exe installer/qb480cfgmsi.dll; do
         [ -f "$root/build/release-$arch/$program" ] || fail "build/release-$arch/$program is not built: run tools/release.sh"
         cp "$root/build/release-$arch/$program" "$stage/"
     done

@@ -225,7 +225,7 @@ def main():
     # value is the installing user's key of the Start-menu entries.
     for untouched in ("ServiceInstall", "ServiceControl"):
         checks.check(table(untouched) == [], "msi: no %s rows" % untouched)
-    with open(os.path.join(build, "configurator", "qb480cfgmsi.dll"), "rb") as f:
+    with open(os.path.join(build, "installer", "qb480cfgmsi.dll"), "rb") as f:
         checks.check(msiinfo("extract", msi, "Binary.Qb480CfgMsi") == f.read(),
                      "msi: the action's DLL is the built qb480cfgmsi.dll")
     secure = set(properties.get("SecureCustomProperties", "").split(";"))
