@@ -1,5 +1,7 @@
 #include "windows/SetupLock.h"
 
+#include <ntsecapi.h>
+
 #include "EntryText.h"
 #include "windows/SetupLockSecurity.h"
 
@@ -17,18 +19,72 @@ std::string GlobalName(int index)
 }
 
 // Without waiting. A mutex left by a run that died is abandoned, and ours now.
-CSetupLock::State Acquire(HANDLE mutex)
+CSetupLock::State TryAcquire(HANDLE mutex)
 {
     const DWORD wait = WaitForSingleObject(mutex, 0);
     return wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED ? CSetupLock::State::Held : CSetupLock::State::Busy;
+}
+
+std::string LeaseName(const std::string& mutexName, DWORD processId, const std::string& nonce)
+{
+    return mutexName + ".Lease." + fw::DecimalText(processId) + "." + nonce;
+}
+
+// 128 random bits as hexadecimal: a lease's name no one can guess to make first.
+std::string Nonce()
+{
+    unsigned char bytes[16];
+    if (!RtlGenRandom(bytes, sizeof bytes))
+        return std::string();
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string text;
+    for (unsigned char byte : bytes) {
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 0xF];
+    }
+    return text;
 }
 
 }  // namespace
 
 CSetupLock::~CSetupLock()
 {
-    if (m_state == State::Held)
+    m_lease.reset();
+    if (m_state == State::Held && !m_lent)
         ReleaseMutex(m_mutex.get());
+}
+
+CSetupLock::State CSetupLock::Acquire(HANDLE mutex, const std::string& name)
+{
+    if (TryAcquire(mutex) == State::Held) {
+        m_heldName = name;
+        return State::Held;
+    }
+    m_lent = LentToThisProcess(name);
+    return m_lent ? State::Held : State::Busy;
+}
+
+bool CSetupLock::LentToThisProcess(const std::string& name) const
+{
+    char nonce[33] = "";
+    if (GetEnvironmentVariableA(kSetupLeaseVariable, nonce, sizeof nonce) != 32)
+        return false;
+    const fw::UniqueKernelHandle lease(
+        OpenEventA(SYNCHRONIZE | READ_CONTROL, FALSE, LeaseName(name, GetCurrentProcessId(), nonce).c_str()));
+    return lease && OwnedByAdministrators(lease.get());
+}
+
+bool CSetupLock::Lend(DWORD childId, std::string& value)
+{
+    CAdministratorsOnly security;
+    value = Nonce();
+    if (m_state != State::Held || m_lent || value.empty() || !security.Attributes())
+        return false;
+    m_lease.reset(CreateEventA(security.Attributes(), TRUE, FALSE, LeaseName(m_heldName, childId, value).c_str()));
+    // A name that existed is someone else's: no lease then.
+    if (m_lease && GetLastError() == ERROR_ALREADY_EXISTS)
+        m_lease.reset();
+    return static_cast<bool>(m_lease);
 }
 
 CSetupLock::State CSetupLock::Take()
@@ -52,7 +108,7 @@ CSetupLock::State CSetupLock::Take()
 CSetupLock::State CSetupLock::TakeInNamespace(SECURITY_ATTRIBUTES* security)
 {
     m_mutex.reset(CreateMutexA(security, FALSE, CLockNamespace::kMutexName));
-    return m_mutex ? Acquire(m_mutex.get()) : State::Denied;
+    return m_mutex ? Acquire(m_mutex.get(), CLockNamespace::kMutexName) : State::Denied;
 }
 
 fw::UniqueKernelHandle CSetupLock::CreateGlobal(const std::string& name, SECURITY_ATTRIBUTES* security)
@@ -73,17 +129,23 @@ CSetupLock::State CSetupLock::TakeGlobal(SECURITY_ATTRIBUTES* security)
         const std::string name = GlobalName(index);
         fw::UniqueKernelHandle mutex = CreateGlobal(name, security);
         const DWORD error = GetLastError();
-        // Ours admits every administrator: one that refuses us is someone else's.
-        if (!mutex && error != ERROR_ACCESS_DENIED)
+        // Ours admits every administrator: one that refuses us is someone
+        // else's, and so is a name another kind of object holds
+        // (ERROR_INVALID_HANDLE: an event, a semaphore, a section).
+        if (!mutex && error != ERROR_ACCESS_DENIED && error != ERROR_INVALID_HANDLE)
             return State::Denied;
         if (!mutex || (error == ERROR_ALREADY_EXISTS && !OwnedByAdministrators(mutex.get()))) {
             m_notes.push_back("The set-up lock's name " + m_prefix + name +
-                              " is held by a program that is no administrator's: passed over.");
+                              (error == ERROR_INVALID_HANDLE ? " is taken by an object that is no mutex"
+                                                             : " is held by a program that is no administrator's") +
+                              ": passed over.");
             continue;
         }
-        if (Acquire(mutex.get()) == State::Busy)
+        if (Acquire(mutex.get(), m_prefix + name) == State::Busy)
             return State::Busy;
         m_mutex = std::move(mutex);
+        if (m_lent)
+            return State::Held;
         // A set-up that took a later name while this one was held elsewhere
         // may still run.
         if (HeldFurtherOn(index + 1)) {
@@ -104,7 +166,7 @@ bool CSetupLock::HeldFurtherOn(int index) const
             OpenMutexA(SYNCHRONIZE | READ_CONTROL, FALSE, (m_prefix + GlobalName(index)).c_str()));
         if (!mutex || !OwnedByAdministrators(mutex.get()))
             continue;
-        if (Acquire(mutex.get()) == State::Busy)
+        if (TryAcquire(mutex.get()) == State::Busy)
             return true;
         ReleaseMutex(mutex.get());
     }

@@ -7,8 +7,12 @@
 // no standard user can stop every set-up by holding its name first:
 // - from Vista on, a mutex in a private namespace (SetupLockNamespace.h);
 // - before, a mutex in the global namespace that admits Administrators and
-//   SYSTEM only. A name that anyone else made is no set-up: it is passed
-//   over for the next of a few names, and the notes say so.
+//   SYSTEM only. A name that anyone else made is no set-up, whatever kind
+//   of object it names: it is passed over for the next of a few names, and
+//   the notes say so.
+// A holder may lend the lock to one child it starts (the installer's action
+// to the configurator it runs): the child then finds it held for it by a
+// lease object that only an administrator or SYSTEM can have made.
 #include <string>
 #include <vector>
 
@@ -20,6 +24,8 @@ namespace qb480 {
 inline constexpr char kSetupLockName[] = "Tessaline.QB480.Setup";
 // How many global names are tried before the run goes on without a lock.
 inline constexpr int kSetupLockNames = 4;
+// The environment variable that names a lease to the child it is lent to.
+inline constexpr char kSetupLeaseVariable[] = "QB480_SETUP_LEASE";
 
 class CSetupLock {
 public:
@@ -36,13 +42,20 @@ public:
     CSetupLock(const CSetupLock&) = delete;
     CSetupLock& operator=(const CSetupLock&) = delete;
 
-    // Takes the lock without waiting.
+    // Takes the lock without waiting, or finds it lent to this process.
     State Take();
+    // While the lock is held: lends it to the process childId, started
+    // suspended, until EndLoan or this object's end. value gets what the
+    // child's kSetupLeaseVariable must hold. False when it cannot be lent.
+    bool Lend(DWORD childId, std::string& value);
+    void EndLoan() { m_lease.reset(); }
     State GetState() const { return m_state; }
     // What a log should know: names passed over, a namespace that failed.
     const std::vector<std::string>& Notes() const { return m_notes; }
 
 private:
+    State Acquire(HANDLE mutex, const std::string& name);
+    bool LentToThisProcess(const std::string& name) const;
     State TakeInNamespace(SECURITY_ATTRIBUTES* security);
     State TakeGlobal(SECURITY_ATTRIBUTES* security);
     fw::UniqueKernelHandle CreateGlobal(const std::string& name, SECURITY_ATTRIBUTES* security);
@@ -50,6 +63,9 @@ private:
 
     CLockNamespace m_namespace;
     fw::UniqueKernelHandle m_mutex;
+    std::string m_heldName;  // the mutex's full name while held
+    fw::UniqueKernelHandle m_lease;
+    bool m_lent = false;  // held for this process by its parent's lease
     std::string m_prefix = "Global\\";
     std::vector<std::string> m_notes;
     State m_state = State::NotTaken;

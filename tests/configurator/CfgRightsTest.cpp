@@ -18,6 +18,8 @@ constexpr char kNotAdministrator[] = "Administrator rights are needed to configu
 constexpr char kPassedOver[] =
     "The set-up lock's name Global\\Tessaline.QB480.Setup is held by a program that is no administrator's: "
     "passed over.";
+constexpr char kTakenByAnEvent[] =
+    "The set-up lock's name Global\\Tessaline.QB480.Setup is taken by an object that is no mutex: passed over.";
 
 using Faults = std::vector<std::pair<std::string, DWORD>>;
 
@@ -55,21 +57,23 @@ private:
 
 }  // namespace
 
-// The name held first by a standard user, with its default security or
-// admitting no one, is no set-up: an administrator's run passes it over and
-// says so, and an administrator's set-up still keeps a second one out.
+// The name held first by a standard user, with its default security,
+// admitting no one, or as an event, is no set-up: an administrator's run
+// passes it over and says so, and an administrator's set-up still keeps a
+// second one out.
 TEST_F(CCfgTest, AStandardUserHoldingTheLocksNameStopsNoSetUp)
 {
     ASSERT_TRUE(RegisterBoardDriver(SERVICE_DEMAND_START));
     using Security = CLockSquatter::Security;
     for (const std::optional<Security> squat : {std::optional<Security>(), std::optional(Security::Default),
-                                                std::optional(Security::AdmitsNoOne)}) {
+                                                std::optional(Security::AdmitsNoOne), std::optional(Security::AnEvent)}) {
         std::optional<CLockSquatter> squatter;
         if (squat)
             squatter.emplace(*squat);
         DeleteFileA(InFolder("run.log").c_str());
         EXPECT_EQ(Run(std::string(kSet) + " /log run.log").code, 0u);
-        EXPECT_EQ(Holds(StampedLogLines(InFolder("run.log")), kPassedOver), squat.has_value());
+        const char* passedOver = squat == Security::AnEvent ? kTakenByAnEvent : kPassedOver;
+        EXPECT_EQ(Holds(StampedLogLines(InFolder("run.log")), passedOver), squat.has_value());
 
         CFirmwareLoadAsking load(InFolder(""), Faults{});
         ASSERT_TRUE(load.Asking());

@@ -8,7 +8,7 @@ namespace harness {
 bool MutexNameExists(const char* name)
 {
     const fw::UniqueKernelHandle mutex(OpenMutexA(SYNCHRONIZE, FALSE, name));
-    return mutex || GetLastError() == ERROR_ACCESS_DENIED;
+    return mutex || GetLastError() == ERROR_ACCESS_DENIED || GetLastError() == ERROR_INVALID_HANDLE;
 }
 
 CLockSquatter::CLockSquatter(Security security, const std::string& name, CallSite where)
@@ -20,7 +20,7 @@ CLockSquatter::CLockSquatter(Security security, const std::string& name, CallSit
     }
     ChildStart start;
     start.token = token.get();
-    const std::string deny = security == Security::AdmitsNoOne ? " deny" : "";
+    const std::string deny = security == Security::AdmitsNoOne ? " deny" : security == Security::AnEvent ? " event" : "";
     m_child.emplace("\"" + HarnessBinary("lockholder.exe") + "\" " + name + deny, std::string(), start);
     m_holds = m_child->Started() && WaitUntil([&] { return MutexNameExists(name.c_str()); });
     if (!m_holds)

@@ -14,7 +14,7 @@ inline constexpr char kSetupLockGlobalName[] = "Global\\Tessaline.QB480.Setup";
 
 class CLockSquatter {
 public:
-    enum class Security { Default, AdmitsNoOne };
+    enum class Security { Default, AdmitsNoOne, AnEvent };
     // Holds name (the lock's first name by default); waits until it is
     // there. A failure is reported at the caller's line.
     explicit CLockSquatter(Security security, const std::string& name = kSetupLockGlobalName, CallSite where = {});
@@ -25,7 +25,8 @@ private:
     bool m_holds = false;
 };
 
-// Whether a mutex of this name exists, whoever may open it.
+// Whether an object of this name exists, whoever may open it and whatever
+// its kind.
 bool MutexNameExists(const char* name);
 
 }  // namespace harness
