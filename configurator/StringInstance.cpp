@@ -1,7 +1,0 @@
-// The configurator's own std::string, compiled as the rest of it is: without
-// exceptions and, on i686, without unwind tables. Left to the library's
-// instance, one member the program needs would link all of that instance
-// with its unwind data (some 30 KB that the linker cannot drop).
-#include <string>
-
-template class std::basic_string<char>;
