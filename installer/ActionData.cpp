@@ -28,9 +28,14 @@ std::string ValueFault(const GivenProperty& property)
     return std::string();
 }
 
-std::string ActionDataOf(const std::string& program, const std::vector<GivenProperty>& given)
+bool IsSha256Text(const std::string& text)
 {
-    std::string data = program + kFieldEnd;
+    return text.size() == 64 && text.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
+std::string ActionDataOf(const ConfiguratorCall& call, const std::vector<GivenProperty>& given)
+{
+    std::string data = call.program + kFieldEnd + call.sha256 + kFieldEnd + call.folder + kFieldEnd;
     for (const GivenProperty& property : given)
         data += property.name + "=" + property.value + kFieldEnd;
     return data;
@@ -46,10 +51,11 @@ std::optional<ConfiguratorCall> CallOf(const std::string& data)
         fields.push_back(data.substr(at, end - at));
         at = end + 1;
     }
-    if (fields.empty() || fields[0].empty())
+    constexpr std::size_t kFirstProperty = 3;
+    if (fields.size() < kFirstProperty || fields[0].empty() || !IsSha256Text(fields[1]) || fields[2].empty())
         return std::nullopt;
-    ConfiguratorCall call{fields[0], {"install"}};
-    for (std::size_t i = 1; i < fields.size(); ++i) {
+    ConfiguratorCall call{fields[0], fields[1], fields[2], {"install"}};
+    for (std::size_t i = kFirstProperty; i < fields.size(); ++i) {
         const std::size_t equals = fields[i].find('=');
         const GivenProperty given{fields[i].substr(0, equals), equals == std::string::npos ? "" : fields[i].substr(equals + 1)};
         const BoardProperty* property = PropertyNamed(given.name);

@@ -30,18 +30,29 @@ struct GivenProperty {
 // fields by one.
 std::string ValueFault(const GivenProperty& property);
 
-// The deferred action's CustomActionData: the configurator's path, then
-// NAME=VALUE of each property given, each field ended by a control
-// character. The values must be free of faults.
-std::string ActionDataOf(const std::string& program, const std::vector<GivenProperty>& given);
-
-// What the deferred action starts: the program and its arguments, "install"
-// and each property's switch and value. None when the data is no hand-over
-// of ours (a field without its end, an unknown property, a value at fault).
+// What the deferred action starts: the program the package installed, the
+// SHA-256 of the package's own copy of it (64 lower-case hexadecimal
+// digits), the installation's own folder (RunFolder.h) it is copied into
+// and started from, and its arguments, "install" and each property's
+// switch and value.
 struct ConfiguratorCall {
     std::string program;
+    std::string sha256;
+    std::string folder;
     std::vector<std::string> arguments;
 };
+
+// The deferred action's CustomActionData: the program, the digest and the
+// folder, then NAME=VALUE of each property given, each field ended by a
+// control character. The values must be free of faults.
+std::string ActionDataOf(const ConfiguratorCall& call, const std::vector<GivenProperty>& given);
+
+// The call handed over; none when the data is no hand-over of ours (a field
+// without its end, an empty path, a digest that is none, an unknown
+// property, a value at fault).
 std::optional<ConfiguratorCall> CallOf(const std::string& data);
+
+// 64 lower-case hexadecimal digits.
+bool IsSha256Text(const std::string& text);
 
 }  // namespace qb480

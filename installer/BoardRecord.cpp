@@ -97,6 +97,31 @@ std::optional<RecordedKey> KeyFromText(const std::string& text)
     return key;
 }
 
+std::string ComText(const RecordedComDatabase& com)
+{
+    std::string bits((com.inUse.size() + 7) / 8, '\0');
+    for (std::size_t i = 0; i < com.inUse.size(); ++i)
+        if (com.inUse[i])
+            bits[i / 8] = static_cast<char>(bits[i / 8] | 1 << i % 8);
+    return ";C" + Hex(bits) + "/" + RecordText(com.claimed);
+}
+
+std::optional<RecordedComDatabase> ComFromText(const std::string& text)
+{
+    const std::vector<std::string> parts = Split(text, '/');
+    const auto bits = parts.size() == 2 ? Bytes(parts[0]) : std::nullopt;
+    if (!bits || bits->size() * 8 > kComDbMaxPorts)
+        return std::nullopt;
+    RecordedComDatabase com;
+    for (std::size_t i = 0; i < bits->size() * 8; ++i)
+        com.inUse.push_back(((*bits)[i / 8] >> i % 8 & 1) != 0);
+    com.claimed = ParseRecord(parts[1]);
+    // Only what RecordText writes.
+    if (qb480::RecordText(com.claimed) != parts[1])
+        return std::nullopt;
+    return com;
+}
+
 }  // namespace
 
 std::string RecordText(const BoardRecord& record)
@@ -109,6 +134,8 @@ std::string RecordText(const BoardRecord& record)
         for (const RecordedValue& value : key.values)
             text += ":" + Hex(value.name) + "," + fw::DecimalText(static_cast<std::uint32_t>(value.type)) + "," + Hex(value.data);
     }
+    if (record.com)
+        text += ComText(*record.com);
     return text;
 }
 
@@ -117,8 +144,14 @@ std::optional<BoardRecord> RecordFromText(const std::string& text)
     const std::vector<std::string> parts = Split(text, ';');
     if (parts[0] != "S0" && parts[0] != "S1")
         return std::nullopt;
-    BoardRecord record{parts[0] == "S1", {}};
+    BoardRecord record{parts[0] == "S1", {}, {}};
     for (std::size_t i = 1; i < parts.size(); ++i) {
+        if (i + 1 == parts.size() && parts[i].compare(0, 1, "C") == 0) {
+            record.com = ComFromText(parts[i].substr(1));
+            if (!record.com)
+                return std::nullopt;
+            continue;
+        }
         const auto key = KeyFromText(parts[i]);
         if (!key)
             return std::nullopt;

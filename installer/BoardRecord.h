@@ -1,14 +1,17 @@
 #pragma once
-// What the board's configuration may change, as it was before the
-// installation ran it: whether the driver's service was registered, and
-// for each key it may write, whether the key was there and its values with
-// their types and data. The packages' rollback action puts exactly that
-// back. The record travels in the rollback action's CustomActionData, so
-// it is text; this is its form. Portable, so the form is unit-tested
-// natively.
+// What the board's configuration may change, as the installation found it
+// or left it: whether the driver's service was registered, for each key it
+// may write whether the key was there and its values with their types and
+// data, and the COM port database's marks with the set-up's record of its
+// claims. The installer's action takes one right before the configuration
+// and one right after it; the rollback puts back what differs between the
+// two. Records are kept as text; this is its form. Portable, so the form
+// is unit-tested natively.
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "board/ComNumbering.h"
 
 namespace qb480 {
 
@@ -32,16 +35,35 @@ struct RecordedKey {
     }
 };
 
-struct BoardRecord {
-    bool serviceExisted = false;
-    std::vector<RecordedKey> keys;
-    bool operator==(const BoardRecord& other) const
+struct RecordedComDatabase {
+    std::vector<bool> inUse;  // entry n-1 for COMn, as far as the database reported
+    ComNumbers claimed;       // ClaimedComNumbers
+    bool InUse(std::uint32_t number) const { return number >= 1 && number <= inUse.size() && inUse[number - 1]; }
+    bool operator==(const RecordedComDatabase& other) const
     {
-        return serviceExisted == other.serviceExisted && keys == other.keys;
+        return inUse == other.inUse && claimed == other.claimed;
     }
 };
 
-// "S1;P1:NAME,TYPE,DATA:...;M0" with names and data in hexadecimal.
+struct BoardRecord {
+    bool serviceExisted = false;
+    std::vector<RecordedKey> keys;
+    std::optional<RecordedComDatabase> com;  // none: the machine has no database
+    bool operator==(const BoardRecord& other) const
+    {
+        return serviceExisted == other.serviceExisted && keys == other.keys && com == other.com;
+    }
+    const RecordedKey* Key(char id) const
+    {
+        for (const RecordedKey& key : keys)
+            if (key.id == id)
+                return &key;
+        return nullptr;
+    }
+};
+
+// "S1;P1:NAME,TYPE,DATA:...;M0;C<bits>/3,4" with names, data and the
+// database's marks (COM1 in the first byte's lowest bit) in hexadecimal.
 std::string RecordText(const BoardRecord& record);
 // None for any text RecordText does not write.
 std::optional<BoardRecord> RecordFromText(const std::string& text);

@@ -8,36 +8,12 @@
 #include "EntryText.h"
 #include "UniqueHandle.h"
 #include "WideString.h"
+#include "windows/ComDatabase.h"
 #include "windows/ParamNames.h"
 
 namespace qb480 {
 
 namespace {
-
-// A key the configuration may write. The values of a key that is the
-// board's alone are recorded whole, so that one the configuration added
-// goes again; those of a shared key by name. A key that was not there
-// before is deleted again when the configuration may have created it.
-struct KnownKey {
-    char id;
-    const char* path;
-    const char* subkey;  // below path; null: none
-    bool boardsAlone;
-    bool mayBeCreated;
-    const char* names[5];  // of a shared key; the rest null
-};
-
-constexpr KnownKey kKnownKeys[] = {
-    {'M', kSpecialModesKey, nullptr, true, true, {}},
-    {'P', kDriverParamKey, nullptr, false, true, {kValueMemSeg, kValuePort, kValueIrq, kValuePortNamePrefix, kValueFirstPort}},
-    {'E', kEventLogSystemKey, kEventLogSourceName, true, true, {}},
-    {'L', kEventLogSystemKey, nullptr, false, false, {kValueSources}},
-};
-
-std::string PathOf(const KnownKey& known)
-{
-    return known.subkey ? std::string(known.path) + "\\" + known.subkey : std::string(known.path);
-}
 
 constexpr DWORD kLongestValueName = 16383;
 
@@ -139,86 +115,6 @@ LONG ReadKey(const KnownKey& known, RecordedKey& recorded)
     return result;
 }
 
-// The key and every key below it. Written here because RegDeleteTree came
-// with Vista and the shell's SHDeleteKey is no system DLL of every Windows
-// the packages install on.
-LONG DeleteKeyTree(HKEY parent, const WideString& path)
-{
-    fw::UniqueHkey key;
-    LONG result = RegOpenKeyExW(parent, path.c_str(), 0, KEY_ENUMERATE_SUB_KEYS | DELETE, key.put());
-    if (result != ERROR_SUCCESS)
-        return result;
-    WideString name(256, L'\0');
-    for (;;) {
-        DWORD length = static_cast<DWORD>(name.size());
-        // Always the first: the one before it is gone.
-        result = RegEnumKeyExW(key.get(), 0, &name[0], &length, nullptr, nullptr, nullptr, nullptr);
-        if (result == ERROR_NO_MORE_ITEMS)
-            break;
-        if (result == ERROR_SUCCESS)
-            result = DeleteKeyTree(key.get(), name.substr(0, length));
-        if (result != ERROR_SUCCESS)
-            return result;
-    }
-    return RegDeleteKeyW(parent, path.c_str());
-}
-
-bool IsRecorded(const RecordedKey& recorded, const WideString& name)
-{
-    for (const RecordedValue& value : recorded.values)
-        if (value.name == NameBytes(name))
-            return true;
-    return false;
-}
-
-void PutValuesBack(HKEY key, const KnownKey& known, const RecordedKey& recorded, std::vector<std::string>& faults)
-{
-    const std::string where = "HKLM\\" + PathOf(known);
-    std::vector<WideString> names;
-    if (const LONG result = NamesToRestore(known, key, names))
-        faults.push_back(Failed(where + " cannot be listed", result));
-    for (const WideString& name : names) {
-        const LONG result = IsRecorded(recorded, name) ? ERROR_SUCCESS : RegDeleteValueW(key, name.c_str());
-        if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND)
-            faults.push_back(Failed(where + " " + Shown(name) + " cannot be deleted", result));
-    }
-    for (const RecordedValue& value : recorded.values) {
-        const LONG result = RegSetValueExW(key, NameOf(value.name).c_str(), 0, value.type,
-                                           reinterpret_cast<const BYTE*>(value.data.data()),
-                                           static_cast<DWORD>(value.data.size()));
-        if (result != ERROR_SUCCESS)
-            faults.push_back(Failed(where + " " + Shown(NameOf(value.name)) + " cannot be written back", result));
-    }
-}
-
-void RestoreKey(const KnownKey& known, const RecordedKey& recorded, std::vector<std::string>& faults)
-{
-    const WideString path = Wide(PathOf(known));
-    if (!recorded.existed && known.mayBeCreated) {
-        const LONG result = DeleteKeyTree(HKEY_LOCAL_MACHINE, path);
-        if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND)
-            faults.push_back(Failed("HKLM\\" + PathOf(known) + " cannot be deleted", result));
-        return;
-    }
-    fw::UniqueHkey key;
-    const REGSAM access = KEY_QUERY_VALUE | KEY_SET_VALUE;
-    const LONG result = recorded.existed ? RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, access,
-                                                           nullptr, key.put(), nullptr)
-                                         : RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, access, key.put());
-    if (result == ERROR_SUCCESS)
-        PutValuesBack(key.get(), known, recorded, faults);
-    else if (recorded.existed || result != ERROR_FILE_NOT_FOUND)
-        faults.push_back(Failed("HKLM\\" + PathOf(known) + " cannot be opened", result));
-}
-
-const KnownKey* KnownKeyOf(char id)
-{
-    for (const KnownKey& known : kKnownKeys)
-        if (known.id == id)
-            return &known;
-    return nullptr;
-}
-
 // Registered by this installation: the configuration never starts it, and
 // a deletion is carried out once it has stopped.
 void DeleteDriverService(std::vector<std::string>& faults)
@@ -255,6 +151,110 @@ std::optional<bool> ServiceRegistered(DWORD& error)
     return std::nullopt;
 }
 
+// The set-up's record of its claims, as ComClaims.h keeps it.
+ComNumbers ReadClaimedNumbers()
+{
+    fw::UniqueHkey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, Wide(kDriverParamKey).c_str(), 0, KEY_QUERY_VALUE, key.put()))
+        return {};
+    std::optional<RecordedValue> value;
+    if (ReadValue(key.get(), Wide(kValueClaimedComNumbers), value) || !value || value->type != REG_SZ)
+        return {};
+    return ParseRecord(Shown(NameOf(value->data)).c_str());
+}
+
+// None where the machine has no database, or it cannot be read.
+std::optional<RecordedComDatabase> ReadComDatabase()
+{
+    const CComDatabase database;
+    auto usage = database.Usage();
+    if (!usage)
+        return std::nullopt;
+    return RecordedComDatabase{std::move(*usage), ReadClaimedNumbers()};
+}
+
+bool WriteClaimedNumbers(const ComNumbers& numbers)
+{
+    fw::UniqueHkey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, Wide(kDriverParamKey).c_str(), 0, KEY_SET_VALUE, key.put()))
+        return numbers.empty();
+    if (numbers.empty()) {
+        const LONG result = RegDeleteValueW(key.get(), Wide(kValueClaimedComNumbers).c_str());
+        return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+    }
+    const WideString text = Wide(RecordText(numbers));
+    return RegSetValueExW(key.get(), Wide(kValueClaimedComNumbers).c_str(), 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+void CarryOutKey(const KeyRollback& rollback, std::vector<std::string>& faults)
+{
+    const KnownKey& known = *KnownKeyOf(rollback.id);
+    const WideString path = Wide(PathOf(known));
+    const std::string where = "HKLM\\" + PathOf(known);
+    fw::UniqueHkey key;
+    const REGSAM access = KEY_QUERY_VALUE | KEY_SET_VALUE;
+    LONG result = rollback.set.empty()
+                      ? RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, access, key.put())
+                      : RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, access, nullptr, key.put(), nullptr);
+    if (result == ERROR_FILE_NOT_FOUND)
+        return;  // gone with the service, or never made
+    if (result != ERROR_SUCCESS)
+        return faults.push_back(Failed(where + " cannot be opened", result));
+    for (const std::string& name : rollback.remove) {
+        result = RegDeleteValueW(key.get(), NameOf(name).c_str());
+        if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND)
+            faults.push_back(Failed(where + " " + Shown(NameOf(name)) + " cannot be deleted", result));
+    }
+    for (const RecordedValue& value : rollback.set) {
+        result = RegSetValueExW(key.get(), NameOf(value.name).c_str(), 0, value.type,
+                                reinterpret_cast<const BYTE*>(value.data.data()), static_cast<DWORD>(value.data.size()));
+        if (result != ERROR_SUCCESS)
+            faults.push_back(Failed(where + " " + Shown(NameOf(value.name)) + " cannot be written back", result));
+    }
+    DWORD values = 0, subkeys = 0;
+    if (!rollback.deleteWhenEmpty ||
+        RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
+                         nullptr, nullptr) != ERROR_SUCCESS ||
+        values || subkeys)
+        return;
+    key.reset();
+    result = RegDeleteKeyW(HKEY_LOCAL_MACHINE, path.c_str());
+    if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND)
+        faults.push_back(Failed(where + " cannot be deleted", result));
+}
+
+// The numbers this installation claimed are given back, and those it gave
+// back claimed again; a number another device claimed meanwhile stays its.
+void CarryOutComNumbers(const RollbackPlan& plan, const BoardRecord& now, std::vector<std::string>& faults)
+{
+    if (plan.release.empty() && plan.reclaim.empty())
+        return;
+    const CComDatabase database;
+    if (!database.IsOpen() || !now.com)
+        return faults.push_back("the COM port database cannot be opened: its claims are left as they are");
+    ComNumbers record = now.com->claimed;
+    for (std::uint32_t number : plan.release) {
+        const LONG result = database.Release(number);
+        if (result == ERROR_SUCCESS || result == ERROR_INVALID_PARAMETER)
+            record.erase(number);
+        else
+            faults.push_back(Failed("COM" + fw::DecimalText(number) + " cannot be given back", result));
+    }
+    for (std::uint32_t number : plan.reclaim) {
+        const LONG result = database.Claim(number);
+        if (result == ERROR_SUCCESS)
+            record.insert(number);
+        else if (result == ERROR_SHARING_VIOLATION)
+            faults.push_back("COM" + fw::DecimalText(number) + " was claimed by another device meanwhile: it stays that device's");
+        else
+            faults.push_back(Failed("COM" + fw::DecimalText(number) + " cannot be claimed again", result));
+    }
+    if (record != now.com->claimed && !WriteClaimedNumbers(record))
+        faults.push_back("the record of the board's COM numbers cannot be written back");
+}
+
 }  // namespace
 
 std::optional<BoardRecord> ReadBoardRecord(std::string& fault)
@@ -275,20 +275,18 @@ std::optional<BoardRecord> ReadBoardRecord(std::string& fault)
         }
         record.keys.push_back(key);
     }
+    record.com = ReadComDatabase();
     return record;
 }
 
-std::vector<std::string> RestoreBoardRecord(const BoardRecord& record)
+std::vector<std::string> CarryOut(const RollbackPlan& plan, const BoardRecord& now)
 {
     std::vector<std::string> faults;
-    if (!record.serviceExisted)
+    if (plan.deleteService)
         DeleteDriverService(faults);
-    for (const RecordedKey& key : record.keys) {
-        if (const KnownKey* known = KnownKeyOf(key.id))
-            RestoreKey(*known, key, faults);
-        else
-            faults.push_back(std::string("the record names a key this action does not know: ") + key.id);
-    }
+    for (const KeyRollback& key : plan.keys)
+        CarryOutKey(key, faults);
+    CarryOutComNumbers(plan, now, faults);
     return faults;
 }
 

@@ -6,6 +6,7 @@
 #include "EntryText.h"
 #include "MsiSession.h"
 #include "UniqueHandle.h"
+#include "windows/SetupLock.h"
 
 namespace qb480 {
 
@@ -29,9 +30,38 @@ void PassLines(MSIHANDLE install, HANDLE output)
 
 std::string ErrorText(DWORD error) { return "error " + fw::DecimalText(static_cast<std::uint32_t>(error)); }
 
+// Started suspended, so that the lease names it before it looks for the
+// lock; its environment names the lease (it inherits this process's, which
+// holds the variable only for the start).
+std::optional<PROCESS_INFORMATION> StartLent(MSIHANDLE install, const std::string& program, std::string commandLine,
+                                             STARTUPINFOA& startup, CSetupLock& lock)
+{
+    const std::string nonce = lock.GetState() == CSetupLock::State::Held ? NewLeaseNonce() : std::string();
+    SetEnvironmentVariableA(kSetupLeaseVariable, nonce.empty() ? nullptr : nonce.c_str());
+    PROCESS_INFORMATION started = {};
+    const bool ok = CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
+                                   CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &startup, &started);
+    const DWORD error = GetLastError();
+    SetEnvironmentVariableA(kSetupLeaseVariable, nullptr);
+    if (!ok) {
+        LogLine(install, program + " cannot be started: " + ErrorText(error));
+        return std::nullopt;
+    }
+    if (!nonce.empty() && !lock.Lend(started.dwProcessId, nonce)) {
+        LogLine(install, "the set-up lock cannot be lent to " + program + ": " + ErrorText(GetLastError()));
+        TerminateProcess(started.hProcess, ERROR_INSTALL_FAILURE);
+        CloseHandle(started.hProcess);
+        CloseHandle(started.hThread);
+        return std::nullopt;
+    }
+    ResumeThread(started.hThread);
+    return started;
+}
+
 }  // namespace
 
-std::optional<DWORD> RunConfigurator(MSIHANDLE install, const ConfiguratorCall& call)
+std::optional<DWORD> RunConfigurator(MSIHANDLE install, const std::string& program,
+                                     const std::vector<std::string>& arguments, CSetupLock& lock)
 {
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
@@ -48,19 +78,16 @@ std::optional<DWORD> RunConfigurator(MSIHANDLE install, const ConfiguratorCall& 
     startup.hStdOutput = startup.hStdError = input.get();
     // The program is named apart from the line, so that no other file on
     // the way to it is started instead.
-    std::string commandLine = CommandLineOf(call.program, call.arguments);
-    PROCESS_INFORMATION started = {};
-    if (!CreateProcessA(call.program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                        nullptr, &startup, &started)) {
-        LogLine(install, call.program + " cannot be started: " + ErrorText(GetLastError()));
+    const auto started = StartLent(install, program, CommandLineOf(program, arguments), startup, lock);
+    if (!started)
         return std::nullopt;
-    }
-    const fw::UniqueKernelHandle process(started.hProcess);
-    const fw::UniqueKernelHandle thread(started.hThread);
+    const fw::UniqueKernelHandle process(started->hProcess);
+    const fw::UniqueKernelHandle thread(started->hThread);
     // Only the program holds the pipe's write end now: reading ends when it does.
     input.reset();
     PassLines(install, output.get());
     WaitForSingleObject(process.get(), INFINITE);
+    lock.EndLoan();
     DWORD code = 0;
     if (GetExitCodeProcess(process.get(), &code))
         return code;

@@ -1,7 +1,8 @@
 #pragma once
-// qb480cfg.exe run by the packages' deferred action: started with exactly
-// the arguments given, every line it prints passed into the installer's
-// log as it comes.
+// qb480cfg.exe run by the packages' deferred action: the copy in the
+// installation's own folder, started with exactly the arguments given and
+// the set-up lock lent to it, every line it prints passed into the
+// installer's log as it comes.
 #include <windows.h>
 #include <msiquery.h>
 
@@ -11,7 +12,11 @@
 
 namespace qb480 {
 
-// The program's exit code; none when it could not be started (said in the log).
-std::optional<DWORD> RunConfigurator(MSIHANDLE install, const ConfiguratorCall& call);
+class CSetupLock;
+
+// program's exit code; none when it could not be started or be lent the
+// lock the caller holds (said in the log).
+std::optional<DWORD> RunConfigurator(MSIHANDLE install, const std::string& program,
+                                     const std::vector<std::string>& arguments, CSetupLock& lock);
 
 }  // namespace qb480

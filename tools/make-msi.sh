@@ -65,13 +65,22 @@ secure=$(msiinfo export "$out" Property | awk -F'\t' '$1 == "SecureCustomPropert
 board=QB480_MEMSEG\;QB480_PORT\;QB480_IRQ\;QB480_PREFIX\;QB480_FIRST\;QB480_SETTINGS
 msibuild "$out" -q "UPDATE \`Property\` SET \`Value\` = '${secure:+$secure;}$board' WHERE \`Property\` = 'SecureCustomProperties'" \
     || { rm -f "$out"; exit 1; }
-# RestoreBoard is ConfigureBoard's rollback: wixl writes no rollback actions.
+# RestoreBoard is ConfigureBoard's rollback and ForgetBoardRecord its
+# commit action: wixl writes neither kind.
 rollback=$((0x1 | 0x100 | 0x400 | 0x800))  # a DLL in the Binary table, rollback, in the script, as the service
+commit=$((0x1 | 0x200 | 0x400 | 0x800 | 0x40))  # the same, commit, its result ignored
 msibuild "$out" -q "UPDATE \`CustomAction\` SET \`Type\` = $rollback WHERE \`Action\` = 'RestoreBoard'" \
+    -q "UPDATE \`CustomAction\` SET \`Type\` = $commit WHERE \`Action\` = 'ForgetBoardRecord'" \
     || { rm -f "$out"; exit 1; }
 actions=$(msiinfo export "$out" CustomAction)
-grep -q "^RestoreBoard	$rollback	" <<<"$actions" \
-    || { echo "make-msi: $source has no RestoreBoard action to mark as a rollback" >&2; rm -f "$out"; exit 1; }
+grep -q "^RestoreBoard	$rollback	" <<<"$actions" && grep -q "^ForgetBoardRecord	$commit	" <<<"$actions" \
+    || { echo "make-msi: $source has no RestoreBoard or ForgetBoardRecord action to mark" >&2; rm -f "$out"; exit 1; }
+# The digest of the package's own configurator, which the action compares
+# with the file it starts: a private property (lower-case letters), which
+# no command line sets.
+digest=$(sha256sum "$stage/qb480cfg.exe" | cut -d' ' -f1)
+msibuild "$out" -q "INSERT INTO \`Property\` (\`Property\`, \`Value\`) VALUES ('Qb480CfgSha256', '$digest')" \
+    || { rm -f "$out"; exit 1; }
 # Only an administrator sets the board up through the package: a board
 # property given by a user whose AdminUser is not set (a managed or
 # "always elevated" installation by a standard user) stops the installation
@@ -81,9 +90,14 @@ grep -q "^RestoreBoard	$rollback	" <<<"$actions" \
 # no error actions.
 given="(${board//;/ OR })"
 refusal="Only an administrator can set up the QB480 board during the installation. Install as an administrator, or without the QB480_ properties."
+# Rollback actions do not run while rollback is disabled, and the page
+# "Rollback Custom Actions" asks a package that needs them to stop then.
+no_rollback="Setting up the QB480 board during the installation needs rollback, which is disabled (DISABLEROLLBACK, or the DisableRollback policy). Install with rollback enabled, or without the QB480_ properties and then run qb480cfg.exe."
 msibuild "$out" \
     -q "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('RefuseBoardWithoutAdministrator', 19, '', '$refusal')" \
     -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('RefuseBoardWithoutAdministrator', '$given AND NOT AdminUser AND NOT (REMOVE~=\"ALL\")', 1001)" \
+    -q "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('RefuseBoardWithoutRollback', 19, '', '$no_rollback')" \
+    -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('RefuseBoardWithoutRollback', '$given AND RollbackDisabled AND NOT (REMOVE~=\"ALL\")', 999)" \
     || { rm -f "$out"; exit 1; }
 # wixl writes long names only.
 python3 "$root/tools/msi-short-names.py" "$out" || { rm -f "$out"; exit 1; }

@@ -30,8 +30,9 @@ std::string LeaseName(const std::string& mutexName, DWORD processId, const std::
     return mutexName + ".Lease." + fw::DecimalText(processId) + "." + nonce;
 }
 
-// 128 random bits as hexadecimal: a lease's name no one can guess to make first.
-std::string Nonce()
+}  // namespace
+
+std::string NewLeaseNonce()
 {
     unsigned char bytes[16];
     if (!RtlGenRandom(bytes, sizeof bytes))
@@ -44,8 +45,6 @@ std::string Nonce()
     }
     return text;
 }
-
-}  // namespace
 
 CSetupLock::~CSetupLock()
 {
@@ -74,13 +73,12 @@ bool CSetupLock::LentToThisProcess(const std::string& name) const
     return lease && OwnedByAdministrators(lease.get());
 }
 
-bool CSetupLock::Lend(DWORD childId, std::string& value)
+bool CSetupLock::Lend(DWORD childId, const std::string& nonce)
 {
     CAdministratorsOnly security;
-    value = Nonce();
-    if (m_state != State::Held || m_lent || value.empty() || !security.Attributes())
+    if (m_state != State::Held || m_lent || nonce.size() != 32 || !security.Attributes())
         return false;
-    m_lease.reset(CreateEventA(security.Attributes(), TRUE, FALSE, LeaseName(m_heldName, childId, value).c_str()));
+    m_lease.reset(CreateEventA(security.Attributes(), TRUE, FALSE, LeaseName(m_heldName, childId, nonce).c_str()));
     // A name that existed is someone else's: no lease then.
     if (m_lease && GetLastError() == ERROR_ALREADY_EXISTS)
         m_lease.reset();

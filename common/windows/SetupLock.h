@@ -27,6 +27,10 @@ inline constexpr int kSetupLockNames = 4;
 // The environment variable that names a lease to the child it is lent to.
 inline constexpr char kSetupLeaseVariable[] = "QB480_SETUP_LEASE";
 
+// 128 random bits as hexadecimal, a lease's name that no one can guess to
+// make first; "" when the system gives no random bits.
+std::string NewLeaseNonce();
+
 class CSetupLock {
 public:
     enum class State {
@@ -45,9 +49,9 @@ public:
     // Takes the lock without waiting, or finds it lent to this process.
     State Take();
     // While the lock is held: lends it to the process childId, started
-    // suspended, until EndLoan or this object's end. value gets what the
-    // child's kSetupLeaseVariable must hold. False when it cannot be lent.
-    bool Lend(DWORD childId, std::string& value);
+    // suspended with nonce (NewLeaseNonce) as its kSetupLeaseVariable,
+    // until EndLoan or this object's end. False when it cannot be lent.
+    bool Lend(DWORD childId, const std::string& nonce);
     void EndLoan() { m_lease.reset(); }
     State GetState() const { return m_state; }
     // What a log should know: names passed over, a namespace that failed.

@@ -129,9 +129,12 @@ TEST(InstalledLoader, DownloadsThroughTheHelperBesideIt)
 // A package the installer refuses (an earlier version beside a later one,
 // the x86 package on 64-bit Windows), opened with the installer's own user
 // interface, as an administrator would double-click it.
+// QB480_REFUSED_ARGUMENTS, when set, follow the package on the line.
 TEST(RefusedPackage, TellsTheAdministratorWhy)
 {
-    harness::CChild installer(Quoted(Setting("QB480_MSIEXEC")) + " /i " + Quoted(Setting("QB480_REFUSED_MSI")));
+    const char* more = std::getenv("QB480_REFUSED_ARGUMENTS");
+    harness::CChild installer(Quoted(Setting("QB480_MSIEXEC")) + " /i " + Quoted(Setting("QB480_REFUSED_MSI")) +
+                              (more ? std::string(" ") + more : std::string()));
     ASSERT_TRUE(installer.Started()) << installer.StartError();
     const HWND box = harness::FindMessageBox(installer.pid(), kInstallerWaitMs);
     ASSERT_TRUE(box) << "the installer showed no message";

@@ -77,6 +77,25 @@ HOSTILE_PREFIX = 'X" /log "C:\\planted\\'
 # Type 19 (an error) in the script (0x400): a test variant fails right
 # after the configuration.
 FAIL_AFTER_CONFIGURATION = 19 | 0x400
+# Another administrator's change while the installation runs: a deferred
+# exe action (34, in the script, as the service, its code ignored) before
+# the configuration.
+MEANWHILE = 34 | 0x400 | 0x800 | 0x40
+MEANWHILE_IRQ = "0x9"
+# A folder of the administrator's choosing that a standard user made first,
+# with a program of a higher version at the configurator's name.
+CHOSEN_DIR = ("Tools", "QB480")
+PLANTED_RAN = "planted-ran.txt"
+NOT_THE_PACKAGES = "is not started: its bytes are not the package's (another program stands in its place)"
+NO_ROLLBACK = ("Setting up the QB480 board during the installation needs rollback, which is disabled (DISABLEROLLBACK, "
+               "or the DisableRollback policy). Install with rollback enabled, or without the QB480_ properties and "
+               "then run qb480cfg.exe.")
+HELD_OFF = "qb480cfg: another configuration or firmware load is running on this machine: the board is not set up."
+LOCK_NAME = "Global\\Tessaline.QB480.Setup"
+# The COM port database stand-in (tests/drivers/msports.c) and its array:
+# COM3, COM4 and COM6 to COM10 claimed for the board, COM5 by another device.
+COM_DATABASE = r"HKLM\SOFTWARE\QB480Test\ComDB"
+COM_BITS = "fc03" + "00" * 30
 FIRMWARE_FOLDER = "QB480 firmware"
 FIRMWARE_FILE = "qb480fw.hex"
 
@@ -272,7 +291,7 @@ class Release:
         self.next_version = "%s.%d" % (major_minor, int(patch) + 1)
         self.scratch = scratch
         self.staged, self.msi, self.next_msi, self.rebuilt_next_msi = {}, {}, {}, {}
-        self.failing_msi, self.hostile_msi = {}, {}
+        self.failing_msi, self.hostile_msi, self.meanwhile_msi = {}, {}, {}
         for package, arch in (("x86", "i686"), ("x64", "x86_64")):
             if package not in packages:
                 continue
@@ -290,6 +309,12 @@ class Release:
                 "INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('FailAfterConfiguration', %d, "
                 "'', 'This test package fails after the configuration.')" % FAIL_AFTER_CONFIGURATION,
                 "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('FailAfterConfiguration', 6591)")
+            self.meanwhile_msi[package] = msi_variant(
+                self.msi[package], os.path.join(scratch, "meanwhile-%s.msi" % package),
+                "INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('AnotherAdministrator', %d, "
+                "'TARGETDIR', 'reg.exe add %s /v IRQ /t REG_DWORD /d %s /f')"
+                % (MEANWHILE, PARAMETERS, int(MEANWHILE_IRQ, 16)),
+                "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('AnotherAdministrator', 6580)")
             self.hostile_msi[package] = msi_variant(
                 self.msi[package], os.path.join(scratch, "hostile-%s.msi" % package),
                 "INSERT INTO `Property` (`Property`, `Value`) VALUES ('QB480_PREFIX', '%s')" % HOSTILE_PREFIX)
@@ -431,6 +456,7 @@ class Cases:
         state["service key"] = machine.reg_tree(SERVICES + r"\VDXQB480", self.win64(layout))
         state["event-log source"] = machine.reg_tree(SERVICES + r"\EventLog\System\vdxqb480", self.win64(layout))
         state["event-log sources"] = (machine.reg_values(SERVICES + r"\EventLog\System", self.win64(layout)) or {}).get("Sources")
+        state["COM database"] = (machine.reg_values(COM_DATABASE, self.win64(layout)) or {}).get("ComDB")
         for name, below in (("driver file", "windows/system32/drivers/vdxqb480.sys"),
                             ("loader.sys", layout.install_dir() + "/loader.sys")):
             state[name] = content(machine.c(below))
@@ -474,8 +500,9 @@ class Cases:
             machine.wine(r"C:\windows\system32\reg.exe", "add", SERVICES + r"\vdxqb480\Parameters\SpecialModes",
                          "/v", "COM1", "/t", "REG_DWORD", "/d", "0x1103", "/f")
             before = self.board_state(machine, layout)
-            # A fresh Wine has no list of the System log's sources to add to.
-            missing = [name for name, value in before.items() if not value and name != "event-log sources"]
+            # A fresh Wine has no list of the System log's sources to add to,
+            # and its own msports.dll is no database.
+            missing = [name for name, value in before.items() if not value and name not in ("event-log sources", "COM database")]
             self.check(layout, not missing, "the board's service, keys and files are in place%s"
                        % (": not " + ", ".join(missing) if missing else ""))
             code = self.timed_msiexec(machine, layout, "silent uninstall", "/x", product_code, "/qn")
@@ -502,18 +529,28 @@ class Cases:
                     f.write(text)
             os.makedirs(machine.c(*PLANTED_LOG))
             self.refused_before_installing(machine, layout)
+            self.refused_without_rollback(machine, layout)
             self.refusal_logged_whole(machine, layout)
             self.rolled_back(machine, layout, ["QB480_MEMSEG=D0000", "QB480_PORT=300", "QB480_IRQ=5"],
                              "on a machine without the service")
             self.hostile_values_whole(machine, layout)
-            # Stored values of every kind the configuration may change back.
+            # Stored values of every kind the configuration may change back,
+            # and the board's COM numbers claimed in the database.
+            reg = r"C:\windows\system32\reg.exe"
             for value, kind, data in (("COM1", "REG_DWORD", "0x1103"), ("ABC7", "REG_DWORD", "0x2")):
-                machine.wine(r"C:\windows\system32\reg.exe", "add", PARAMETERS + r"\SpecialModes", "/v", value, "/t", kind,
-                             "/d", data, "/f")
-            machine.wine(r"C:\windows\system32\reg.exe", "add", PARAMETERS, "/v", "FirstPort", "/t", "REG_DWORD", "/d", "3",
-                         "/f")
+                machine.wine(reg, "add", PARAMETERS + r"\SpecialModes", "/v", value, "/t", kind, "/d", data, "/f")
+            for value, kind, data in (("FirstPort", "REG_DWORD", "3"), ("PortNamePrefix", "REG_SZ", "COM"),
+                                      ("TotalNumberOfPorts", "REG_DWORD", "8"),
+                                      ("PortsStartingAt", "REG_DWORD", "3"), ("ClaimedComNumbers", "REG_SZ", "3,4,6,7,8,9,10")):
+                machine.wine(reg, "add", PARAMETERS, "/v", value, "/t", kind, "/d", data, "/f")
+            machine.wine(reg, "add", COM_DATABASE, "/v", "ComDB", "/t", "REG_BINARY", "/d", COM_BITS, "/f")
+            shutil.copy(os.path.join(layout.build, "tests", "drivers", "comdb", "msports.dll"),
+                        machine.c("windows", "system32", "msports.dll"))
             self.rolled_back(machine, layout, ["QB480_MEMSEG=E0000", "QB480_PORT=310", "QB480_IRQ=7", "QB480_PREFIX=ABC",
-                                               "QB480_FIRST=none"], "on a machine with the service and stored values")
+                                               "QB480_FIRST=none"], "on a machine with the service and stored values, "
+                                                                    "the board's COM numbers given back")
+            self.rolled_back(machine, layout, ["QB480_FIRST=20"], "with the board's COM numbers moved")
+            self.held_off(machine, layout)
             self.restart_code(machine, layout)
 
     def install_logged(self, machine, layout, msi, given, what):
@@ -582,6 +619,79 @@ class Cases:
         after = machine.reg_values(PARAMETERS, self.win64(layout)) or {}
         self.check(layout, code == SUCCESS and {name: after.get(name) for name in stored} == stored,
                    "removal keeps the board's settings and runs no configurator (exit %d)" % code)
+
+    def refused_without_rollback(self, machine, layout):
+        """With rollback disabled a board property stops the installation before anything is installed, and
+        the installer's own interface says why. Wine 8's msiexec sets RollbackDisabled for DISABLEROLLBACK=1,
+        not for the DisableRollback policy (docs/testing-under-wine.md)."""
+        msi, given = self.release.msi[layout.package], ["DISABLEROLLBACK=1", "QB480_IRQ=5"]
+        before = self.board_state(machine, layout)
+        code = self.install_logged(machine, layout, msi, given, "install without rollback")
+        stopped = ": RefuseBoardWithoutRollback." in installer_log(machine)
+        left, changed = self.nothing_installed(machine, layout), before != self.board_state(machine, layout)
+        self.check(layout, code == INSTALL_FAILURE and stopped and not left and not changed and not action_lines(machine),
+                   "rollback disabled: stopped before anything is installed (exit %d, refusal ran %s, installed %s, "
+                   "board changed %s)" % (code, stopped, left, changed))
+        self.step(machine, layout, "RefusedPackage.*", "rollback disabled: the installer says why",
+                  {"QB480_MSIEXEC": layout.msiexec, "QB480_REFUSED_MSI": windows_path(msi),
+                   "QB480_REFUSED_ARGUMENTS": " ".join(given), "QB480_REFUSAL": NO_ROLLBACK})
+
+    def held_off(self, machine, layout):
+        """Another administrator's set-up holds the lock, and another administrator changes the IRQ while the
+        installation runs: the configuration does not start, and the rollback keeps both as they are."""
+        before = self.board_state(machine, layout)
+        irq_before = (machine.reg_values(PARAMETERS, self.win64(layout)) or {}).get("IRQ", "")
+        ready = machine.c("lockholder.ready")
+        holder = subprocess.Popen([WINESTART, os.path.join(layout.build, "tests", "harness", "lockholder.exe"), LOCK_NAME,
+                                   "admin", "C:\\lockholder.ready"], env=machine.env, **QUIET)
+        try:
+            deadline = time.monotonic() + WINE_TIMEOUT
+            while not os.path.exists(ready) and holder.poll() is None and time.monotonic() < deadline:
+                time.sleep(0.1)
+            if not self.check(layout, os.path.exists(ready), "set-up: another administrator's set-up holds the lock"):
+                return
+            code = self.install_logged(machine, layout, self.release.meanwhile_msi[layout.package], ["QB480_IRQ=7"],
+                                       "install held off by another set-up")
+        finally:
+            holder.kill()
+            holder.wait(timeout=WINE_TIMEOUT)
+        after, lines = self.board_state(machine, layout), action_lines(machine)
+        irq = (machine.reg_values(PARAMETERS, self.win64(layout)) or {}).get("IRQ")
+        # The other administrator's IRQ is the one change.
+        after["service key"] = (after["service key"] or "").replace("IRQ    REG_DWORD    " + MEANWHILE_IRQ,
+                                                                    "IRQ    REG_DWORD    " + irq_before)
+        changed = [name for name in before if before[name] != after[name]]
+        self.check(layout, code == INSTALL_FAILURE and any(line.startswith(HELD_OFF) for line in lines) and
+                   irq == MEANWHILE_IRQ and not changed and
+                   "qb480cfg: rollback: the configuration did not start: there is nothing to put back." in lines,
+                   "held off by another set-up: the board as it was, and another administrator's IRQ kept (exit %d, "
+                   "IRQ %s, %s%s)" % (code, irq, lines[-2:], ", changed: " + ", ".join(changed) if changed else ""))
+
+    def planted(self, layout):
+        """A folder of the administrator's choosing that a standard user made first, holding a newer
+        qb480cfg.exe: that program never runs and the installation fails; without it the same folder works."""
+        with self.machine(layout) as machine:
+            shutil.copy(os.path.join(layout.build, "tests", "drivers", "fakevdx.sys"),
+                        machine.c("windows", "system32", "drivers", "vdxqb480.sys"))
+            os.makedirs(machine.c(*CHOSEN_DIR))
+            shutil.copy(os.path.join(layout.build, "tests", "install", "planted.exe"), machine.c(*CHOSEN_DIR, "qb480cfg.exe"))
+            chosen = "INSTALLDIR=C:\\%s\\" % "\\".join(CHOSEN_DIR)
+            program = "C:\\%s\\qb480cfg.exe" % "\\".join(CHOSEN_DIR)
+            msi = self.release.msi[layout.package]
+            board = ["QB480_MEMSEG=D0000", "QB480_PORT=300", "QB480_IRQ=5"]
+            code = self.install_logged(machine, layout, msi, [chosen] + board, "install over a planted program")
+            lines, ran = action_lines(machine), os.path.exists(machine.c(PLANTED_RAN))
+            service = machine.wine(r"C:\windows\system32\sc.exe", "query", "VDXQB480").returncode == 0
+            self.check(layout, code == INSTALL_FAILURE and not ran and not service and
+                       "qb480cfg: %s %s" % (program, NOT_THE_PACKAGES) in lines,
+                       "a newer qb480cfg.exe planted in the chosen folder never runs, and the installation fails "
+                       "(exit %d, ran %s, service %s, %s)" % (code, ran, service, lines[-1:]))
+            os.remove(machine.c(*CHOSEN_DIR, "qb480cfg.exe"))
+            code = self.install_logged(machine, layout, msi, [chosen] + board, "install into the chosen folder")
+            irq = (machine.reg_values(PARAMETERS, self.win64(layout)) or {}).get("IRQ")
+            self.check(layout, code == SUCCESS and irq == "0x5" and "qb480cfg: ended with exit code 0" in action_lines(machine),
+                       "the package's own configurator in the chosen folder configures the board (exit %d, IRQ %s)"
+                       % (code, irq))
 
     def restart_code(self, machine, layout):
         """A change taken while the driver runs: msiexec ends with 3010, read whole, and no restart under
@@ -701,7 +811,7 @@ def main():
         cases = Cases(checks, Release(version, scratch, {layout.package for layout in layouts}))
         for layout in layouts:
             refused = layout.package == "x86" and layout.winearch == "win64"
-            for case in (cases.refused,) if refused else (cases.lifecycle, cases.versions, cases.configured):
+            for case in (cases.refused,) if refused else (cases.lifecycle, cases.versions, cases.configured, cases.planted):
                 try:
                     case(layout)
                 except (OSError, subprocess.SubprocessError, ValueError) as error:

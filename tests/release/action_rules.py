@@ -6,7 +6,7 @@ import re
 
 BOARD_PROPERTIES = ("QB480_MEMSEG", "QB480_PORT", "QB480_IRQ", "QB480_PREFIX", "QB480_FIRST", "QB480_SETTINGS")
 DLL_IN_BINARY, ERROR_ACTION = 1, 19
-ROLLBACK, COMMIT, IN_SCRIPT, NO_IMPERSONATE = 0x100, 0x200, 0x400, 0x800
+ROLLBACK, COMMIT, IN_SCRIPT, NO_IMPERSONATE, IGNORE_RESULT = 0x100, 0x200, 0x400, 0x800, 0x40
 # The installer sets them; in a managed installation a standard user must not.
 INSTALLER_SET = ("AdminUser", "Privileged", "EnableUserControl")
 
@@ -82,6 +82,37 @@ def shared_folders(package):
     return sorted({"%s names %s" % (table, text) for table, text in formatted_texts(package) if pattern.search(text)})
 
 
+def error_action(package, mentioning):
+    """The one error action in the execute sequence whose condition names
+    mentioning, and the faults of looking for it."""
+    sequence, types = steps(package), {row["Action"]: int(row["Type"]) for row in package.table("CustomAction")}
+    found = [name for name, kind in types.items() if kind & 0x3F == ERROR_ACTION and name in sequence and
+             mentioning in sequence[name]["Condition"]]
+    if len(found) != 1:
+        return None, ["%d error actions on %s in the execute sequence, not one" % (len(found), mentioning)]
+    name, faults = found[0], []
+    first = min([int(sequence[action]["Sequence"]) for action in board_actions(package) if action in sequence] +
+                [int(sequence.get("InstallInitialize", {"Sequence": 0})["Sequence"])])
+    if int(sequence[name]["Sequence"]) >= first:
+        faults.append("%s runs at %s, not before InstallInitialize and the board's actions (%d)"
+                      % (name, sequence[name]["Sequence"], first))
+    if any(row["Action"] == name for row in package.table("InstallUISequence")):
+        faults.append("%s runs in the user-interface sequence, before an administrator is elevated" % name)
+    return sequence[name], faults
+
+
+def refusal_cases(refusal, set_name, refused_when_set):
+    """Where the refusal runs, for each installation with and without set_name set, as faults."""
+    faults = []
+    for what, given, board in cases():
+        for value in ("", "1"):
+            runs = condition_holds(refusal["Condition"], dict(given, **{set_name: value}))
+            if runs != (board and bool(value) == refused_when_set):
+                faults.append("%s %s with %s and %s %r" % (refusal["Action"], "runs" if runs else "does not run",
+                                                            what, set_name, value))
+    return faults
+
+
 # Only an administrator gives the board's properties: an error action stops
 # the installation before anything is installed when one is given and
 # AdminUser is not set, AdminUser being the user's own membership.
@@ -92,38 +123,39 @@ def administrator(package):
         faults.append("MSIUSEREALADMINDETECTION is %r, not 1" % properties.get("MSIUSEREALADMINDETECTION"))
     secure = set(properties.get("SecureCustomProperties", "").split(";"))
     faults += ["%s may be set by the user" % name for name in INSTALLER_SET if name in secure or name in properties]
-    sequence, types = steps(package), {row["Action"]: int(row["Type"]) for row in package.table("CustomAction")}
-    refusals = [name for name, kind in types.items() if kind & 0x3F == ERROR_ACTION and name in sequence]
-    if len(refusals) != 1:
-        return faults + ["%d error actions in the execute sequence, not one" % len(refusals)]
-    refusal = sequence[refusals[0]]
-    first = min([int(sequence[name]["Sequence"]) for name in board_actions(package) if name in sequence] +
-                [int(sequence.get("InstallInitialize", {"Sequence": 0})["Sequence"])])
-    if int(refusal["Sequence"]) >= first:
-        faults.append("%s runs at %s, not before InstallInitialize and the board's actions (%d)"
-                      % (refusals[0], refusal["Sequence"], first))
-    if any(row["Action"] == refusals[0] for row in package.table("InstallUISequence")):
-        faults.append("%s runs in the user-interface sequence, before an administrator is elevated" % refusals[0])
-    for what, given, board in cases():
-        for admin in ("", "1"):
-            runs = condition_holds(refusal["Condition"], dict(given, AdminUser=admin))
-            if runs != (board and not admin):
-                faults.append("%s %s with %s and AdminUser %r" % (refusals[0], "runs" if runs else "does not run",
-                                                                  what, admin))
-    return faults
+    refusal, found = error_action(package, "AdminUser")
+    return faults + found + (refusal_cases(refusal, "AdminUser", False) if refusal else [])
+
+
+# Rollback actions do not run while rollback is disabled ("Rollback Custom
+# Actions"): an installation given a board property stops then, before
+# anything is installed.
+def rollback_disabled(package):
+    refusal, found = error_action(package, "RollbackDisabled")
+    return found + (refusal_cases(refusal, "RollbackDisabled", True) if refusal else [])
+
+
+# The configurator started as SYSTEM must be the package's own: the package
+# carries its digest as a private property, which no command line can set.
+def digest(package):
+    properties = {row["Property"]: row["Value"] for row in package.table("Property")}
+    value = properties.get("Qb480CfgSha256", "")
+    return [] if re.fullmatch(r"[0-9a-f]{64}", value) else ["the package's digest of qb480cfg.exe is %r" % value]
 
 
 # The configuration runs only with a board property given and never at a
 # removal, as the installer's service; its values are handed over before
-# anything is installed, the record of the board is read with them, the
-# rollback is scheduled right before it, and the restart is asked for after
-# the installation.
+# anything is installed, the rollback is scheduled right before it and the
+# commit that forgets its records right after, and the restart is asked
+# for after the installation.
 def configuration(package):
     sequence, actions, faults = steps(package), board_actions(package), []
     order = ["CostFinalize", "PrepareBoardConfiguration", "InstallInitialize", "RestoreBoard", "ConfigureBoard",
-             "InstallFinalize", "RequestRestartForDriver"]
+             "ForgetBoardRecord", "InstallFinalize", "RequestRestartForDriver"]
     wanted = {"PrepareBoardConfiguration": DLL_IN_BINARY, "RestoreBoard": DLL_IN_BINARY | ROLLBACK | IN_SCRIPT | NO_IMPERSONATE,
-              "ConfigureBoard": DLL_IN_BINARY | IN_SCRIPT | NO_IMPERSONATE, "RequestRestartForDriver": DLL_IN_BINARY}
+              "ConfigureBoard": DLL_IN_BINARY | IN_SCRIPT | NO_IMPERSONATE,
+              "ForgetBoardRecord": DLL_IN_BINARY | COMMIT | IN_SCRIPT | NO_IMPERSONATE | IGNORE_RESULT,
+              "RequestRestartForDriver": DLL_IN_BINARY}
     if actions != wanted:
         faults.append("the board's actions and types are %s" % actions)
     missing = [name for name in order if name not in sequence]
@@ -156,4 +188,4 @@ def rollback(package):
 
 
 RULES = {"pasted": pasted, "shared folders": shared_folders, "administrator": administrator,
-         "configuration": configuration, "rollback": rollback}
+         "rollback disabled": rollback_disabled, "digest": digest, "configuration": configuration, "rollback": rollback}

@@ -9,6 +9,7 @@ those of the board's set-up in tests/release/action_rules.py on MSI, and that
 each rule sees a fault in a package built with one change.
 Prints one line per check and a closing line "msi-ARCH: N passed, M failed".
 """
+import hashlib
 import os
 import re
 import shutil
@@ -112,6 +113,9 @@ BREAKS = [
      sql("DELETE FROM `InstallExecuteSequence` WHERE `Action` = 'RefuseBoardWithoutAdministrator'")),
     ("administrator", "AdminUser the elevation a managed installation lends",
      sql("DELETE FROM `Property` WHERE `Property` = 'MSIUSEREALADMINDETECTION'")),
+    ("rollback disabled", "no refusal while rollback is disabled",
+     sql("DELETE FROM `InstallExecuteSequence` WHERE `Action` = 'RefuseBoardWithoutRollback'")),
+    ("digest", "no digest of the package's configurator", sql("DELETE FROM `Property` WHERE `Property` = 'Qb480CfgSha256'")),
     ("configuration", "the hand-over after InstallInitialize",
      sql("UPDATE `InstallExecuteSequence` SET `Sequence` = 1501 WHERE `Action` = 'PrepareBoardConfiguration'")),
     ("configuration", "the configuration at a removal", sql("UPDATE `InstallExecuteSequence` SET `Condition` = 'QB480_IRQ' "
@@ -228,6 +232,9 @@ def main():
     with open(os.path.join(build, "installer", "qb480cfgmsi.dll"), "rb") as f:
         checks.check(msiinfo("extract", msi, "Binary.Qb480CfgMsi") == f.read(),
                      "msi: the action's DLL is the built qb480cfgmsi.dll")
+    with open(os.path.join(build, "configurator", "qb480cfg.exe"), "rb") as f:
+        checks.check(properties.get("Qb480CfgSha256") == hashlib.sha256(f.read()).hexdigest(),
+                     "msi: its digest of qb480cfg.exe is the built program's")
     secure = set(properties.get("SecureCustomProperties", "").split(";"))
     checks.check(secure >= set(action_rules.BOARD_PROPERTIES) | {"WIX_UPGRADE_DETECTED", "WIX_DOWNGRADE_DETECTED"},
                  "msi: the board's and the upgrade's properties are secure (%s)" % sorted(secure))

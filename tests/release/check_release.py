@@ -98,7 +98,7 @@ def main():
     checks.check(b">true</dpiAware>" in loader_manifest, "qb480load.exe: manifest declares system DPI awareness")
     # The installer's action: found by its entry point, stored in the MSI only.
     action = check_binary(checks, arch, build + "/installer/qb480cfgmsi.dll", version, "installer action")
-    entries = ["ConfigureBoard", "PrepareBoardConfiguration", "RequestRestartForDriver", "RestoreBoard"]
+    entries = ["ConfigureBoard", "ForgetBoardRecord", "PrepareBoardConfiguration", "RequestRestartForDriver", "RestoreBoard"]
     checks.check(sorted(action.exports()) == entries, "qb480cfgmsi.dll: exports exactly %s (%s)"
                  % (", ".join(entries), action.exports()))
     checks.check(configurator.subsystem == SUBSYSTEM_WINDOWS_CUI,
