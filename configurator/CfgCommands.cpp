@@ -14,6 +14,7 @@
 #include "LogFile.h"
 #include "board/PortNamePrefix.h"
 #include "board/RemoveDriver.h"
+#include "windows/AdminRights.h"
 #include "Reporter.h"
 #include "SettingsFileOutput.h"
 #include "ShowLines.h"
@@ -252,7 +253,7 @@ void RunExport(const std::string& file, CReporter& reporter)
     const std::string text = WriteSettings(header, SettingsToExport(state), state.prefix.value_or(""));
     // A file replaced must not be left empty by Ctrl+C.
     const fw::CConsoleChange change;
-    const std::string failure = WriteSettingsText(file, text);
+    const std::string failure = WriteSettingsText(file, text, HoldsAdministratorRights());
     if (!failure.empty())
         return reporter.Fail(kExitSettingsFile, ("The settings file " + file + " cannot be written: " + failure).c_str());
     if (Cancelled(reporter))

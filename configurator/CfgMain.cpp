@@ -12,6 +12,7 @@
 #include "ConsoleCancel.h"
 #include "LogFile.h"
 #include "Reporter.h"
+#include "windows/AdminRights.h"
 #include "windows/SetUpStart.h"
 #include "windows/SetupLock.h"
 #include "qb480version.h"
@@ -122,8 +123,8 @@ int main()
     if (!arguments.error.empty())
         return Refuse(arguments, arguments.error);
     fw::CLogFile log;
-    if (arguments.logFile && !log.Open(*arguments.logFile))
-        return Refuse(arguments, "The log file " + *arguments.logFile + " cannot be opened.");
+    if (arguments.logFile && !log.Open(*arguments.logFile, HoldsAdministratorRights()))
+        return Refuse(arguments, log.Refusal(*arguments.logFile));
     CReporter reporter(arguments.json ? ReportTo::ConsoleJson : ReportTo::Console, log.IsOpen() ? &log : nullptr);
     CfgRun run{arguments, reporter, {}};
     const fw::CConsoleCancel cancel(kExitCancelled, EndCancelled, &run);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "EntryText.h"
+#include "NoLinkFile.h"
 #include "UniqueHandle.h"
 
 namespace qb480 {
@@ -22,14 +23,26 @@ std::string ErrorText(DWORD error)
     return std::string(text, length) + (length ? " " : "") + "(error " + fw::DecimalText(error) + ")";
 }
 
+constexpr DWORD kReparsePointEncountered = 4395;
+
 }  // namespace
 
-std::string WriteSettingsText(const std::string& path, const std::string& text)
+const char kThroughALink[] =
+    "it lies behind a junction or a symbolic link, and a run with administrator rights writes through none";
+
+std::string WriteSettingsText(const std::string& path, const std::string& text, bool refuseLinks)
 {
-    const fw::UniqueFileHandle file(
-        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD error = ERROR_SUCCESS;
+    const fw::UniqueFileHandle file =
+        refuseLinks ? fw::OpenWithoutLinks(path, GENERIC_WRITE, 0, CREATE_ALWAYS, error)
+                    : fw::UniqueFileHandle(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file && !refuseLinks)
+        error = GetLastError();
+    if (error == kReparsePointEncountered)
+        return kThroughALink;
     if (!file)
-        return ErrorText(GetLastError());
+        return ErrorText(error);
     DWORD written = 0;
     if (!WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr))
         return ErrorText(GetLastError());

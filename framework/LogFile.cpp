@@ -1,5 +1,7 @@
 #include "LogFile.h"
 
+#include "NoLinkFile.h"
+
 namespace fw {
 
 namespace {
@@ -39,13 +41,28 @@ std::string LocalTimestamp()
     return Timestamp(now);
 }
 
-bool CLogFile::Open(const std::string& path)
+bool CLogFile::Open(const std::string& path, bool refuseLinks)
 {
     // FILE_APPEND_DATA without FILE_WRITE_DATA: no write can land anywhere
     // but at the end of a local file (Line says where, for the others).
-    m_file.reset(CreateFileA(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    constexpr DWORD kAccess = FILE_APPEND_DATA | SYNCHRONIZE;
+    constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    if (refuseLinks) {
+        m_file = OpenWithoutLinks(path, kAccess, kShare, OPEN_ALWAYS, m_error);
+        return IsOpen();
+    }
+    m_file.reset(CreateFileA(path.c_str(), kAccess, kShare, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    m_error = IsOpen() ? ERROR_SUCCESS : GetLastError();
     return IsOpen();
+}
+
+std::string CLogFile::Refusal(const std::string& path) const
+{
+    constexpr DWORD kReparsePointEncountered = 4395;
+    return "The log file " + path +
+           (m_error == kReparsePointEncountered
+                ? " lies behind a junction or a symbolic link, and a run with administrator rights writes through none."
+                : " cannot be opened.");
 }
 
 void CLogFile::Line(const std::string& text)

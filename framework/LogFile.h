@@ -6,6 +6,8 @@
 // runs, and of runs that write at the same time, stay.
 #include <string>
 
+#include <windows.h>
+
 #include "UniqueHandle.h"
 
 namespace fw {
@@ -16,8 +18,12 @@ std::string LocalTimestamp();
 class CLogFile {
 public:
     // Creates the file when missing; false when it cannot be opened so.
-    bool Open(const std::string& path);
+    // refuseLinks, for a run with administrator rights: a junction or a
+    // symbolic link on the way refuses it (NoLinkFile.h).
+    bool Open(const std::string& path, bool refuseLinks);
     bool IsOpen() const { return static_cast<bool>(m_file); }
+    // Why Open failed, as the programs say it.
+    std::string Refusal(const std::string& path) const;
 
     // "YYYY-MM-DD HH:MM:SS text" and CR LF; line breaks inside text become
     // blanks, so that one event stays one line. A failed write is not
@@ -26,6 +32,7 @@ public:
 
 private:
     UniqueFileHandle m_file;
+    DWORD m_error = 0;
 };
 
 }  // namespace fw

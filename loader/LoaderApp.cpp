@@ -9,6 +9,7 @@
 #include "LogFile.h"
 #include "MessageBox.h"
 #include "Reporter.h"
+#include "windows/AdminRights.h"
 #include "windows/SetUpStart.h"
 #include "windows/SetupLock.h"
 #include "qb480version.h"
@@ -44,9 +45,9 @@ public:
             return kExitUsage;
         }
         fw::CLogFile log;
-        if (arguments.logFile && !log.Open(*arguments.logFile)) {
+        if (arguments.logFile && !log.Open(*arguments.logFile, HoldsAdministratorRights())) {
             if (!arguments.quiet)
-                fw::ShowMessageBox(("The log file " + *arguments.logFile + " cannot be opened.").c_str());
+                fw::ShowMessageBox(log.Refusal(*arguments.logFile).c_str());
             return kExitUsage;
         }
         CReporter reporter(arguments.quiet ? ReportTo::LogOnly : ReportTo::Boxes, log.IsOpen() ? &log : nullptr);

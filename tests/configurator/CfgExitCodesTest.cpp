@@ -104,6 +104,25 @@ TEST_F(CCfgTest, ARefusedLineOpensNothing)
     EXPECT_EQ(noLog.lines, Texts{"The log file no such folder\\run.log cannot be opened."});
 }
 
+// With administrator rights, a log or an export whose way leads through a
+// link that a user could have put there is refused, and nothing is written
+// where the link leads.
+TEST_F(CCfgTest, NoFileIsWrittenThroughALinkWithAdministratorRights)
+{
+    CreateDirectoryA(InFolder("target").c_str(), nullptr);
+    ASSERT_TRUE(MakeLink(InFolder("link"), InFolder("target")));
+    const CfgResult log = Run("show /log link\\run.log");
+    EXPECT_EQ(log.code, 1u);
+    EXPECT_EQ(log.lines, Texts{"The log file link\\run.log lies behind a junction or a symbolic link, and a run with "
+                               "administrator rights writes through none."});
+    const CfgResult exported = Run("export link\\board.ini");
+    EXPECT_EQ(exported.code, 2u);
+    EXPECT_EQ(exported.lines, Texts{"The settings file link\\board.ini cannot be written: it lies behind a junction or "
+                                    "a symbolic link, and a run with administrator rights writes through none"});
+    EXPECT_EQ(FolderListing(InFolder("target")), std::vector<std::string>{});
+    EXPECT_TRUE(RemoveLink(InFolder("link")));
+}
+
 // Each line goes at the end of the log as it is then, also where the file
 // system does not keep FILE_APPEND_DATA's writes there (a share may not).
 TEST_F(CCfgTest, TheLogGoesOnAtTheEndOfTheFile)

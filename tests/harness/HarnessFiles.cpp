@@ -1,5 +1,7 @@
 #include "HarnessFiles.h"
 
+#include "Robot.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -34,6 +36,43 @@ std::string WineDosFileName(const std::string& unixPath)
     return path;
 }
 
+using WineUnixName = char*(CDECL*)(const WCHAR*);
+
+std::string WineUnixFileName(const std::string& path)
+{
+    const auto convert = reinterpret_cast<WineUnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    std::wstring wide(path.begin(), path.end());
+    char* unix = convert ? convert(wide.c_str()) : nullptr;
+    const std::string result = unix ? unix : "";
+    if (unix)
+        HeapFree(GetProcessHeap(), 0, unix);
+    return result;
+}
+
+// A Unix program of the machine running Wine, started as Wine starts one
+// given a Unix path. Wine gives no handle to wait on for it (the wait
+// fails): the caller waits for its effect. False when it did not start.
+bool StartUnixProgram(const std::string& program, const std::string& arguments)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started = {};
+    std::string line = program + " " + arguments;
+    if (!CreateProcessA(WindowsPath(program).c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &started))
+        return false;
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    return true;
+}
+
+bool IsReparsePoint(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 // "YYYY-MM-DD HH:MM:SS " and CR at the end. Checked by hand: std::regex
 // recurses once per character and overflows the stack on a line of 16 KB.
 bool IsStamped(const std::string& line)
@@ -57,6 +96,24 @@ std::string WindowsPath(const std::string& path)
     if (path.empty() || path[0] != '/')
         return path;
     return WineDosFileName(path);
+}
+
+bool MakeLink(const std::string& link, const std::string& target, CallSite where)
+{
+    const std::string unixLink = WineUnixFileName(link), unixTarget = WineUnixFileName(target);
+    const bool made = !unixLink.empty() && !unixTarget.empty() &&
+                      StartUnixProgram("/bin/ln", "-sfn \"" + unixTarget + "\" \"" + unixLink + "\"") &&
+                      WaitUntil([&] { return IsReparsePoint(link); });
+    if (!made)
+        Fail(where, "set-up: no link " + link + " to " + target + " that Wine sees as a reparse point");
+    return made;
+}
+
+bool RemoveLink(const std::string& link)
+{
+    const std::string unixLink = WineUnixFileName(link);
+    return !unixLink.empty() && StartUnixProgram("/bin/rm", "-f \"" + unixLink + "\"") &&
+           WaitUntil([&] { return GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES; });
 }
 
 std::string HarnessBinary(const std::string& name)

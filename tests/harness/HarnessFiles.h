@@ -18,6 +18,17 @@ std::string HarnessBinary(const std::string& name);
 // are returned unchanged.
 std::string WindowsPath(const std::string& path);
 
+// A link at link to the folder target, as a standard user might put a
+// junction in a folder a program with administrator rights writes into.
+// Wine 8 makes no junction (FSCTL_SET_REPARSE_POINT fails with 50, and
+// CreateSymbolicLink answers TRUE and makes nothing), but shows a Unix
+// symbolic link by name as a reparse point: /bin/ln makes one, started as
+// Wine starts a Unix program. False (a failure at the caller's line) when
+// the link is not there or not seen so. RemoveLink takes the link away,
+// never what it leads to: a folder walk would go through it.
+bool MakeLink(const std::string& link, const std::string& target, CallSite where = {});
+bool RemoveLink(const std::string& link);
+
 // The system's "drivers" folder as this process sees it (a 32-bit process in
 // a win64 prefix is sent to syswow64's), without a closing backslash.
 std::string DriversFolder();
