@@ -29,7 +29,9 @@ bool Load(CLockNamespace::Functions& f)
 
 CLockNamespace::~CLockNamespace()
 {
-    // Closed, not destroyed: a set-up that opened it after us keeps it.
+    // Closed, not destroyed: objects of a set-up that opened it after us
+    // stay (Object Namespaces); later opens fail, and a later set-up makes
+    // it anew.
     if (m_namespace)
         m_functions.close(m_namespace, 0);
     if (m_boundary)
@@ -49,14 +51,17 @@ CLockNamespace::Outcome CLockNamespace::Open(SECURITY_ATTRIBUTES* security)
         return Outcome::Failed;
     }
     // Another set-up may make the namespace, or end, between the two calls.
+    // CreatePrivateNamespace's page lists no error for a namespace that
+    // exists, so any failure to make it is followed by an open.
     for (int attempt = 0; attempt < 3 && !m_namespace; ++attempt) {
         m_namespace = m_functions.create(security, m_boundary, kAlias);
-        if (!m_namespace && GetLastError() == ERROR_ALREADY_EXISTS)
+        m_error = m_namespace ? 0 : GetLastError();
+        if (!m_namespace)
             m_namespace = m_functions.open(m_boundary, kAlias);
-        else if (!m_namespace)
-            break;
     }
-    m_error = m_namespace ? 0 : GetLastError();
+    // The failure to make it says why, rather than the open's.
+    if (m_namespace)
+        m_error = 0;
     return m_namespace ? Outcome::Opened : Outcome::Failed;
 }
 

@@ -2,6 +2,11 @@
 // stopped as the applet and the firmware loader will start and stop the real
 // ones. Every later end-to-end test relies on what is proved here: the values
 // fakevdx.sys publishes, what fakeloader.sys accepts, copies and records.
+// Some expectations are Wine's behaviour, which no page documents: the error
+// StartService gives for a DriverEntry that fails (ERROR_GEN_FAILURE,
+// ERROR_FILE_NOT_FOUND), and SERVICE_STOPPED in the status a stop returns
+// (ControlService's page allows the last state the driver reported). The
+// deliverables judge a start by its success alone and wait for no state.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -300,7 +305,8 @@ TEST_F(DriverDoubles, FakeVdxFailStartKnobFailsTheStartAndWritesNothing)
     fw::UniqueScHandle service = CreateVdx();
     ASSERT_TRUE(service);
     ASSERT_TRUE(WriteValue(VdxParameters(), "TestFailStart", Dword(1)));
-    // STATUS_UNSUCCESSFUL reaches the caller as ERROR_GEN_FAILURE.
+    // STATUS_UNSUCCESSFUL reaches the caller as ERROR_GEN_FAILURE (Wine's
+    // mapping; StartService's page names no error for it).
     EXPECT_EQ(static_cast<DWORD>(ERROR_GEN_FAILURE), Start(service.get()));
     EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), StateOf(service.get()));
     EXPECT_FALSE(ReadString(VdxParameters(), qb480::kValueDriverVersion).has_value());

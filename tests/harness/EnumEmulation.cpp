@@ -1,5 +1,7 @@
 #include "EnumEmulation.h"
 
+#include <algorithm>
+
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -138,11 +140,13 @@ BOOL WINAPI EmulatedEnumServicesStatusA(SC_HANDLE manager, DWORD serviceType, DW
         return FALSE;
     if (plan.reportedService)
         ReportStateOf(plan.reportedService, plan.reportedState, serviceState, entries);
+    // EnumServicesStatusA's page: "The maximum size of this array is 256K
+    // bytes"; a NULL buffer of size 0 asks for the size and fails with
+    // ERROR_INSUFFICIENT_BUFFER, a buffer too small with ERROR_MORE_DATA;
+    // pcbBytesNeeded is what "the remaining service entries" need.
+    constexpr DWORD kMaxArray = 256 * 1024;
     const size_t first = resumeHandle ? *resumeHandle : 0;
-    DWORD total = 0;
-    for (size_t i = first; i < entries.size(); ++i)
-        total += SizeOf(entries[i]);
-    const DWORD copied = services ? CopyFitting(entries, first, services, bufferSize) : 0;
+    const DWORD copied = services ? CopyFitting(entries, first, services, std::min(bufferSize, kMaxArray)) : 0;
     *returned = copied;
     if (first + copied >= entries.size()) {
         if (resumeHandle)
@@ -151,8 +155,9 @@ BOOL WINAPI EmulatedEnumServicesStatusA(SC_HANDLE manager, DWORD serviceType, DW
     }
     if (resumeHandle)
         *resumeHandle = static_cast<DWORD>(first + copied);
-    *needed = total;
-    SetLastError(ERROR_MORE_DATA);
+    for (size_t i = first + copied; i < entries.size(); ++i)
+        *needed += SizeOf(entries[i]);
+    SetLastError(!services && !bufferSize ? ERROR_INSUFFICIENT_BUFFER : ERROR_MORE_DATA);
     return FALSE;
 }
 

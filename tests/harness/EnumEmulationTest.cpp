@@ -70,7 +70,8 @@ protected:
     EnumResult Enumerate(DWORD state, DWORD size) const
     {
         std::vector<BYTE> buffer(size + kGuardBytes, kGuard);
-        auto* entries = reinterpret_cast<ENUM_SERVICE_STATUSA*>(buffer.data());
+        // A size of 0 asks for the size, with no buffer, as the page says.
+        auto* entries = size ? reinterpret_cast<ENUM_SERVICE_STATUSA*>(buffer.data()) : nullptr;
         EnumResult result;
         result.ok = m_enum(state, entries, size, &result.needed, &result.returned, &result.error);
         const char* begin = reinterpret_cast<const char*>(buffer.data());
@@ -114,11 +115,15 @@ TEST_F(EnumEmulation, ShortBufferReturnsTheEntriesThatFitWithMoreData)
     // One byte short of the fourth entry.
     const DWORD size = threeFit + EntrySize(real[3].name, real[3].displayName) - 1;
 
+    // EnumServicesStatusA's page: what "the remaining service entries" need.
     const EnumResult result = Enumerate(SERVICE_STATE_ALL, size);
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.error, DWORD{ERROR_MORE_DATA});
     EXPECT_EQ(result.returned, 3u);
-    EXPECT_EQ(result.needed, total);
+    EXPECT_EQ(result.needed, total - threeFit);
+    const EnumResult probe = Enumerate(SERVICE_STATE_ALL, 0);
+    EXPECT_EQ(std::vector<DWORD>({probe.ok, probe.error, probe.returned, probe.needed}),
+              std::vector<DWORD>({FALSE, ERROR_INSUFFICIENT_BUFFER, 0, total}));
     EXPECT_TRUE(result.stringsInside);
     EXPECT_TRUE(result.guardIntact);
     EXPECT_EQ(Names(result.entries), Names({real.begin(), real.begin() + 3}));
@@ -163,7 +168,7 @@ TEST_F(EnumEmulation, FillersCrowdTheListAheadOfTheRealEntries)
     ASSERT_GT(crowded.returned, 0u);
     EXPECT_LT(crowded.returned, 300u);
     EXPECT_EQ(crowded.entries[0].name, "QB480Fill0001");
-    EXPECT_EQ(crowded.needed, 300 * EntrySize("QB480Fill0001", "QB480Fill0001") +
+    EXPECT_EQ(crowded.needed, (300 - crowded.returned) * EntrySize("QB480Fill0001", "QB480Fill0001") +
                                   [&] {
                                       DWORD sum = 0;
                                       for (const auto& entry : real)

@@ -159,11 +159,42 @@ BOOL WINAPI FailStartServiceA(SC_HANDLE, DWORD, LPCSTR*)
     return FALSE;
 }
 
+// What the Service Control Manager grants a caller without the
+// Administrators group ("Service Security and Access Rights", Access
+// Rights for the Service Control Manager: local authenticated users),
+// after its generic rights are mapped by the same page's table.
+bool GrantedToStandardUser(DWORD access)
+{
+    static constexpr DWORD kGranted =
+        SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE | SC_MANAGER_QUERY_LOCK_STATUS | STANDARD_RIGHTS_READ;
+    const DWORD generic[][2] = {
+        {GENERIC_READ, STANDARD_RIGHTS_READ | SC_MANAGER_ENUMERATE_SERVICE | SC_MANAGER_QUERY_LOCK_STATUS},
+        {GENERIC_WRITE, STANDARD_RIGHTS_WRITE | SC_MANAGER_CREATE_SERVICE | SC_MANAGER_MODIFY_BOOT_CONFIG},
+        {GENERIC_EXECUTE, STANDARD_RIGHTS_EXECUTE | SC_MANAGER_CONNECT | SC_MANAGER_LOCK},
+        {GENERIC_ALL, SC_MANAGER_ALL_ACCESS}};
+    DWORD mapped = access & ~(GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL);
+    for (const auto& [right, rights] : generic)
+        if (access & right)
+            mapped |= rights;
+    BYTE administrators[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof administrators;
+    BOOL member = FALSE;
+    if (CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) &&
+        CheckTokenMembership(nullptr, administrators, &member) && member)
+        return true;
+    return (mapped & ~kGranted) == 0;
+}
+
 SC_HANDLE WINAPI FailOpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD access)
 {
     const DWORD error = g_errors[kOpenManager];
     if (error == 0)
         RecordAccess(kOpenManager, access);
+    // Wine grants every caller all; Windows does not.
+    if (error == 0 && !GrantedToStandardUser(access)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
     if (error == kDeliverCtrlC)
         DeliverCtrlC();
     if (error == 0 || error == kDeliverCtrlC || !Fails(kOpenManager, access))

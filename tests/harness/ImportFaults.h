@@ -63,7 +63,10 @@ public:
     // system without elevation does; other classes get the real answer.
     // Error 0 makes OpenSCManagerA, RegOpenKeyExA and RegCreateKeyExA record
     // every access they are asked for, OR-ed ("OpenSCManagerA access"), and
-    // do their real work. kDeliverCtrlC: see there; SetConsoleCtrlHandler
+    // do their real work; OpenSCManagerA refuses a caller without the
+    // Administrators group what its page does not grant local users, as
+    // Windows does and Wine does not. No page gives the default security of
+    // the registry's keys: the registry functions refuse nothing. kDeliverCtrlC: see there; SetConsoleCtrlHandler
     // keeps the handler it is given, for that delivery, which runs it on a
     // thread of its own as the system does, or ends the process as the
     // default handler does when there is none (or it answers FALSE).

@@ -20,9 +20,12 @@ struct Boundary {
 
 std::atomic<DWORD> g_failure;
 
-// The namespaces this process holds: handle → alias, for CreateMutexA.
+// The namespaces this process holds: handle → "alias|prefix of its
+// objects' names", for CreateMutexA; and those it created, with what keeps
+// them openable.
 std::mutex g_namespacesLock;
 std::map<HANDLE, std::string> g_namespaces;
+std::map<HANDLE, HANDLE> g_created;
 
 std::string Narrow(LPCWSTR text)
 {
@@ -63,10 +66,18 @@ std::string SecurityText(LPSECURITY_ATTRIBUTES security)
     return result;
 }
 
-std::wstring EventName(const Boundary* boundary, LPCWSTR alias)
+// The namespace, and beside it what keeps it openable: an event only its
+// creator holds, gone once the creator closes the namespace.
+std::string NamespaceName(const Boundary* boundary, LPCWSTR alias)
 {
-    const std::string name = "Global\\QB480Test.Namespace." + Narrow(alias) + "." + BoundaryText(boundary);
-    return std::wstring(name.begin(), name.end());
+    return "Global\\QB480Test.Namespace." + Narrow(alias) + "." + BoundaryText(boundary);
+}
+
+std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+std::wstring EventName(const Boundary* boundary, LPCWSTR alias) { return Wide(NamespaceName(boundary, alias)); }
+std::wstring OpenableName(const Boundary* boundary, LPCWSTR alias)
+{
+    return Wide(NamespaceName(boundary, alias) + ".Openable");
 }
 
 bool WithinBoundary(const Boundary* boundary)
@@ -79,11 +90,13 @@ bool WithinBoundary(const Boundary* boundary)
     return true;
 }
 
-HANDLE Hold(HANDLE event, LPCWSTR alias)
+HANDLE Hold(HANDLE event, const Boundary* boundary, LPCWSTR alias, HANDLE openable = nullptr)
 {
     if (event) {
         const std::lock_guard<std::mutex> guard(g_namespacesLock);
-        g_namespaces[event] = Narrow(alias);
+        g_namespaces[event] = Narrow(alias) + "|" + NamespaceName(boundary, alias);
+        if (openable)
+            g_created[event] = openable;
     }
     return event;
 }
@@ -99,6 +112,12 @@ BOOL WINAPI AddSIDToBoundaryDescriptor(HANDLE* boundary, PSID sid)
 
 VOID WINAPI DeleteBoundaryDescriptor(HANDLE boundary) { delete static_cast<Boundary*>(boundary); }
 
+// CreatePrivateNamespace's page lists no error codes: ERROR_ACCESS_DENIED
+// outside the boundary, ERROR_INVALID_PARAMETER for a boundary without a
+// SID ("must have at least one", CreateBoundaryDescriptor's Remarks) and
+// ERROR_ALREADY_EXISTS for a namespace of that name and boundary are the
+// emulation's own choices. The namespace keeps the descriptor it is given:
+// an open the descriptor refuses fails.
 HANDLE WINAPI CreatePrivateNamespaceW(LPSECURITY_ATTRIBUTES security, LPVOID boundaryHandle, LPCWSTR alias)
 {
     const auto* boundary = static_cast<const Boundary*>(boundaryHandle);
@@ -108,42 +127,60 @@ HANDLE WINAPI CreatePrivateNamespaceW(LPSECURITY_ATTRIBUTES security, LPVOID bou
         SetLastError(failure);
         return nullptr;
     }
-    if (!WithinBoundary(boundary)) {
-        SetLastError(ERROR_ACCESS_DENIED);
+    if (boundary->sids.empty() || !WithinBoundary(boundary)) {
+        SetLastError(boundary->sids.empty() ? ERROR_INVALID_PARAMETER : ERROR_ACCESS_DENIED);
         return nullptr;
     }
-    const HANDLE event = CreateEventW(nullptr, TRUE, FALSE, EventName(boundary, alias).c_str());
+    const HANDLE event = CreateEventW(security, TRUE, FALSE, EventName(boundary, alias).c_str());
     if (event && GetLastError() == ERROR_ALREADY_EXISTS) {
         CloseHandle(event);
         SetLastError(ERROR_ALREADY_EXISTS);
         return nullptr;
     }
-    return Hold(event, alias);
+    const HANDLE openable = event ? CreateEventW(security, TRUE, FALSE, OpenableName(boundary, alias).c_str()) : nullptr;
+    return Hold(event, boundary, alias, openable);
 }
 
-HANDLE WINAPI OpenPrivateNamespaceW(LPVOID boundary, LPCWSTR alias)
+// "After the namespace handle is closed, subsequent calls to
+// OpenPrivateNamespace fail" (Object Namespaces): it opens only while its
+// creator holds it, and only as its descriptor allows.
+HANDLE WINAPI OpenPrivateNamespaceW(LPVOID boundaryHandle, LPCWSTR alias)
 {
-    return Hold(OpenEventW(SYNCHRONIZE, FALSE, EventName(static_cast<const Boundary*>(boundary), alias).c_str()),
-                alias);
+    const auto* boundary = static_cast<const Boundary*>(boundaryHandle);
+    const HANDLE openable = OpenEventW(SYNCHRONIZE, FALSE, OpenableName(boundary, alias).c_str());
+    if (!openable)
+        return nullptr;
+    CloseHandle(openable);
+    return Hold(OpenEventW(SYNCHRONIZE, FALSE, EventName(boundary, alias).c_str()), boundary, alias);
 }
 
 BOOLEAN WINAPI ClosePrivateNamespace(HANDLE handle, ULONG)
 {
     {
         const std::lock_guard<std::mutex> guard(g_namespacesLock);
-        g_namespaces.erase(handle);
+        if (!g_namespaces.erase(handle)) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return FALSE;
+        }
+        const auto created = g_created.find(handle);
+        if (created != g_created.end()) {
+            CloseHandle(created->second);
+            g_created.erase(created);
+        }
     }
     return CloseHandle(handle);
 }
 
-// "alias\name" in a namespace this process holds, as the global name that
-// stands for it; the name itself otherwise.
+// "alias\\name" in a namespace this process holds, as the global name that
+// stands for it (its namespace's, boundary and all); the name itself otherwise.
 std::string MappedName(const std::string& name)
 {
     const std::lock_guard<std::mutex> guard(g_namespacesLock);
-    for (const auto& [handle, alias] : g_namespaces)
+    for (const auto& [handle, held] : g_namespaces) {
+        const std::string alias = held.substr(0, held.find('|'));
         if (name.compare(0, alias.size() + 1, alias + "\\") == 0)
-            return "Global\\QB480Test.Namespace." + alias + "." + name.substr(alias.size() + 1);
+            return held.substr(held.find('|') + 1) + "." + name.substr(alias.size() + 1);
+    }
     return name;
 }
 

@@ -7,18 +7,21 @@
 //   DeleteBoundaryDescriptor keep the boundary's SIDs;
 // - CreatePrivateNamespaceW fails with the error planned for GetProcAddress
 //   (SetNamespaceFailure) when there is one; otherwise it succeeds only for
-//   a caller within the boundary
-//   (a member of every SID), fails with ERROR_ALREADY_EXISTS when a
-//   namespace of that name and boundary exists, and records the boundary and
-//   the namespace's descriptor (RecordedText "CreatePrivateNamespaceW
+//   a caller within a boundary of at least one SID (a member of every
+//   one), fails with ERROR_ALREADY_EXISTS when a namespace of that name and
+//   boundary exists, keeps the descriptor it is given, and records the
+//   boundary and that descriptor (RecordedText "CreatePrivateNamespaceW
 //   boundary" and "... security", SDDL);
-// - OpenPrivateNamespaceW opens one that exists; ClosePrivateNamespace
-//   closes the handle.
-// A namespace is a named event of the test's own in the global namespace,
-// so every process of the prefix sees the same one, and CreateMutexA maps
-// "prefix\name" inside a namespace the process holds to a global name of
-// its own. CreateMutexA also records every name asked ("CreateMutexA
-// names", separated by '|'), whichever path.
+// - OpenPrivateNamespaceW opens one that exists, as its descriptor allows,
+//   and only while its creator has not closed it (Object Namespaces);
+//   ClosePrivateNamespace closes a namespace handle, and fails for another.
+// The error codes the pages leave open are the emulation's choices, named
+// where they are made. A namespace is a named event of the test's own in
+// the global namespace, so every process of the prefix sees the same one,
+// and CreateMutexA maps "prefix\name" inside a namespace the process holds
+// to a global name of that namespace's own (boundary and all).
+// CreateMutexA also records every name asked ("CreateMutexA names",
+// separated by '|'), whichever path.
 #include <windows.h>
 
 namespace harness {
