@@ -56,7 +56,8 @@ UniqueFileHandle OpenWithoutLinks(const std::string& path, DWORD access, DWORD s
                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         if (!folders.back()) {
-            error = GetLastError();
+            // A folder missing on the way, as CreateFile itself says it.
+            error = GetLastError() == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : GetLastError();
             return UniqueFileHandle();
         }
         if (IsLink(folders.back().get(), full.substr(0, end))) {
