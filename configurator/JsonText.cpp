@@ -69,6 +69,21 @@ void AppendEscaped(std::string& json, unsigned char c)
         json += static_cast<char>(c);
 }
 
+// Valid JSON keeps U+0085, U+2028 and U+2029 raw, but readers that split
+// text into lines (Python's splitlines(), and with it the fleet engines
+// built on it) break a line there: escaped, the object stays one line.
+void AppendSequence(std::string& json, const std::string& sequence)
+{
+    if (sequence == "\xC2\x85")
+        json += "\\u0085";
+    else if (sequence == "\xE2\x80\xA8")
+        json += "\\u2028";
+    else if (sequence == "\xE2\x80\xA9")
+        json += "\\u2029";
+    else
+        json += sequence;
+}
+
 }  // namespace
 
 std::string JsonString(const std::string& utf8)
@@ -80,7 +95,7 @@ std::string JsonString(const std::string& utf8)
             AppendEscaped(json, c);
             ++at;
         } else if (const std::size_t length = SequenceLength(utf8, at)) {
-            json.append(utf8, at, length);
+            AppendSequence(json, utf8.substr(at, length));
             at += length;
         } else {
             json += kReplacement;

@@ -36,13 +36,13 @@ const PortModesSetting* StoredPort(const Settings& stored, std::uint32_t number)
     return nullptr;
 }
 
-// A port's given fields against its stored word; those that differ are
-// returned, without fields when none does.
+// A port's given fields against its stored word, or the default word the
+// driver, show and the advanced options take for one not stored; those that
+// differ are returned, without fields when none does.
 PortModesSetting ComparePort(std::vector<SettingDifference>& differences, const std::string& name,
                              const PortModesSetting& wanted, const PortModesSetting* stored)
 {
-    static const PortModesSetting kNoWord;
-    const PortModesSetting& word = stored ? *stored : kNoWord;
+    const PortModesSetting word = stored ? *stored : PortModesOf(wanted.number, kDefaultSpecialModes);
     const std::string section = std::string(kPortSection) + " " + name + " ";
     PortModesSetting changed;
     changed.number = wanted.number;

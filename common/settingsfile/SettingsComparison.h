@@ -1,8 +1,10 @@
 #pragma once
 // A settings file (or the switches) held against what the machine stores,
-// as an import would apply it: only what is given is compared, and a value
-// that is not stored differs from any value asked for, its default
-// included, since applying it makes it stored.
+// as an import would apply it: only what is given is compared. A port
+// without a stored word has the default word, as the driver, show and the
+// advanced options take it, so a machine matches its own export; a board
+// value that is not stored differs from any value asked for, since
+// applying it makes it stored.
 #include <optional>
 #include <string>
 #include <vector>

@@ -130,7 +130,7 @@ TEST_F(CfgFleet, OnlyWhatDiffersIsWrittenAndSaid)
     EXPECT_EQ(first.lines, (Texts{"Memory Address: changed from not stored to D0000",
                                   "Port Address: changed from not stored to 300",
                                   "IRQ: changed from not stored to 5", "Port Name Prefix: changed from not stored to COM",
-                                  "Port COM4 Tx Load: changed from not stored to 3", kStored, kDriverRuns}));
+                                  "Port COM4 Tx Load: changed from 12 to 3", kStored, kDriverRuns}));
     const auto written = LastWriteTime(kParamKey);
     ASSERT_TRUE(written);
     const RegistryPicture before = ReadRegistryPicture();
@@ -152,6 +152,20 @@ TEST_F(CfgFleet, OnlyWhatDiffersIsWrittenAndSaid)
     EXPECT_TRUE(changed["restartNeeded"].boolean);
     EXPECT_EQ(changed["changes"].items[0]["old"].text, "5");
     EXPECT_EQ(changed["changes"].items[0]["new"].text, "7");
+
+    // The machine matches its own export, ports without a word of their own
+    // too, and importing it changes nothing; so again after a change.
+    for (const char* change : {"", "set /irq 9"}) {
+        if (*change)
+            ASSERT_EQ(Run(change).code, 3010u);
+        ASSERT_EQ(Run("export own.ini").code, 0u);
+        const CfgResult check = Run("check own.ini");
+        EXPECT_EQ(check.code, 0u) << change;
+        EXPECT_EQ(check.lines, Texts{"The machine matches own.ini."});
+        const CfgResult own = Run("import own.ini");
+        EXPECT_EQ(own.code, 0u);
+        EXPECT_EQ(own.lines, Texts{kNothingToChange});
+    }
 
     // Where the service is missing, /whatif says it would register it and
     // registers nothing; values it refuses keep install from registering.
@@ -192,6 +206,23 @@ TEST_F(CfgFleet, ShowAsJsonParsesForAnyStoredText)
     EXPECT_EQ(port["stored"].boolean, false);
     ASSERT_TRUE(WriteValue(kParamKey, "PortNamePrefix", Sz("COM")));
     EXPECT_LE(Run("show /json").lines.at(0).size(), 2048u);
+}
+
+// Registered once more as qb480cfg.Utf8 (CMakeLists.txt), in a process
+// whose ANSI code page is UTF-8, as Windows 10 and 11 offer it: a prefix
+// holding U+2028 and U+0085 leaves the JSON one line to every reader.
+TEST_F(CfgFleet, Utf8CodePageKeepsTheJsonOneLine)
+{
+    if (GetACP() != CP_UTF8)
+        GTEST_SKIP() << "runs as qb480cfg.Utf8, with the ANSI code page UTF-8";
+    RunDriver();
+    const std::string prefix = "A\xE2\x80\xA8" "B\xC2\x85" "C\xC3\x89";
+    ASSERT_TRUE(WriteValue(kParamKey, "PortNamePrefix", Sz(prefix)));
+    const CfgResult run = Run("show /json");
+    ASSERT_EQ(run.lines.size(), 1u);
+    for (const char* separator : {"\xE2\x80\xA8", "\xE2\x80\xA9", "\xC2\x85"})
+        EXPECT_EQ(run.lines[0].find(separator), std::string::npos);
+    EXPECT_EQ(JsonOf(run)["portNamePrefix"].text, prefix);
 }
 
 // The guide's start-up script as written: a machine that differs is

@@ -50,9 +50,9 @@ TEST(SettingsComparison, NamesWhatApplyingWouldChangeInTheFilesTerms)
     com4.number = 4;
     com4.rxTimeout = 9;
     com4.txLoad = 10;
-    qb480::PortModesSetting com5;  // no word stored: the defaults asked for still differ
+    qb480::PortModesSetting com5;  // no word stored: held against the default word
     com5.number = 5;
-    com5.rxTimeout = 1;
+    com5.rxTimeout = 2;
     com5.halfDuplex = false;
     wanted.ports = {com4, com5};
     const auto comparison = CompareSettings(wanted, Stored());
@@ -60,8 +60,7 @@ TEST(SettingsComparison, NamesWhatApplyingWouldChangeInTheFilesTerms)
               "IRQ: 7 -> 5\n"
               "Start from this index: none -> 20\n"
               "Port COM4 Rx Timeout: 5 -> 9\n"
-              "Port COM5 Rx Timeout: not stored -> 1\n"
-              "Port COM5 RS-485 Half Duplex Mode Enabled: not stored -> no\n");
+              "Port COM5 Rx Timeout: 1 -> 2\n");
 
     // The changes hold exactly those values; applied, nothing differs any more.
     const Settings& changes = comparison.changes;
@@ -78,7 +77,7 @@ TEST(SettingsComparison, NamesWhatApplyingWouldChangeInTheFilesTerms)
     EXPECT_EQ(Lines(CompareSettings(wanted, applied).differences), "");
 }
 
-TEST(SettingsComparison, NamesPortsByThePrefixApplyingLeavesAndValuesNotStored)
+TEST(SettingsComparison, NamesPortsByThePrefixApplyingLeavesAndTakesTheDefaultWordForOneNotStored)
 {
     Settings stored;  // a fresh machine: nothing stored, no index chosen
     stored.numberingGiven = true;
@@ -89,11 +88,14 @@ TEST(SettingsComparison, NamesPortsByThePrefixApplyingLeavesAndValuesNotStored)
     qb480::PortModesSetting port;
     port.number = 3;
     port.multidrop = true;
-    wanted.ports = {port};
+    // A port without a word has the default one: asking for its values is no change.
+    qb480::PortModesSetting asDefault = PortModesOf(4, qb480::kDefaultSpecialModes);
+    wanted.ports = {port, asDefault};
     EXPECT_EQ(Lines(CompareSettings(wanted, stored).differences),
               "Port Address: not stored -> 2A0\n"
               "Port Name Prefix: not stored -> TTY\n"
-              "Port TTY3 RS-485 Multidrop Mode Enabled: not stored -> yes\n");
+              "Port TTY3 RS-485 Multidrop Mode Enabled: no -> yes\n");
+    EXPECT_EQ(CompareSettings(wanted, stored).changes.ports.size(), 1u);
 }
 
 TEST(JsonText, EscapesWhatJsonMustAndKeepsItValidForAnyBytes)
@@ -102,6 +104,9 @@ TEST(JsonText, EscapesWhatJsonMustAndKeepsItValidForAnyBytes)
     // Valid UTF-8 is kept; a stray byte, an overlong form and a cut
     // sequence each become U+FFFD.
     EXPECT_EQ(qb480::JsonString("\xC3\xA9\xE2\x82\xAC"), "\"\xC3\xA9\xE2\x82\xAC\"");
+    // Line and paragraph separators and NEL, which line readers split at.
+    EXPECT_EQ(qb480::JsonString("a\xE2\x80\xA8" "b\xE2\x80\xA9" "c\xC2\x85" "d\xE2\x80\xAA"),
+              "\"a\\u2028b\\u2029c\\u0085d\xE2\x80\xAA\"");
     EXPECT_EQ(qb480::JsonString("\xE9x\xC0\xAF\xE2\x82"),
               "\"\xEF\xBF\xBDx\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"");
     // Four bytes up to U+10FFFF are kept; a surrogate, the overlong forms
