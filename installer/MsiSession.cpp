@@ -1,5 +1,6 @@
 #include "MsiSession.h"
 
+#include "AnsiText.h"
 #include "WideString.h"
 
 namespace qb480 {
@@ -43,20 +44,9 @@ std::optional<WideString> WideText(Read read)
 
 std::optional<std::string> InCodePage(const std::optional<WideString>& wide)
 {
-    if (!wide || wide->empty())
-        return wide ? std::optional<std::string>("") : std::nullopt;
-    const int length = static_cast<int>(wide->size());
-    BOOL lost = FALSE;
-    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide->data(), length, nullptr, 0, nullptr, &lost);
-    if (size <= 0 || lost)
+    if (!wide)
         return std::nullopt;
-    std::string text(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide->data(), length, &text[0], size, nullptr, &lost);
-    // A multibyte code page may still read it back otherwise.
-    WideString back(wide->size(), L'\0');
-    if (lost || MultiByteToWideChar(CP_ACP, 0, text.data(), size, &back[0], length) != length || back != *wide)
-        return std::nullopt;
-    return text;
+    return InAnsiCodePage(wide->data(), wide->size());
 }
 
 }  // namespace

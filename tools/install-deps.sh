@@ -14,6 +14,8 @@ need=(cmake g++ make googletest libgtest-dev clang libclang-rt-14-dev
 need+=(gcovr)
 # The installer packages and their signatures (./run release).
 need+=(wixl msitools osslsigncode openssl)
+# A locale whose ANSI code page Wine takes as UTF-8 (the installer cases).
+need+=(locales)
 
 update_tries=${QB480_APT_UPDATE_TRIES:-3}
 update_pause=${QB480_APT_UPDATE_PAUSE:-5}      # seconds between tries
@@ -29,11 +31,25 @@ missing_of() {
     done
 }
 
-mapfile -t missing < <(missing_of "${need[@]}")
-[ ${#missing[@]} -eq 0 ] && exit 0
-
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+
+# One installer case runs where the ANSI code page is UTF-8: Wine takes it
+# from a locale without an ANSI code page (Hindi), and reads a program's
+# command line in the locale's own charset, so the locale must exist.
+utf8_locale=hi_IN.UTF-8
+ensure_locale() {
+    [ -n "${QB480_NO_LOCALE:-}" ] && return 0
+    locale -a 2>/dev/null | grep -qix 'hi_IN.utf8' && return 0
+    "${sudo_cmd[@]}" localedef -i hi_IN -f UTF-8 "$utf8_locale" >/dev/null 2>&1 ||
+        say "the locale $utf8_locale cannot be made: the installer's case under UTF-8 will fail"
+}
+
+mapfile -t missing < <(missing_of "${need[@]}")
+if [ ${#missing[@]} -eq 0 ]; then
+    ensure_locale
+    exit 0
+fi
 apt() { DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get "$@"; }
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -90,3 +106,4 @@ if [ ${#still[@]} -gt 0 ]; then
     exit 1
 fi
 say "installed: ${missing[*]}"
+ensure_locale

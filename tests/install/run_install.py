@@ -96,6 +96,9 @@ LOCK_NAME = "Global\\Tessaline.QB480.Setup"
 # COM3, COM4 and COM6 to COM10 claimed for the board, COM5 by another device.
 COM_DATABASE = r"HKLM\SOFTWARE\QB480Test\ComDB"
 COM_BITS = "fc03" + "00" * 30
+# A Windows locale without an ANSI code page: Wine makes the ANSI (and OEM)
+# code page UTF-8 for it (docs/testing-under-wine.md).
+UTF8_LOCALE = "hi_IN.UTF-8"
 FIRMWARE_FOLDER = "QB480 firmware"
 FIRMWARE_FILE = "qb480fw.hex"
 
@@ -254,10 +257,10 @@ class Machine:
             err.seek(0)
             return subprocess.CompletedProcess(args, code, out.read(), err.read())
 
-    def msiexec(self, *args):
+    def msiexec(self, *args, settings=None):
         """Its exit code (low byte) and the seconds it took."""
         started = time.monotonic()
-        result = self.wine("msiexec", *args)
+        result = self.wine("msiexec", *args, settings=settings)
         return result.returncode, time.monotonic() - started
 
     def reg_tree(self, key, win64):
@@ -266,10 +269,10 @@ class Machine:
         result = self.wine(r"C:\windows\system32\reg.exe", "query", key, "/s", *view)
         return result.stdout.replace("\r", "") if result.returncode == 0 else None
 
-    def reg_values(self, key, win64):
+    def reg_values(self, key, win64, settings=None):
         """The key's own values by name, or None when it is missing."""
         view = ["/reg:64"] if win64 else []
-        result = self.wine(r"C:\windows\system32\reg.exe", "query", key, *view)
+        result = self.wine(r"C:\windows\system32\reg.exe", "query", key, *view, settings=settings)
         if result.returncode != 0:
             return None
         values = {}
@@ -339,8 +342,8 @@ class Cases:
         self.checks.check(ok, "%s: %s" % (layout.label, what))
         return ok
 
-    def timed_msiexec(self, machine, layout, what, *args):
-        code, seconds = machine.msiexec(*args)
+    def timed_msiexec(self, machine, layout, what, *args, settings=None):
+        code, seconds = machine.msiexec(*args, settings=settings)
         self.timings.append("%s: %s took %.2f s" % (layout.label, what, seconds))
         return code
 
@@ -552,12 +555,14 @@ class Cases:
             self.rolled_back(machine, layout, ["QB480_FIRST=20"], "with the board's COM numbers moved")
             self.held_off(machine, layout)
             self.restart_code(machine, layout)
+            self.utf8_code_page(machine, layout)
 
-    def install_logged(self, machine, layout, msi, given, what):
+    def install_logged(self, machine, layout, msi, given, what, settings=None):
         """msiexec /i with the given properties and a verbose log: its exit code's low byte."""
         if os.path.exists(machine.c("install.log")):
             os.remove(machine.c("install.log"))
-        return self.timed_msiexec(machine, layout, what, "/i", windows_path(msi), "/qn", "/l*v", "C:\\install.log", *given)
+        return self.timed_msiexec(machine, layout, what, "/i", windows_path(msi), "/qn", "/l*v", "C:\\install.log", *given,
+                                  settings=settings)
 
     def nothing_installed(self, machine, layout):
         installed = [below for below in self.installed_files(layout, layout.package) if os.path.exists(machine.c(below))]
@@ -666,6 +671,17 @@ class Cases:
                    "qb480cfg: rollback: the configuration did not start: there is nothing to put back." in lines,
                    "held off by another set-up: the board as it was, and another administrator's IRQ kept (exit %d, "
                    "IRQ %s, %s%s)" % (code, irq, lines[-2:], ", changed: " + ", ".join(changed) if changed else ""))
+
+    def utf8_code_page(self, machine, layout):
+        """Where the ANSI code page is UTF-8 ("Use Unicode UTF-8 for worldwide language support"; under Wine a
+        locale without an ANSI code page, LC_ALL=hi_IN.UTF-8), a prefix holding É arrives and is stored whole."""
+        utf8 = {"LC_ALL": UTF8_LOCALE}
+        code = self.install_logged(machine, layout, self.release.msi[layout.package], ["QB480_PREFIX=\u00c9X"],
+                                   "install where the code page is UTF-8", settings=utf8)
+        prefix = (machine.reg_values(PARAMETERS, self.win64(layout), settings=utf8) or {}).get("PortNamePrefix")
+        self.check(layout, code in (SUCCESS, RESTART_NEEDED & 0xFF) and prefix == "\u00c9X",
+                   "where the code page is UTF-8, the prefix \u00c9X is stored whole (exit %d, %r, %s)"
+                   % (code, prefix, action_lines(machine)[-2:]))
 
     def planted(self, layout):
         """A folder of the administrator's choosing that a standard user made first, holding a newer

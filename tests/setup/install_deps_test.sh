@@ -53,7 +53,7 @@ run_case() {  # run_case NAME UPDATE INSTALL DB-CONTENT
     : >"$work/calls"
     printf '%s' "$4" >"$work/db"
     out=$(PATH="$work/bin:$PATH" FAKE_UPDATE=$2 FAKE_INSTALL=$3 FAKE_DB="$work/db" FAKE_CALLS="$work/calls" \
-          QB480_APT_UPDATE_PAUSE=0 QB480_OS_RELEASE="$work/os-release" "$root/tools/install-deps.sh" 2>&1)
+          QB480_APT_UPDATE_PAUSE=0 QB480_OS_RELEASE="$work/os-release" QB480_NO_LOCALE=1 "$root/tools/install-deps.sh" 2>&1)
     rc=$?
 }
 has() { grep -qF -- "$1" <<<"$out"; }
