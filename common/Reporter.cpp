@@ -7,21 +7,43 @@
 
 namespace qb480 {
 
+namespace {
+
+class CHeld {
+public:
+    explicit CHeld(CRITICAL_SECTION& lock) : m_lock(lock) { EnterCriticalSection(&m_lock); }
+    ~CHeld() { LeaveCriticalSection(&m_lock); }
+    CHeld(const CHeld&) = delete;
+    CHeld& operator=(const CHeld&) = delete;
+
+private:
+    CRITICAL_SECTION& m_lock;
+};
+
+}  // namespace
+
 CReporter::CReporter(ReportTo to, fw::CLogFile* log)
     : m_to(to), m_log(log), m_previous(fw::SetMessageSink(this))
 {
+    InitializeCriticalSection(&m_lock);
 }
 
-CReporter::~CReporter() { fw::SetMessageSink(m_previous); }
+CReporter::~CReporter()
+{
+    fw::SetMessageSink(m_previous);
+    DeleteCriticalSection(&m_lock);
+}
 
 void CReporter::Note(const std::string& text)
 {
+    const CHeld held(m_lock);
     if (m_log)
         m_log->Line(text);
 }
 
 void CReporter::Print(const std::string& text)
 {
+    const CHeld held(m_lock);
     Note(text);
     if (m_to == ReportTo::Console)
         fw::WriteOutputLine(text);
@@ -40,6 +62,7 @@ void CReporter::Show(const char* text)
 
 void CReporter::OnMessage(const char* text, fw::MessageKind kind)
 {
+    const CHeld held(m_lock);
     if (kind == fw::MessageKind::Failure) {
         ++m_failures;
         if (!m_ended)
@@ -52,6 +75,7 @@ void CReporter::Fail(int code, const char* text)
 {
     // The first end decides: a failure while cleaning up after it does not
     // replace its code.
+    const CHeld held(m_lock);
     if (!m_ended) {
         m_code = code;
         if (text)
@@ -64,6 +88,7 @@ void CReporter::Fail(int code, const char* text)
 
 void CReporter::Succeed(const char* text, int doneCode)
 {
+    const CHeld held(m_lock);
     if (!m_ended)
         m_code = m_failures ? kExitStepFailed : doneCode;
     m_ended = true;
@@ -73,6 +98,7 @@ void CReporter::Succeed(const char* text, int doneCode)
 
 int CReporter::Finish()
 {
+    const CHeld held(m_lock);
     Note("exit code " + fw::DecimalText(static_cast<std::uint32_t>(m_code)));
     return m_code;
 }

@@ -4,7 +4,12 @@
 // a line each on standard output. A log, when there is one, gets every
 // message and every step besides. While it lives it also
 // takes the messages that shared steps raise through fw::AppMessageBox.
-// It keeps the run's exit code (ExitCodes.h and the program's own).
+// It keeps the run's exit code (ExitCodes.h and the program's own). One
+// thread at a time writes through it: a console program's handler of Ctrl+C
+// or the session's end may write its last lines while the main thread
+// writes.
+#include <windows.h>
+
 #include <string>
 
 #include "MessageBox.h"
@@ -56,6 +61,7 @@ public:
 private:
     void Show(const char* text);
 
+    mutable CRITICAL_SECTION m_lock;  // recursive: a message's lines go through Note
     ReportTo m_to;
     fw::CLogFile* m_log;
     fw::CMessageSink* m_previous;

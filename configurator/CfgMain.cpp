@@ -39,6 +39,7 @@ bool Changes(CfgCommand command)
 
 int EndRun(CfgRun& run)
 {
+    fw::ConsoleRunFinished();
     const int code = run.reporter.Finish();
     if (run.arguments.json)
         WriteJsonEnd(run.json, run.reporter, Changes(run.arguments.command));

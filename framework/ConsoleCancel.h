@@ -1,8 +1,10 @@
 #pragma once
 // The console control handler of a program that changes the machine
-// (ConsoleControl.h says what each event leads to). One lives for the
-// program's run; the steps of a change are bracketed by CConsoleChange and
-// ask ConsoleCancelRequested() before each further step.
+// (ConsoleControl.h says what each event leads to), and its window for the
+// session's end, which such a program hears of only through one
+// (SessionEndWindow.h). One lives for the program's run; the steps of a
+// change are bracketed by CConsoleChange and ask ConsoleCancelRequested()
+// before each further step.
 #include "ConsoleControl.h"
 
 namespace fw {
@@ -28,5 +30,10 @@ public:
 
 // True once an event asked the program to end: take no further step.
 bool ConsoleCancelRequested();
+
+// The run's final output is written next: from now on a console event or
+// the session's end changes neither that output nor the exit code. Waits
+// while an event ends the run at once, and then never returns.
+void ConsoleRunFinished();
 
 }  // namespace fw

@@ -16,19 +16,23 @@ self=$$
 # The processes of the run, apart from the run itself and this script.
 run_processes() {
     local -A parent dead
-    local pid ppid state line
+    local pid ppid state line marked
     local -a children queue
+    # Marked, wherever they are: read whole first, so that the grep, which
+    # carries the mark too, has ended before the process table is read and
+    # is never taken for a process of the run.
+    marked=$(grep -lzx "QB480_RUN=$mark" /proc/[0-9]*/environ 2>/dev/null)
     while read -r pid state ppid; do
         parent[$pid]=$ppid
         # A zombie has ended; only its parent has not read its status yet.
         [ "$state" = Z ] || [ "$state" = X ] && dead[$pid]=1
     done < <(sed -nE 's/^([0-9]+) \(.*\) ([A-Za-z]) ([0-9]+) .*/\1 \2 \3/p' /proc/[0-9]*/stat 2>/dev/null)
     local -A found
-    # Marked, wherever they are.
     while read -r line; do
+        [ -n "$line" ] || continue
         pid=${line#/proc/}
         found[${pid%/environ}]=1
-    done < <(grep -lzx "QB480_RUN=$mark" /proc/[0-9]*/environ 2>/dev/null)
+    done <<<"$marked"
     # Descended from the run.
     queue=("$run")
     while [ ${#queue[@]} -gt 0 ]; do

@@ -54,6 +54,29 @@ TEST_F(CCfgTest, CtrlCDuringAnImportFinishesTheStepAndTakesNoOther)
     EXPECT_EQ(log.back(), "exit code 1602");
 }
 
+// The session ends (shutdown, restart, logoff) while an import stores the
+// board settings: a console program that loads user32 hears of it only by
+// its window. The end is held off while the step finishes, and no further
+// step is taken.
+TEST_F(CCfgTest, ASessionEndDuringAnImportFinishesTheStepAndTakesNoOther)
+{
+    ASSERT_TRUE(RegisterBoardDriver(SERVICE_DEMAND_START));
+    ASSERT_TRUE(WriteFileBytes(InFolder("board.ini"), "[Board Settings]\r\nMemory Address = D0000\r\n"
+                                                      "Port Address = 300\r\nIRQ = 5\r\n[Port Numbering]\r\n"
+                                                      "Port Name Prefix = TTY\r\n"));
+    const CfgResult run = Run("import board.ini /log run.log", {{"RegSetValueExA", kDeliverSessionEnd}});
+    EXPECT_EQ(RecordedNumber("WM_QUERYENDSESSION", "answer"), DWORD{FALSE});
+    EXPECT_EQ(run.code, 1602u);
+    ASSERT_FALSE(run.lines.empty());
+    EXPECT_EQ(run.lines.back(), kCancelled);
+    EXPECT_EQ(ReadValue(kParamKey, "IRQ"), Dword(5));
+    EXPECT_FALSE(ReadValue(kParamKey, "PortNamePrefix"));
+    const Texts log = StampedLogLines(InFolder("run.log"));
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log.rbegin()[1], kCancelled);
+    EXPECT_EQ(log.back(), "exit code 1602");
+}
+
 // Ctrl+C while install registers the service: the registration finishes
 // with its event-log entry, the settings are left for the next run.
 TEST_F(CCfgTest, CtrlCDuringAnInstallFinishesTheRegistration)

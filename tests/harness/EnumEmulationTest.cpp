@@ -122,7 +122,7 @@ TEST_F(EnumEmulation, ShortBufferReturnsTheEntriesThatFitWithMoreData)
     EXPECT_EQ(result.returned, 3u);
     EXPECT_EQ(result.needed, total - threeFit);
     const EnumResult probe = Enumerate(SERVICE_STATE_ALL, 0);
-    EXPECT_EQ(std::vector<DWORD>({probe.ok, probe.error, probe.returned, probe.needed}),
+    EXPECT_EQ(std::vector<DWORD>({static_cast<DWORD>(probe.ok), probe.error, probe.returned, probe.needed}),
               std::vector<DWORD>({FALSE, ERROR_INSUFFICIENT_BUFFER, 0, total}));
     EXPECT_TRUE(result.stringsInside);
     EXPECT_TRUE(result.guardIntact);

@@ -2,12 +2,18 @@
 
 #include "EnumEmulation.h"
 #include "NamespaceEmulation.h"
+#include "SessionEndWindow.h"
 #include "TestKeys.h"
 
 #include <commdlg.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
+#include <iterator>
+#include <mutex>
+#include <vector>
 
 namespace harness {
 namespace {
@@ -86,43 +92,116 @@ Signature Real(Function function)
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("advapi32.dll"), kNames[function])));
 }
 
-std::atomic<PHANDLER_ROUTINE> g_ctrlHandler;
+// The program's console control handlers, as SetConsoleCtrlHandler's page
+// keeps them: a list, called last-registered first until one returns TRUE;
+// a removal takes that handler out only; (NULL, TRUE) ignores Ctrl+C.
+std::mutex g_ctrlLock;
+std::vector<PHANDLER_ROUTINE> g_ctrlHandlers;
+bool g_ignoreCtrlC = false;
 
-DWORD WINAPI RunCtrlHandler(void* handler)
+DWORD WINAPI RunCtrlHandlers(void*)
 {
-    return reinterpret_cast<PHANDLER_ROUTINE>(handler)(CTRL_C_EVENT);
+    std::vector<PHANDLER_ROUTINE> handlers;
+    {
+        const std::lock_guard<std::mutex> guard(g_ctrlLock);
+        if (g_ignoreCtrlC)
+            return TRUE;
+        handlers = g_ctrlHandlers;
+    }
+    for (auto handler = handlers.rbegin(); handler != handlers.rend(); ++handler)
+        if ((*handler)(CTRL_C_EVENT))
+            return TRUE;
+    // The default handler "calls the ExitProcess function" (Console Control
+    // Handlers); its code is not documented: Windows' and Wine's is this.
+    ExitProcess(STATUS_CONTROL_C_EXIT);
 }
 
-// Once per process, as the system delivers a Ctrl+C: the program's handler
-// on a thread of its own, the default handler's end without one.
+// Once per process, as the system delivers a Ctrl+C: the handlers on a
+// thread of their own while the program goes on ("the system creates a new
+// thread in the process to execute the function"). The call that delivered
+// it waits a moment for the handlers to answer, so that a test knows when
+// the event came; that wait is the test's, not Windows'.
 void DeliverCtrlC()
 {
     static std::atomic<bool> delivered;
     if (delivered.exchange(true))
         return;
-    DWORD handled = FALSE;
-    if (const PHANDLER_ROUTINE handler = g_ctrlHandler) {
-        const HANDLE thread = CreateThread(nullptr, 0, RunCtrlHandler, reinterpret_cast<void*>(handler), 0, nullptr);
-        WaitForSingleObject(thread, 10000);
-        GetExitCodeThread(thread, &handled);
+    if (const HANDLE thread = CreateThread(nullptr, 0, RunCtrlHandlers, nullptr, 0, nullptr)) {
+        WaitForSingleObject(thread, 2000);
         CloseHandle(thread);
     }
-    if (!handled)
-        ExitProcess(STATUS_CONTROL_C_EXIT);
 }
 
 BOOL WINAPI RecordSetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add)
 {
-    if (handler)
-        g_ctrlHandler = add ? handler : nullptr;
+    {
+        const std::lock_guard<std::mutex> guard(g_ctrlLock);
+        if (!handler)
+            g_ignoreCtrlC = add != FALSE;
+        else if (add)
+            g_ctrlHandlers.push_back(handler);
+        else if (const auto found = std::find(g_ctrlHandlers.rbegin(), g_ctrlHandlers.rend(), handler);
+                 found != g_ctrlHandlers.rend())
+            g_ctrlHandlers.erase(std::next(found).base());
+    }
     return Original<decltype(&SetConsoleCtrlHandler)>(kCtrlHandler)(handler, add);
+}
+
+// As Windows ends a session: WM_QUERYENDSESSION, then WM_ENDSESSION, sent to
+// the program's session window from a thread of their own. The call that
+// delivered them goes on once the first has been answered.
+HANDLE g_queryAnswered = nullptr;
+
+BOOL CALLBACK FindSessionWindow(HWND window, LPARAM found)
+{
+    char name[64] = "";
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId() && GetClassNameA(window, name, sizeof name) &&
+        std::strcmp(name, fw::kSessionEndWindowClass) == 0) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+DWORD WINAPI EndSession(void* window)
+{
+    const auto target = static_cast<HWND>(window);
+    const LRESULT answer = SendMessageA(target, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP);
+    RecordCall("WM_QUERYENDSESSION", "answer", static_cast<DWORD>(answer));
+    SetEvent(g_queryAnswered);
+    SendMessageA(target, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
+    return 0;
+}
+
+void DeliverSessionEnd()
+{
+    static std::atomic<bool> delivered;
+    if (delivered.exchange(true))
+        return;
+    HWND window = nullptr;
+    EnumWindows(FindSessionWindow, reinterpret_cast<LPARAM>(&window));
+    if (!window) {
+        RecordCall("WM_QUERYENDSESSION", "window", "none");
+        return;
+    }
+    g_queryAnswered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (const HANDLE thread = CreateThread(nullptr, 0, EndSession, window, 0, nullptr)) {
+        WaitForSingleObject(g_queryAnswered, 5000);
+        CloseHandle(thread);
+    }
 }
 
 LONG WINAPI FailRegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size)
 {
-    if (g_errors[kSetValue] != kDeliverCtrlC)
-        return static_cast<LONG>(g_errors[kSetValue].load());
-    DeliverCtrlC();
+    const DWORD error = g_errors[kSetValue];
+    if (error != kDeliverCtrlC && error != kDeliverSessionEnd)
+        return static_cast<LONG>(error);
+    if (error == kDeliverCtrlC)
+        DeliverCtrlC();
+    else
+        DeliverSessionEnd();
     return Real<decltype(&RegSetValueExA)>(kSetValue)(key, name, reserved, type, data, size);
 }
 

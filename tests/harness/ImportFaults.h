@@ -22,6 +22,11 @@ const std::vector<std::string>& FaultFunctions();
 // The error that makes RegSetValueExA or OpenSCManagerA deliver a Ctrl+C at
 // the program's first call, then do its real work: STATUS_CONTROL_C_EXIT.
 inline constexpr DWORD kDeliverCtrlC = 0xC000013A;
+// The error that makes RegSetValueExA end the session at the program's
+// first call, as Windows ends it for a shutdown, then do its real work:
+// WM_QUERYENDSESSION and WM_ENDSESSION sent to the program's session window
+// (SessionEndWindow.h); RecordedNumber("WM_QUERYENDSESSION", "answer").
+inline constexpr DWORD kDeliverSessionEnd = 0xC048E5D0;
 
 // What a recording replacement saw, from this or another process (see
 // kCallsKey): a text field, or a number field; absent when no call was made.
