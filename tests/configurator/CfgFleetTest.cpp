@@ -156,8 +156,9 @@ TEST_F(CfgFleet, OnlyWhatDiffersIsWrittenAndSaid)
     // The machine matches its own export, ports without a word of their own
     // too, and importing it changes nothing; so again after a change.
     for (const char* change : {"", "set /irq 9"}) {
-        if (*change)
+        if (*change) {
             ASSERT_EQ(Run(change).code, 3010u);
+        }
         ASSERT_EQ(Run("export own.ini").code, 0u);
         const CfgResult check = Run("check own.ini");
         EXPECT_EQ(check.code, 0u) << change;

@@ -19,7 +19,7 @@ using namespace harness;
 struct CfgResult {
     std::optional<DWORD> code;  // absent when it did not end in time (reported)
     Texts lines;                // standard output, a line each
-    Texts windows;              // the captions of windows it had while it ran
+    Texts windows;              // the captions of the windows it showed while it ran
 };
 
 inline bool Holds(const Texts& lines, const std::string& line)

@@ -615,7 +615,8 @@ WatchedRun WatchUntilExit(const CChild& child, const std::string& what, int time
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!(run.code = child.Wait(5)) && std::chrono::steady_clock::now() < deadline)
         for (HWND window : WindowsOf(child.pid()))
-            if (std::find(run.windows.begin(), run.windows.end(), Caption(window)) == run.windows.end())
+            if (IsWindowVisible(window) &&
+                std::find(run.windows.begin(), run.windows.end(), Caption(window)) == run.windows.end())
                 run.windows.push_back(Caption(window));
     if (!run.code)
         Fail(where, what + " still runs after " + std::to_string(timeoutMs / 1000) + " s; windows " +

@@ -58,8 +58,10 @@ std::string DescribeWindows(DWORD pid);
 
 // A program that should end by itself, watched until it does: its exit
 // code, absent (and reported at the caller's line, named by what) when it
-// still runs after timeoutMs, and the caption of every window it had
-// meanwhile, each once, in the order seen.
+// still runs after timeoutMs, and the caption of every window it showed
+// meanwhile, each once, in the order seen. Hidden ones are not counted: a
+// console program keeps one to hear of the session's end, and Wine gives
+// each thread with a window an IME window.
 class CChild;
 struct WatchedRun {
     std::optional<DWORD> code;
