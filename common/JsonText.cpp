@@ -8,8 +8,9 @@ namespace {
 
 constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
 
-// The length of the valid UTF-8 sequence at text[at], or 0.
-std::size_t SequenceLength(const std::string& text, std::size_t at)
+}  // namespace
+
+std::size_t Utf8SequenceLength(const std::string& text, std::size_t at)
 {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
     const unsigned char lead = byte(at);
@@ -38,6 +39,8 @@ std::size_t SequenceLength(const std::string& text, std::size_t at)
             return 0;
     return length;
 }
+
+namespace {
 
 void AppendEscaped(std::string& json, unsigned char c)
 {
@@ -94,7 +97,7 @@ std::string JsonString(const std::string& utf8)
         if (c < 0x80) {
             AppendEscaped(json, c);
             ++at;
-        } else if (const std::size_t length = SequenceLength(utf8, at)) {
+        } else if (const std::size_t length = Utf8SequenceLength(utf8, at)) {
             AppendSequence(json, utf8.substr(at, length));
             at += length;
         } else {

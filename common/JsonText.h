@@ -29,6 +29,11 @@ private:
     std::string m_members;
 };
 
+// The length of the valid UTF-8 sequence at text[at], or 0 for a byte that
+// starts none (overlong forms, surrogates and values above U+10FFFF
+// included).
+std::size_t Utf8SequenceLength(const std::string& text, std::size_t at);
+
 // A JSON string literal, quotes included.
 std::string JsonString(const std::string& utf8);
 
