@@ -3,8 +3,8 @@
 #   tools/make-msi.sh x86|x64 VERSION STAGE OUT.msi [SOURCE.wxs]
 # SOURCE defaults to packaging/qb480.wxs; the package checks build faulty
 # variants of it.
-# STAGE holds qb480.cpl, qb480load.exe, qb480cfg.exe, qb480cfgmsi.dll, guide.html and the
-# screenshots the guide shows (screenshots/*.png), as packed into the zip. The product code
+# STAGE holds qb480.cpl, qb480load.exe, qb480cfg.exe, qb480msg.dll, qb480cfgmsi.dll, guide.html
+# and the screenshots the guide shows (screenshots/*.png), as packed into the zip. The product code
 # is derived from the architecture and the version, so that a rebuilt
 # package of a version has the product code of that version.
 set -euo pipefail
@@ -15,7 +15,7 @@ out=$(realpath -m "$4")
 root=$(realpath "$(dirname "$0")/..")
 source=$(realpath "${5:-$root/packaging/qb480.wxs}")
 case $arch in x86|x64) ;; *) echo "make-msi: architecture $arch is neither x86 nor x64" >&2; exit 2 ;; esac
-for file in qb480.cpl qb480load.exe qb480cfg.exe qb480cfgmsi.dll guide.html; do
+for file in qb480.cpl qb480load.exe qb480cfg.exe qb480msg.dll qb480cfgmsi.dll guide.html; do
     [ -f "$stage/$file" ] || { echo "make-msi: $stage/$file is missing" >&2; exit 1; }
 done
 
@@ -56,8 +56,27 @@ rm -f "$out"
 [ -s "$out" ] || { cat "$work/wixl.log" >&2; echo "make-msi: wixl wrote no $out" >&2; exit 1; }
 # wixl reads no version resources.
 python3 "$root/tools/msi-file-versions.py" "$out" qb480.cpl="$stage/qb480.cpl" qb480load.exe="$stage/qb480load.exe" \
-    qb480cfg.exe="$stage/qb480cfg.exe" \
+    qb480cfg.exe="$stage/qb480cfg.exe" qb480msg.dll="$stage/qb480msg.dll" \
     || { rm -f "$out"; exit 1; }
+# The event source's message file and its values stay when the package is
+# removed, and its two paths are REG_EXPAND_SZ; wixl writes neither.
+# "Installing Permanent Components, Files, Fonts, Registry Keys": the whole
+# component is made permanent by msidbComponentAttributesPermanent (16) in
+# Component.Attributes ("Component Table"). "Registry Table", Value column:
+# a value that begins with #% is stored as REG_EXPAND_SZ.
+message_path='%SystemRoot%\System32\qb480msg.dll'
+attributes=$(msiinfo export "$out" Component | awk -F'\t' '$1 == "MessageFile" { print $4 }' | tr -d '\r')
+[ -n "$attributes" ] || { echo "make-msi: $source has no MessageFile component" >&2; rm -f "$out"; exit 1; }
+permanent=$((attributes | 16))
+msibuild "$out" -q "UPDATE \`Component\` SET \`Attributes\` = $permanent WHERE \`Component\` = 'MessageFile'" \
+    -q "UPDATE \`Registry\` SET \`Value\` = '#%$message_path' WHERE \`Component_\` = 'MessageFile' AND \`Value\` = '$message_path'" \
+    || { rm -f "$out"; exit 1; }
+# An UPDATE that matches no row succeeds: read back what the tables say.
+expanded=$(msiinfo export "$out" Registry | tr -d '\r' | awk -F'\t' -v want="#%$message_path" \
+           '$6 == "MessageFile" && ($4 == "EventMessageFile" || $4 == "CategoryMessageFile") && $5 == want' | wc -l)
+msiinfo export "$out" Component | tr -d '\r' | awk -F'\t' -v want="$permanent" '$1 == "MessageFile" && $4 == want' |
+    grep -q . && [ "$expanded" = 2 ] \
+    || { echo "make-msi: the MessageFile component is not permanent or its two paths not REG_EXPAND_SZ" >&2; rm -f "$out"; exit 1; }
 # The board's properties that packaging/qb480.wxs passes to the configurator
 # go to the installer's service in every installation, managed ones
 # included; wixl lists only the upgrade's properties and ignores Secure="yes".

@@ -5,7 +5,8 @@
 #   qb480-VERSION-i686.zip, qb480-VERSION-x86_64.zip
 #   qb480-VERSION-x86.msi,  qb480-VERSION-x64.msi
 # The zip and the MSI of an architecture hold the same files: the applet,
-# the loader, the configurator, the guide and its screenshots.
+# the loader, the configurator, the event source's messages (qb480msg.dll),
+# the guide and its screenshots.
 #
 # Signing: when QB480_SIGN_PKCS12 names a PKCS#12 file holding a
 # code-signing certificate and its key (password in QB480_SIGN_PASSWORD,
@@ -70,7 +71,8 @@ for arch in i686 x86_64; do
     msi_arch=$([ $arch = i686 ] && echo x86 || echo x64)
     stage=$work/$name
     mkdir -p "$stage/screenshots"
-    for program in applet/qb480.cpl loader/qb480load.exe configurator/qb480cfg.exe installer/qb480cfgmsi.dll; do
+    for program in applet/qb480.cpl loader/qb480load.exe configurator/qb480cfg.exe messages/qb480msg.dll \
+                   installer/qb480cfgmsi.dll; do
         [ -f "$root/build/release-$arch/$program" ] || fail "build/release-$arch/$program is not built: run tools/release.sh"
         cp "$root/build/release-$arch/$program" "$stage/"
     done
