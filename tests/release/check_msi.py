@@ -26,17 +26,25 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 # Fixed once for each architecture: a later package finds the installed one
 # by it. Changing one strands every installed copy.
 UPGRADE_CODES = {"i686": "{86E33B8D-FF0A-4C5D-9897-DCE85C78D8D2}", "x86_64": "{514328A7-D869-44BD-8BF8-4F6D2854F385}"}
-COMPONENT_64BIT = 0x100
+COMPONENT_64BIT, COMPONENT_PERMANENT = 0x100, 0x10
 # Word Count of the summary information: 2 = compressed; 8 would say that
 # no administrator is needed.
 WORD_COUNT_COMPRESSED, WORD_COUNT_NO_ELEVATION = 2, 8
-BINARIES = ("qb480.cpl", "qb480load.exe", "qb480cfg.exe")
-BUILT = {"qb480.cpl": "applet/qb480.cpl", "qb480load.exe": "loader/qb480load.exe", "qb480cfg.exe": "configurator/qb480cfg.exe"}
+BINARIES = ("qb480.cpl", "qb480load.exe", "qb480cfg.exe", "qb480msg.dll")
+BUILT = {"qb480.cpl": "applet/qb480.cpl", "qb480load.exe": "loader/qb480load.exe", "qb480cfg.exe": "configurator/qb480cfg.exe",
+         "qb480msg.dll": "messages/qb480msg.dll"}
 # The applet's Control Panel properties on Vista and later: (key, name) -> value.
 EXTENDED = "Software\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Extended Properties\\"
 CPL = "%SystemRoot%\\System32\\qb480.cpl"
 CONTROL_PANEL = {(EXTENDED + "System.ApplicationName", CPL): "Tessaline.QB480",
                  (EXTENDED + "System.ControlPanel.Category", CPL): "#2"}  # Hardware and Sound
+# The set-up's own event source in the Application log, written by the
+# package and kept at its removal with the message file: (key, name) -> value
+# as the Registry table writes it, #% being REG_EXPAND_SZ and # REG_DWORD.
+SOURCE_KEY = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Tessaline QB480"
+MESSAGE_FILE = "%SystemRoot%\\System32\\qb480msg.dll"
+EVENT_SOURCE = {(SOURCE_KEY, "EventMessageFile"): "#%" + MESSAGE_FILE, (SOURCE_KEY, "CategoryMessageFile"): "#%" + MESSAGE_FILE,
+                (SOURCE_KEY, "CategoryCount"): "#3", (SOURCE_KEY, "TypesSupported"): "#7"}
 RULES = dict(ice_rules.RULES, **action_rules.RULES)
 WXS = os.path.join(ROOT, "packaging", "qb480.wxs")
 
@@ -103,6 +111,8 @@ BREAKS = [
     ("ICE69", "the loader's entry naming its file", wxs('Target="[INSTALLDIR]qb480load.exe"', 'Target="[#qb480load.exe]"')),
     ("ICE77", "the configurator run after InstallFinalize", wxs('Action="ConfigureBoard" Sequence="6590"',
                                                                'Action="ConfigureBoard" Sequence="6700"')),
+    ("ICE92", "the permanent message file without a component GUID",
+     sql("UPDATE `Component` SET `ComponentId` = '' WHERE `Component` = 'MessageFile'")),
     ("ICE90", "the menu folder a public property", wxs('Id="TessalineMenuFolder"', 'Id="TESSALINEMENU"')),
     ("pasted", "the prefix pasted into a command line", sql("INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) "
                                                              "VALUES ('Pasted', 51, 'Args', '/prefix \"[QB480_PREFIX]\"')")),
@@ -178,7 +188,7 @@ def main():
     programs = ["ProgramFiles64Folder" if x64 else "ProgramFilesFolder", "Tessaline", "QB480"]
     with open(os.path.join(ROOT, "docs", "guide", "guide.html"), encoding="utf-8") as f:
         images = set(re.findall(r'src="screenshots/([^"]+)"', f.read()))
-    expected = {"qb480.cpl": [system], "qb480load.exe": programs, "qb480cfg.exe": programs, "guide.html": programs}
+    expected = {"qb480.cpl": [system], "qb480msg.dll": [system], "qb480load.exe": programs, "qb480cfg.exe": programs, "guide.html": programs}
     expected.update({image: programs + ["screenshots"] for image in images})
     where = {}
     for row in files:
@@ -194,6 +204,12 @@ def main():
     bits = {name: int(row["Attributes"]) & COMPONENT_64BIT for name, row in components.items()}
     checks.check(all(bool(bit) == x64 for bit in bits.values()),
                  "msi: every component is %s" % ("64-bit" if x64 else "32-bit"))
+    # The message file stays for the records already written; nothing else does.
+    owner = {long_name(row["FileName"]): row["Component_"] for row in files}.get("qb480msg.dll")
+    permanent = sorted(name for name, row in components.items() if int(row["Attributes"]) & COMPONENT_PERMANENT)
+    checks.check(owner == "MessageFile" and components[owner]["KeyPath"] == "qb480msg.dll" and permanent == [owner],
+                 "msi: qb480msg.dll is the key of MessageFile, the one permanent component (%s of %s; permanent: %s)"
+                 % ("qb480msg.dll", owner, permanent))
 
     with tempfile.TemporaryDirectory() as unpacked:
         subprocess.run(["msiextract", "-C", unpacked, msi], check=True, capture_output=True)
@@ -224,9 +240,9 @@ def main():
                                                "qb480-%s-x64.msi." % version}
     checks.check(conditions == wow64, "msi: %s (%s)" % ("installs on 64-bit Windows" if x64 else
                                                          "64-bit Windows refuses it, naming the x64 package", conditions))
-    # The board's driver service, its keys and its event-log source belong to
-    # the board: the package neither writes nor removes any of them. Its one
-    # value is the installing user's key of the Start-menu entries.
+    # The board's driver service, its keys and the driver's System-log
+    # source belong to the board: the package neither writes nor removes any
+    # of them.
     for untouched in ("ServiceInstall", "ServiceControl"):
         checks.check(table(untouched) == [], "msi: no %s rows" % untouched)
     with open(os.path.join(build, "installer", "qb480cfgmsi.dll"), "rb") as f:
@@ -241,8 +257,10 @@ def main():
     values = {(row["Root"], row["Key"], row["Name"]): (row["Value"], row["Component_"]) for row in table("Registry")}
     wanted = {("1", "Software\\Tessaline\\QB480", "StartMenu"): ("#1", "StartMenu")}
     wanted.update({("2",) + place: (value, "Applet") for place, value in CONTROL_PANEL.items()})
-    checks.check(values == wanted, "msi: writes the Start-menu key under HKCU and, with the applet, its Control Panel "
-                                   "name and category under HKLM (%s)" % values)
+    wanted.update({("2",) + place: (value, "MessageFile") for place, value in EVENT_SOURCE.items()})
+    checks.check(values == wanted, "msi: writes the Start-menu key under HKCU and under HKLM, with the applet, its "
+                                   "Control Panel name and category, with the message file the event source's "
+                                   "paths (REG_EXPAND_SZ) and numbers (%s)" % values)
     programs = {row["File"]: (row["Version"], row["Language"]) for row in table("File") if row["File"] in BINARIES}
     checks.check(programs == {name: (version + ".0", "1033") for name in BINARIES},
                  "msi: the programs have version %s.0, US English (%s)" % (version, programs))

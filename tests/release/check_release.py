@@ -3,11 +3,12 @@
 
 usage: check_release.py ARCH BUILD_DIR ZIP VERSION
 
-Reads the PE headers and resources of qb480.cpl, qb480load.exe and qb480cfg.exe in BUILD_DIR
+Reads the PE headers and resources of qb480.cpl, qb480load.exe, qb480cfg.exe and qb480msg.dll in BUILD_DIR
 (the release build of ARCH, i686 or x86_64) and the contents of ZIP, and
 prints one line per check and a closing line "release-ARCH: N passed, M failed".
 """
 import os
+import struct
 import subprocess
 import sys
 import time
@@ -22,11 +23,13 @@ SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "comdl
 MAX_I686_SIZE = 150 * 1000  # "under 150 KB", read strictly
 DYNAMIC_BASE, NX_COMPAT, HIGH_ENTROPY_VA = 0x40, 0x100, 0x20
 RT_MANIFEST = 24
+RT_RCDATA, RT_MESSAGETABLE = 10, 11
+MESSAGE_FILE_RESOURCE = 480  # the copy of qb480msg.dll the applet and the configurator put in place
 CPL_MANIFEST_ID = 123  # the resource the shell reads for a Control Panel applet's run level
 SUBSYSTEM_WINDOWS_CUI = 3  # a console program: the shell waits for it and keeps its exit code
 # Packed file -> where the release build puts it.
 BUILT = {"qb480.cpl": "applet/qb480.cpl", "qb480load.exe": "loader/qb480load.exe",
-         "qb480cfg.exe": "configurator/qb480cfg.exe"}
+         "qb480cfg.exe": "configurator/qb480cfg.exe", "qb480msg.dll": "messages/qb480msg.dll"}
 
 
 class Checks:
@@ -108,6 +111,17 @@ def main():
                  "qb480.cpl: manifest %d asks for administrator rights" % CPL_MANIFEST_ID)
     checks.check(b"dependency" not in applet_manifest,
                  "qb480.cpl: manifest %d adds no dependency (the dialogs keep their look)" % CPL_MANIFEST_ID)
+    # The event source's message table: a file of resources alone, which
+    # Event Viewer loads as data long after the programs are gone.
+    messages = check_binary(checks, arch, build + "/" + BUILT["qb480msg.dll"], version, "event messages")
+    checks.check(messages.imports() == [] and messages.exports() == [],
+                 "qb480msg.dll: imports and exports nothing (%s; %s)" % (messages.imports(), messages.exports()))
+    entry = struct.unpack_from("<I", messages.data, struct.unpack_from("<I", messages.data, 0x3C)[0] + 24 + 16)[0]
+    checks.check(entry == 0, "qb480msg.dll: no entry point (%#x)" % entry)
+    checks.check(messages.resource(RT_MESSAGETABLE) is not None, "qb480msg.dll: holds a message table")
+    for name, program in (("qb480.cpl", applet), ("qb480cfg.exe", configurator)):
+        checks.check(program.resource(RT_RCDATA, MESSAGE_FILE_RESOURCE) == messages.data,
+                     "%s: carries the built qb480msg.dll as its resource %d" % (name, MESSAGE_FILE_RESOURCE))
 
     with zipfile.ZipFile(zip_path) as package:
         names = set(package.namelist())

@@ -232,6 +232,21 @@ def ice90(package):
             if package.in_profile(s["Directory_"]) and not any(ch.islower() for ch in s["Directory_"])]
 
 
+# ICE92: a permanent component has a component GUID, and is not also uninstalled on supersedence.
+PERMANENT, UNINSTALL_ON_SUPERSEDENCE = 0x10, 0x400
+
+
+def ice92(package):
+    faults = []
+    for c in package.table("Component"):
+        attributes = int(c["Attributes"])
+        if attributes & PERMANENT and not c["ComponentId"]:
+            faults.append("%s is permanent without a component GUID" % c["Component"])
+        if attributes & PERMANENT and attributes & UNINSTALL_ON_SUPERSEDENCE:
+            faults.append("%s is permanent and uninstalled on supersedence" % c["Component"])
+    return faults
+
+
 # ICE60: a versioned file that is not a font has a language, and no versioned file is hashed.
 def ice60(package):
     files, fonts = package.keyed("File"), package.keyed("Font")
@@ -285,4 +300,4 @@ def ice77(package):
 
 
 RULES = {"ICE03": ice03, "ICE18": ice18, "ICE30": ice30, "ICE38": ice38, "ICE43": ice43, "ICE57": ice57, "ICE60": ice60,
-         "ICE64": ice64, "ICE68": ice68, "ICE69": ice69, "ICE77": ice77, "ICE90": ice90, "versions": versions}
+         "ICE64": ice64, "ICE68": ice68, "ICE69": ice69, "ICE77": ice77, "ICE90": ice90, "ICE92": ice92, "versions": versions}
