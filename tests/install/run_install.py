@@ -2,7 +2,8 @@
 """Installs, uses, upgrades and removes the release's installer packages
 through Wine's own msiexec, each case in a fresh Wine prefix copied from a
 template, as on a machine that has never seen the board. The x86 package
-in a win64 prefix is refused, and installs nothing. Given the board's
+in a win64 prefix is refused, and installs nothing. Removal keeps the event
+source Tessaline QB480 and its message file. Given the board's
 properties, a package sets the board up through the configurator: hostile
 values arrive whole or are refused before anything is installed, a refusal
 reaches the installer's log whole, a failure after the configuration leaves
@@ -65,6 +66,14 @@ PLANTED_LOG = ("windows", "temp", "qb480cfg.log")
 EXTENDED = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Control Panel\Extended Properties"
 CONTROL_PANEL = {"System.ApplicationName": "Tessaline.QB480", "System.ControlPanel.Category": "0x2"}
 CPL_NAME = "%SystemRoot%\\System32\\qb480.cpl"
+# The set-up's own event source in the Application log and its message file,
+# which the package installs into the system folder and keeps at its
+# removal, so that the records written stay readable.
+EVENT_SOURCE = SERVICES + r"\EventLog\Application\Tessaline QB480"
+MESSAGE_FILE = "qb480msg.dll"
+EVENT_SOURCE_VALUES = {"EventMessageFile": ("REG_EXPAND_SZ", "%SystemRoot%\\System32\\qb480msg.dll"),
+                       "CategoryMessageFile": ("REG_EXPAND_SZ", "%SystemRoot%\\System32\\qb480msg.dll"),
+                       "CategoryCount": ("REG_DWORD", "0x3"), "TypesSupported": ("REG_DWORD", "0x7")}
 SETTINGS_FOLDER = "QB480 files"
 BOARD_FILE = "[Board Settings]\r\nMemory Address = D0000\r\nPort Address = 300\r\nIRQ = 5\r\n"
 # Its refusal quotes sections and braces, which the installer's log must keep.
@@ -271,6 +280,11 @@ class Machine:
 
     def reg_values(self, key, win64, settings=None):
         """The key's own values by name, or None when it is missing."""
+        typed = self.reg_typed_values(key, win64, settings)
+        return None if typed is None else {name: data for name, (_, data) in typed.items()}
+
+    def reg_typed_values(self, key, win64, settings=None):
+        """The key's own values by name as (type, data), or None when it is missing."""
         view = ["/reg:64"] if win64 else []
         result = self.wine(r"C:\windows\system32\reg.exe", "query", key, *view, settings=settings)
         if result.returncode != 0:
@@ -279,7 +293,7 @@ class Machine:
         for line in result.stdout.replace("\r", "").splitlines():
             parts = line.strip().split("    ")
             if line.startswith("    ") and len(parts) >= 2 and parts[1].startswith("REG_"):
-                values[parts[0]] = parts[2] if len(parts) > 2 else ""
+                values[parts[0]] = (parts[1], parts[2] if len(parts) > 2 else "")
         return values
 
     def unix(self, windows):
@@ -350,11 +364,11 @@ class Cases:
     def installed_files(self, layout, package):
         """Path below drive_c -> staged file, for every file the package installs."""
         stage = self.release.staged[package]
-        files = {layout.system + "/qb480.cpl": os.path.join(stage, "qb480.cpl")}
+        files = {layout.system + "/" + name: os.path.join(stage, name) for name in ("qb480.cpl", MESSAGE_FILE)}
         for dirpath, _, names in os.walk(stage):
             for name in names:
-                # The applet goes elsewhere, and the installer's action is never installed.
-                if name not in ("qb480.cpl", "qb480cfgmsi.dll"):
+                # The applet and the messages go elsewhere, and the installer's action is never installed.
+                if name not in ("qb480.cpl", MESSAGE_FILE, "qb480cfgmsi.dll"):
                     relative = os.path.relpath(os.path.join(dirpath, name), stage)
                     files[layout.install_dir() + "/" + relative] = os.path.join(dirpath, name)
         return files
@@ -380,7 +394,7 @@ class Cases:
         self.check(layout, not wrong, "every file is installed where the table says (%s, %s)%s"
                    % (layout.system, layout.install_dir(), " but not " + ", ".join(wrong) if wrong else ""))
         strays = [place for place in layout.elsewhere
-                  if os.path.exists(machine.c(place, "qb480.cpl")) or os.path.exists(machine.c(place, "Tessaline"))]
+                  if any(os.path.exists(machine.c(place, name)) for name in ("qb480.cpl", MESSAGE_FILE, "Tessaline"))]
         if layout.elsewhere:
             self.check(layout, not strays, "nothing in %s" % " or ".join(layout.elsewhere))
 
@@ -412,7 +426,17 @@ class Cases:
         self.check(layout, key.get("StartMenu") == "0x1", "the Start-menu entries are keyed by the user's value (%s)" % key)
         found = self.control_panel(machine, layout)
         self.check(layout, found == CONTROL_PANEL, "the applet's Control Panel name and category are registered (%s)" % found)
+        self.expect_event_source(machine, layout, "registered with its message file in %s" % layout.system)
         return product_code
+
+    def expect_event_source(self, machine, layout, what):
+        """The event source's four values, with their types, and the package's message file in the system folder."""
+        values = machine.reg_typed_values(EVENT_SOURCE, self.win64(layout)) or {}
+        found = {name: values.get(name) for name in EVENT_SOURCE_VALUES}
+        staged = content(os.path.join(self.release.staged[layout.package], MESSAGE_FILE))
+        in_place = content(machine.c(layout.system, MESSAGE_FILE)) == staged
+        self.check(layout, found == EVENT_SOURCE_VALUES and in_place, "the event source Tessaline QB480 is %s "
+                   "(%s, the file %s)" % (what, found, "in place" if in_place else "missing or another"))
 
     def control_panel(self, machine, layout):
         """The applet's values under the Control Panel's extended properties, by property."""
@@ -420,7 +444,9 @@ class Cases:
                 for key in CONTROL_PANEL}
 
     def expect_removed(self, machine, layout, product_code, left_beside_loader):
-        remaining = [below for below in self.installed_files(layout, layout.package) if os.path.exists(machine.c(below))]
+        kept = layout.system + "/" + MESSAGE_FILE
+        remaining = [below for below in self.installed_files(layout, layout.package)
+                     if below != kept and os.path.exists(machine.c(below))]
         self.check(layout, not remaining, "every installed file is removed%s" % (": not " + ", ".join(remaining) if remaining else ""))
         vendor = machine.c(layout.programs, "Tessaline")
         if left_beside_loader:
@@ -438,6 +464,7 @@ class Cases:
                    "the Start-menu entries' key is removed")
         found = self.control_panel(machine, layout)
         self.check(layout, found == dict.fromkeys(CONTROL_PANEL), "the applet's Control Panel values are removed (%s)" % found)
+        self.expect_event_source(machine, layout, "kept with its message file, so that its records stay readable")
 
     def step(self, machine, layout, test, what, settings=None):
         program = os.path.join(layout.build, "tests", "install", "installedtest.exe")
@@ -564,10 +591,16 @@ class Cases:
         return self.timed_msiexec(machine, layout, what, "/i", windows_path(msi), "/qn", "/l*v", "C:\\install.log", *given,
                                   settings=settings)
 
-    def nothing_installed(self, machine, layout):
-        installed = [below for below in self.installed_files(layout, layout.package) if os.path.exists(machine.c(below))]
+    def nothing_installed(self, machine, layout, rolled_back=False):
+        """What an installation that stopped left: files, the event source, the service. Rolled back, Wine 8
+        leaves the permanent component's file in place, though it takes the component's registry values
+        away; Windows returns the system to its original state ("Rollback Installation")."""
+        kept = layout.system + "/" + MESSAGE_FILE if rolled_back else None
+        installed = [below for below in self.installed_files(layout, layout.package)
+                     if below != kept and os.path.exists(machine.c(below))]
+        source = machine.reg_values(EVENT_SOURCE, self.win64(layout)) is not None
         service = machine.wine(r"C:\windows\system32\sc.exe", "query", "VDXQB480").returncode == 0
-        return installed + (["the service"] if service else [])
+        return installed + (["the event source"] if source else []) + (["the service"] if service else [])
 
     def refused_before_installing(self, machine, layout):
         """A value the configurator must not get stops the installation before anything is installed."""
@@ -585,7 +618,7 @@ class Cases:
         """A refusal that quotes sections reaches the installer's log as the configurator printed it."""
         given = ["QB480_SETTINGS=C:\\%s\\sections.ini" % SETTINGS_FOLDER]
         code = self.install_logged(machine, layout, self.release.msi[layout.package], given, "install refused by qb480cfg")
-        lines, left = action_lines(machine), self.nothing_installed(machine, layout)
+        lines, left = action_lines(machine), self.nothing_installed(machine, layout, rolled_back=True)
         self.check(layout, code in ACTION_FAILURE and lines[:2] == [SECTIONS_REFUSAL, "qb480cfg: ended with exit code 2"]
                    and not left, "a refusal quoting [sections] and {braces} is logged whole and rolls the installation "
                                  "back (exit %d, %s, installed %s)" % (code, lines[:2], left))
@@ -798,12 +831,13 @@ class Cases:
             self.step(machine, layout, "RefusedPackage.*", "opened with the installer's own interface, it says %r" % refusal,
                       {"QB480_MSIEXEC": layout.msiexec, "QB480_REFUSED_MSI": windows_path(msi), "QB480_REFUSAL": refusal})
             product_code = msi_property(msi, "ProductCode")
-            found = [place for place in ("windows/system32", "windows/syswow64")
-                     if os.path.exists(machine.c(place, "qb480.cpl"))]
+            found = [place + "/" + name for place in ("windows/system32", "windows/syswow64")
+                     for name in ("qb480.cpl", MESSAGE_FILE) if os.path.exists(machine.c(place, name))]
             found += [folder for folder in ("Program Files", "Program Files (x86)") if os.path.exists(machine.c(folder, "Tessaline"))]
             found += [m for m in self.start_menus(machine) if os.path.exists(os.path.join(m, "Tessaline QB480"))]
             keys = [layout.uninstall, "HKLM\\" + UNINSTALL]
-            found += [key for key in [k + "\\" + product_code for k in keys] + [self.products_key(product_code), START_MENU_KEY]
+            found += [key for key in [k + "\\" + product_code for k in keys] + [self.products_key(product_code), START_MENU_KEY,
+                                                                                 EVENT_SOURCE]
                       if machine.reg_values(key, True) is not None]
             self.check(layout, not found, "nothing is installed%s" % (": but " + ", ".join(found) if found else ""))
 
