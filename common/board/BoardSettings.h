@@ -46,4 +46,8 @@ struct BoardValues {
 };
 bool StoreBoardValues(const BoardValues& values);
 
+// The values given that differ from the stored ones, recorded as refused
+// for why.
+void RecordRefusedBoardValues(const BoardValues& values, const std::string& why);
+
 }  // namespace qb480

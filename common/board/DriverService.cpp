@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include "MessageBox.h"
+#include "windows/AuditLog.h"
+#include "windows/SystemText.h"
 #include "windows/ParamNames.h"
 #include "windows/ServiceControl.h"
 #include "windows/SystemFolder.h"
@@ -21,6 +23,22 @@ bool DriverFileExists(const std::string& path)
     return fw::UniqueFindHandle(FindFirstFileA(path.c_str(), &found)).get() != INVALID_HANDLE_VALUE;
 }
 
+constexpr char kNotRegistered[] = "not registered";
+constexpr char kRegistered[] = "registered";
+
+void RecordRegistration(const audit::Event& event, const std::string& outcome)
+{
+    RecordAudit(event, kDriverServiceName, std::string(kNotRegistered), std::string(kRegistered), outcome);
+}
+
+// Said, and recorded as the registration's failure.
+InstallOutcome Failed(InstallOutcome outcome, const char* message, const std::string& why = std::string())
+{
+    fw::AppMessageBox(message);
+    RecordRegistration(audit::kDriverFailed, std::string("failed: ") + message + why);
+    return outcome;
+}
+
 }  // namespace
 
 std::optional<std::string> DriverFilePath()
@@ -34,20 +52,18 @@ std::optional<std::string> DriverFilePath()
 InstallOutcome RegisterDriverService()
 {
     const auto driverPath = DriverFilePath();
-    if (!driverPath) {
-        // Without the folder there is no driver file to register.
-        fw::AppMessageBox("Could not detect system path");
-        return InstallOutcome::FileMissing;
-    }
-    if (!DriverFileExists(*driverPath)) {
-        fw::AppMessageBox("Driver file not found");
-        return InstallOutcome::FileMissing;
-    }
+    // Without the folder there is no driver file to register.
+    if (!driverPath)
+        return Failed(InstallOutcome::FileMissing, "Could not detect system path");
+    if (!DriverFileExists(*driverPath))
+        return Failed(InstallOutcome::FileMissing, "Driver file not found", " (" + *driverPath + ")");
     const fw::UniqueScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!CreateKernelService(manager.get(), kDriverServiceName, driverPath->c_str(), SERVICE_AUTO_START)) {
-        fw::AppMessageBox("Create service failed: installation aborted");
-        return InstallOutcome::ServiceNotCreated;
+        const DWORD error = GetLastError();
+        return Failed(InstallOutcome::ServiceNotCreated, "Create service failed: installation aborted",
+                      " (" + SystemErrorText(error) + ")");
     }
+    RecordRegistration(audit::kDriverRegistered, "registered for " + *driverPath + ", started with Windows");
     return InstallOutcome::Done;
 }
 

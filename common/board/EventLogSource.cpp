@@ -4,7 +4,12 @@
 
 #include <string>
 
+#include "AuditEvents.h"
 #include "MessageBox.h"
+#include "UniqueHandle.h"
+#include "windows/MessageFile.h"
+#include "windows/SystemFolder.h"
+#include "windows/SystemText.h"
 #include "windows/ParamNames.h"
 #include "windows/Registry.h"
 #include "windows/SourcesList.h"
@@ -13,10 +18,10 @@ namespace qb480 {
 
 namespace {
 
-// Appends our name to the log's list of sources. A list that is absent or
+// Appends the name to the log's list of sources. A list that is absent or
 // holds no more than its closing zeros is left alone. False when the new
 // list could not be stored.
-bool AddToSources(HKEY eventLog)
+bool AddToSources(HKEY eventLog, const char* name, const char* failure)
 {
     BYTE probe[2];
     DWORD size = sizeof probe;
@@ -28,9 +33,9 @@ bool AddToSources(HKEY eventLog)
         ERROR_SUCCESS)
         return false;
     data.resize(read);
-    const auto list = AppendSourceName(data, kEventLogSourceName);
+    const auto list = AppendSourceName(data, name);
     if (list && !WriteBytes(eventLog, kValueSources, REG_MULTI_SZ, *list)) {
-        fw::AppMessageBox("Could not set the REG_MULTI_SZ value, maybe you could do it yourself...");
+        fw::AppMessageBox(failure);
         return false;
     }
     return true;
@@ -65,9 +70,102 @@ bool RegisterEventLogSource()
         fw::AppMessageBox("Could not open EventLog key");
         return false;
     }
-    const bool listed = AddToSources(eventLog.get());
+    const bool listed = AddToSources(eventLog.get(), kEventLogSourceName,
+                                     "Could not set the REG_MULTI_SZ value, maybe you could do it yourself...");
     const bool entered = WriteSourceEntry(eventLog.get());
     return listed && entered;
+}
+
+namespace {
+
+constexpr char kAuditSourceFailure[] = "The event log source \"Tessaline QB480\" cannot be registered: ";
+
+// The real system folder, also from 32-bit code on 64-bit Windows, which
+// kAuditMessageFile names.
+std::optional<std::string> MessageFilePath()
+{
+    const auto folder = SystemDirectory();
+    return folder ? std::optional<std::string>(*folder + "\\" + audit::kMessageFileName) : std::nullopt;
+}
+
+bool FileIsThere(const std::string& path)
+{
+    const CRealFileSystemView realView;
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The program's own copy, made only where no file is: CREATE_NEW never
+// writes through a name someone else put there.
+bool PutMessageFile(const std::string& path)
+{
+    HMODULE module = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&PutMessageFile), &module);
+    const HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(kMessageFileResource), MAKEINTRESOURCEA(10));
+    const HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    const DWORD size = found ? SizeofResource(module, found) : 0;
+    if (!bytes || !size) {
+        fw::AppMessageBox((std::string(kAuditSourceFailure) + "this program carries no message file.").c_str());
+        return false;
+    }
+    const CRealFileSystemView realView;
+    fw::UniqueFileHandle file(
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file && GetLastError() == ERROR_FILE_EXISTS)
+        return true;  // put there meanwhile
+    DWORD written = 0;
+    const bool whole = file && WriteFile(file.get(), bytes, size, &written, nullptr) && written == size;
+    const DWORD error = whole ? ERROR_SUCCESS : GetLastError();
+    if (file && !whole) {
+        file.reset();
+        DeleteFileA(path.c_str());
+    }
+    if (!whole)
+        fw::AppMessageBox((std::string(kAuditSourceFailure) + path + ": " + SystemErrorText(error) + ".").c_str());
+    return whole;
+}
+
+bool WriteAuditEntry(HKEY application)
+{
+    const fw::UniqueHkey source = CreateSubkeyFullAccess(application, audit::kSourceName);
+    const std::string file(kAuditMessageFile, sizeof kAuditMessageFile);  // with its zero byte
+    const bool written = source && WriteBytes(source.get(), kValueEventMessageFile, REG_EXPAND_SZ, file) &&
+                         WriteBytes(source.get(), kValueCategoryMessageFile, REG_EXPAND_SZ, file) &&
+                         WriteDword(source.get(), kValueCategoryCount, audit::kCategoryCount) &&
+                         WriteDword(source.get(), kValueTypesSupported, kEventTypesSupported);
+    if (!written)
+        fw::AppMessageBox((std::string(kAuditSourceFailure) + "its entry under HKLM\\" + kEventLogApplicationKey +
+                           " cannot be written.")
+                              .c_str());
+    return written;
+}
+
+}  // namespace
+
+bool RegisterAuditSource()
+{
+    const auto path = MessageFilePath();
+    if (!path) {
+        fw::AppMessageBox((std::string(kAuditSourceFailure) + "the system folder is unknown.").c_str());
+        return false;
+    }
+    const bool file = FileIsThere(*path) || PutMessageFile(*path);
+    const fw::UniqueHkey application = OpenKeyFullAccess(kEventLogApplicationKey);
+    if (!application) {
+        fw::AppMessageBox((std::string(kAuditSourceFailure) + "the Application log's key cannot be opened.").c_str());
+        return false;
+    }
+    const bool listed = AddToSources(application.get(), audit::kSourceName,
+                                     (std::string(kAuditSourceFailure) + "it cannot be added to the log's Sources.").c_str());
+    return WriteAuditEntry(application.get()) && listed && file;
+}
+
+bool AuditSourceRegistered()
+{
+    const auto path = MessageFilePath();
+    const fw::UniqueHkey source = OpenKeyForQuery((std::string(kEventLogApplicationKey) + "\\" + audit::kSourceName).c_str());
+    return path && source && FileIsThere(*path) && ReadWholeText(source.get(), kValueEventMessageFile, 1024).text;
 }
 
 }  // namespace qb480

@@ -2,6 +2,8 @@
 
 #include "EntryText.h"
 #include "MessageBox.h"
+#include "SettingsNames.h"
+#include "windows/AuditLog.h"
 #include "windows/ParamNames.h"
 #include "windows/Registry.h"
 
@@ -89,17 +91,44 @@ std::optional<std::uint32_t> ReadStoredWord(const std::string& portName)
     return key ? ReadDword(key.get(), portName.c_str()) : std::nullopt;
 }
 
+namespace {
+
+std::string YesNo(bool value) { return value ? settings::kYes : settings::kNo; }
+
+// Each of the five fields that the new word changes, as the settings file
+// names them; a port without a word has the default one, as the driver
+// takes it.
+void RecordPortModes(const std::string& portName, std::uint32_t oldWord, std::uint32_t newWord, bool written,
+                     const char* failure)
+{
+    const SpecialModes before = UnpackSpecialModes(oldWord), after = UnpackSpecialModes(newWord);
+    const std::string section = std::string(settings::kPortSection) + " " + portName + " ";
+    const auto record = [&](const char* key, const std::string& old, const std::string& now) {
+        RecordSetting(section + key, old, now, written, failure);
+    };
+    record(settings::kRxTimeoutKey, fw::DecimalText(before.rxTimeout), fw::DecimalText(after.rxTimeout));
+    record(settings::kRxThresholdKey, fw::DecimalText(before.rxThreshold), fw::DecimalText(after.rxThreshold));
+    record(settings::kTxLoadKey, fw::DecimalText(before.txLoad), fw::DecimalText(after.txLoad));
+    record(settings::kMultidropKey, YesNo(before.multidrop), YesNo(after.multidrop));
+    record(settings::kHalfDuplexKey, YesNo(before.halfDuplex), YesNo(after.halfDuplex));
+}
+
+}  // namespace
+
 bool StoreSpecialModes(const std::string& portName, std::uint32_t word)
 {
+    const std::uint32_t before = ReadStoredWord(portName).value_or(kDefaultSpecialModes);
     const fw::UniqueHkey key = CreateKeyForWriting(kSpecialModesKey);
     if (!key) {
         fw::AppMessageBox("Could not open registry key");
+        RecordPortModes(portName, before, word, false, "Could not open registry key");
         return false;
     }
-    if (WriteDword(key.get(), portName.c_str(), word))
-        return true;
-    fw::AppMessageBox("Could not write the magic data");
-    return false;
+    const bool written = WriteDword(key.get(), portName.c_str(), word);
+    if (!written)
+        fw::AppMessageBox("Could not write the magic data");
+    RecordPortModes(portName, before, word, written, "Could not write the magic data");
+    return written;
 }
 
 }  // namespace qb480

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "MessageBox.h"
+#include "SettingsNames.h"
+#include "windows/AuditLog.h"
 #include "windows/ParamNames.h"
 #include "board/PortModes.h"
 #include "board/PrefixText.h"
@@ -47,13 +49,19 @@ std::string PrefixAtOpening()
 
 bool StorePortNamePrefix(const std::string& prefix)
 {
+    std::string text;
+    const std::optional<std::string> before = ReadPortNamePrefix(text) ? std::optional<std::string>(text) : std::nullopt;
+    const std::string stored = RuntimeUpperCase(prefix);
     const fw::UniqueHkey key = CreateKeyForWriting(kDriverParamKey);
-    if (!key)
+    if (!key) {
+        RecordSetting(settings::kPrefixKey, before, stored, false, "the driver's parameter key cannot be opened");
         return false;
-    if (WriteText(key.get(), kValuePortNamePrefix, RuntimeUpperCase(prefix)))
-        return true;
-    fw::AppMessageBox("Could not write Port Name Prefix");
-    return false;
+    }
+    const bool written = WriteText(key.get(), kValuePortNamePrefix, stored);
+    if (!written)
+        fw::AppMessageBox("Could not write Port Name Prefix");
+    RecordSetting(settings::kPrefixKey, before, stored, written, "Could not write Port Name Prefix");
+    return written;
 }
 
 bool StoreEnteredPrefix(const std::string& entry)

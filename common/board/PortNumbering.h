@@ -4,6 +4,7 @@
 // index is chosen.
 #include <cstdint>
 #include <optional>
+#include <string>
 
 
 namespace qb480 {
@@ -21,5 +22,8 @@ std::optional<std::uint32_t> ReadFirstPort();
 // registry key" or "Could not write first port suffix" on failure, which
 // returns false; a value to delete that was not there is no failure.
 bool StoreFirstPort(std::optional<std::uint32_t> first);
+
+// An index refused for why, recorded when it differs from the stored one.
+void RecordRefusedFirstPort(std::optional<std::uint32_t> first, const std::string& why);
 
 }  // namespace qb480

@@ -67,6 +67,7 @@ struct BoardPorts {
 struct SettingsRefusal {
     unsigned long line = 0;
     std::string reason;
+    std::string key, value;  // of a value refused; empty for any other fault
 };
 
 // Either all the file's values, or the refusal of the first fault found
@@ -74,13 +75,15 @@ struct SettingsRefusal {
 struct SettingsOutcome {
     std::optional<Settings> settings;
     SettingsRefusal refusal;
+    std::string sha256;  // of the file's bytes as read; empty when it could not be read whole
 };
 
 // Judges the whole text before anything is returned.
 SettingsOutcome ReadSettings(const std::string& text, const BoardPorts& board);
 
 // The same for a file; a file that cannot be opened or read, or is too
-// large to be a settings file, is refused as a whole.
+// large to be a settings file, is refused as a whole. The digest names the
+// very bytes judged, for the audit trail.
 SettingsOutcome ReadSettingsFile(const char* path, const BoardPorts& board);
 inline constexpr std::size_t kMaxSettingsFileSize = 1024 * 1024;
 

@@ -8,7 +8,8 @@
 #include "board/PortModes.h"
 #include "board/PortNumbering.h"
 #include "settingsfile/SettingsFile.h"
-#include "settingsfile/SettingsNames.h"
+#include "SettingsNames.h"
+#include "Sha256.h"
 #include "settingsfile/SettingsValues.h"
 
 namespace qb480 {
@@ -71,7 +72,7 @@ private:
 
 bool CSettingsReader::Refuse(const std::string& reason)
 {
-    m_refusal = SettingsRefusal{m_line, reason};
+    m_refusal = SettingsRefusal{m_line, reason, {}, {}};
     return false;
 }
 
@@ -83,7 +84,10 @@ std::string Shown(const std::string& text)
 
 bool CSettingsReader::RefuseValue(const std::string& key, const std::string& value, const std::string& why)
 {
-    return Refuse(key + " = " + Shown(value) + ": " + why);
+    Refuse(key + " = " + Shown(value) + ": " + why);
+    m_refusal->key = key;
+    m_refusal->value = value;
+    return false;
 }
 
 bool CSettingsReader::ReadLine(const std::string& text, unsigned long number)
@@ -303,7 +307,7 @@ SettingsOutcome ReadSettings(const std::string& input, const BoardPorts& board)
         text.erase(0, 3);  // the mark Notepad puts before UTF-8
     if (text.compare(0, 2, "\xFF\xFE") == 0 || text.compare(0, 2, "\xFE\xFF") == 0) {
         SettingsOutcome outcome;
-        outcome.refusal = {1, "the file is UTF-16 (\"Unicode\") text: save it as ANSI or UTF-8"};
+        outcome.refusal = {1, "the file is UTF-16 (\"Unicode\") text: save it as ANSI or UTF-8", {}, {}};
         return outcome;
     }
     unsigned long number = 0;
@@ -342,7 +346,11 @@ SettingsOutcome ReadSettingsFile(const char* path, const BoardPorts& board)
                                  " bytes: this is not a settings file";
         return outcome;
     }
-    return ReadSettings(text, board);
+    SettingsOutcome read = ReadSettings(text, board);
+    CSha256 digest;
+    digest.Add(text.data(), text.size());
+    read.sha256 = digest.HexDigest();
+    return read;
 }
 
 }  // namespace qb480

@@ -1,6 +1,6 @@
 #include "settingsfile/SettingsValues.h"
 
-#include "settingsfile/SettingsNames.h"
+#include "SettingsNames.h"
 
 namespace qb480::settings {
 

@@ -1,7 +1,7 @@
 #include "EntryText.h"
 #include "board/PortModes.h"
 #include "settingsfile/SettingsFile.h"
-#include "settingsfile/SettingsNames.h"
+#include "SettingsNames.h"
 
 namespace qb480 {
 

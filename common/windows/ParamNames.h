@@ -44,6 +44,14 @@ inline constexpr const char kEventMessageFiles[] =
     "%SystemRoot%\\System32\\IOLOGMSG.DLL;%SystemRoot%\\System32\\Drivers\\vdxqb480.sys";
 inline constexpr unsigned long kEventTypesSupported = 7;
 
+// The Application log, where the set-up's own source keeps its audit trail
+// (AuditEvents.h), and that source's values besides the ones above.
+inline constexpr const char kEventLogApplicationKey[] =
+    "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application";
+inline constexpr const char kValueCategoryMessageFile[] = "CategoryMessageFile";
+inline constexpr const char kValueCategoryCount[] = "CategoryCount";
+inline constexpr const char kAuditMessageFile[] = "%SystemRoot%\\System32\\qb480msg.dll";
+
 // Service names.
 inline constexpr const char kDriverServiceName[] = "VDXQB480";
 inline constexpr const char kLoaderServiceName[] = "loader";
