@@ -1,4 +1,5 @@
 #include "AdvancedDlg.h"
+#include "windows/AuditLog.h"
 
 #include <new>
 #include <string>
@@ -174,6 +175,7 @@ void CAdvancedDlg::OnApply()
     modes.rxTimeout = m_rxTimeout;
     const std::uint32_t word = PackSpecialModes(modes);
     m_portTable[static_cast<std::size_t>(index)] = word;
+    const CAuditScope scope("Advanced Options dialog, Apply");
     StoreSpecialModes(portName, word);
 }
 

@@ -1,4 +1,5 @@
 #include "BoardSettingsDlg.h"
+#include "windows/AuditLog.h"
 
 #include "board/BoardSettings.h"
 #include "DataExchange.h"
@@ -33,9 +34,12 @@ void CBoardSettingsDlg::OnOK()
 {
     if (!UpdateData(true))
         return;
+    const CAuditScope scope("Board Settings dialog");
     const JudgedResources judged = JudgeBoardEntries(m_memoryText, m_portText, m_irq);
     if (judged.check != BoardCheck::Ok) {
         fw::AppMessageBox(BoardCheckMessage(judged.check));
+        const BoardResources& asked = judged.resources;
+        RecordRefusedBoardValues({asked.memory, asked.port, asked.irq}, BoardCheckMessage(judged.check));
         return;
     }
     StoreBoardResources(judged.resources);

@@ -1,4 +1,5 @@
 #include "ConfigDlg.h"
+#include "windows/AuditLog.h"
 
 #include "AboutDlg.h"
 #include "AdvancedDlg.h"
@@ -55,6 +56,7 @@ BOOL CConfigDlg::OnInitDialog()
     }
     ShowVersions();
     m_portNamePrefix = PrefixAtOpening();
+    const CAuditScope scope("opening of the Control Panel applet");
     StorePortNamePrefix(m_portNamePrefix);
     UpdateData(false);
     UpdateComClaims();  // silent; with no database it does nothing
@@ -77,6 +79,7 @@ void CConfigDlg::ShowVersions()
 void CConfigDlg::OnOK()
 {
     UpdateData(true);
+    const CAuditScope scope("Tessaline QB480 Configuration dialog, OK");
     // The prefix decides whether the ports take COM numbers at all.
     if (StoreEnteredPrefix(m_portNamePrefix))
         UpdateComClaims();
@@ -122,6 +125,7 @@ void CConfigDlg::OnConfigure()
 
 void CConfigDlg::OnRemoveDriver()
 {
+    const CAuditScope scope("Remove driver button of the Control Panel applet");
     if (RemoveBoardDriver() == RemovalOutcome::DriverActive)
         return;
     CDialog::OnOK();  // ends without storing the prefix

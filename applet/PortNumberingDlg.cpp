@@ -1,4 +1,5 @@
 #include "PortNumberingDlg.h"
+#include "windows/AuditLog.h"
 
 #include "DataExchange.h"
 #include "MessageBox.h"
@@ -31,8 +32,10 @@ void CPortNumberingDlg::OnOK()
 {
     if (!UpdateData(true))
         return;
+    const CAuditScope scope("Port Numbering dialog");
     if (m_bStartFrom && !IsValidFirstPort(m_nFirstPort)) {
         fw::AppMessageBox(kFirstPortZeroMessage);
+        RecordRefusedFirstPort(m_nFirstPort, kFirstPortZeroMessage);
         return;
     }
     if (m_bStartFrom)

@@ -3,6 +3,7 @@
 // the board settings, then the main dialog; and the ways it is cut short.
 #include "AppletSession.h"
 #include "DebugOutput.h"
+#include "EventRecords.h"
 #include "ImportFaults.h"
 
 using namespace harness;
@@ -14,6 +15,11 @@ using FirstOpening = CAppletTest;
 
 const std::string kMessageFiles =
     "%SystemRoot%\\System32\\IOLOGMSG.DLL;%SystemRoot%\\System32\\Drivers\\vdxqb480.sys\0"s;
+const std::string kAuditMessageFile = "%SystemRoot%\\System32\\qb480msg.dll\0"s;
+// What the audit trail's source says when the registry refuses it.
+const std::string kAuditSourceRefused = "The event log source \"Tessaline QB480\" cannot be registered: ";
+const std::string kAuditEntryRefused =
+    kAuditSourceRefused + "its entry under HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application cannot be written.";
 
 // The first opening's steps for an administrator who cancels the board
 // settings and leaves the main dialog with Escape.
@@ -110,10 +116,20 @@ TEST_F(FirstOpening, WritesTheDriversEventLogEntry)
     ASSERT_TRUE(PlaceBoardDriver());
     CRegWriteRecorder recorder(Cpl());
     ASSERT_TRUE(recorder.Active());
+    const CEventRecorder records(Cpl());
     DoubleClick(CancelFirstOpening);
     ExpectEventLogEntry();
-    EXPECT_EQ(recorder.Writes("EventMessageFile"), (std::vector<RegValue>{RegValue{REG_EXPAND_SZ, kMessageFiles}}));
-    EXPECT_EQ(recorder.Writes("TypesSupported"), std::vector<RegValue>{Dword(7)});
+    // The driver's source in the System log, then the set-up's own in the
+    // Application log, with the record of the registration.
+    EXPECT_EQ(recorder.Writes("EventMessageFile"), (std::vector<RegValue>{RegValue{REG_EXPAND_SZ, kMessageFiles},
+                                                                         RegValue{REG_EXPAND_SZ, kAuditMessageFile}}));
+    EXPECT_EQ(recorder.Writes("TypesSupported"), (std::vector<RegValue>{Dword(7), Dword(7)}));
+    EXPECT_EQ(AuditSourceProblems(), "");
+    ASSERT_EQ(records.Records().size(), 2u);
+    const EventRecord& registered = records.Records()[0];
+    EXPECT_EQ(registered.id & 0xFFFF, 3001u);
+    EXPECT_EQ(registered.At(qb480::audit::Field::Means), "first opening of the Control Panel applet");
+    EXPECT_EQ(records.Records()[1].At(qb480::audit::Field::Subject), "Port Name Prefix");
 }
 
 struct SourcesCase {
@@ -196,6 +212,7 @@ TEST_F(FirstOpening, EventLogWriteFailuresAreReportedAndTheInstallationGoesOn)
         EXPECT_EQ(TakeBox(), "Could not set the REG_MULTI_SZ value, maybe you could do it yourself...");
         EXPECT_EQ(TakeBox(), "Could not set the REG_EXPAND_SZ value, maybe you could do it yourself...");
         EXPECT_EQ(TakeBox(), "Could not set the REG_DWORD value, maybe you could do it yourself...");
+        EXPECT_EQ(TakeBox(), kAuditEntryRefused);
         if (const HWND board = WaitForDialog(kBoardCaption, kSelf))
             Click(board, IDCANCEL);
         EXPECT_EQ(TakeBox(), "Could not write Port Name Prefix");
@@ -298,23 +315,29 @@ TEST_F(FirstOpening, UnopenableEventLogKeyIsReportedAndTheInstallationGoesOn)
     ASSERT_TRUE(faults.InjectForAccess("RegOpenKeyExA", KEY_ALL_ACCESS, ERROR_ACCESS_DENIED));
     DoubleClick([&] {
         EXPECT_EQ(TakeBox(), "Could not open EventLog key");
+        EXPECT_EQ(TakeBox(), kAuditSourceRefused + "the Application log's key cannot be opened.");
         CancelFirstOpening();
     });
-    EXPECT_EQ(BoxesShown(), Texts{"Could not open EventLog key"});
+    EXPECT_EQ(BoxesShown(), (Texts{"Could not open EventLog key",
+                                   kAuditSourceRefused + "the Application log's key cannot be opened."}));
     EXPECT_TRUE(IsServiceListed(kServiceName));
     EXPECT_FALSE(KeyExists(kSourceKey));
     EXPECT_EQ(ReadValue(kEventLogKey, "Sources"), sources);
 }
 
-// The one create the applet asks with full access is the source's entry.
+// The creates the applet asks with full access are the sources' entries:
+// the driver's is left out silently, the audit trail's is said.
 TEST_F(FirstOpening, UncreatableSourceEntryIsLeftOutSilently)
 {
     ASSERT_TRUE(WriteValue(kEventLogKey, "Sources", MultiSz("Tcp\0\0"s)));
     ASSERT_TRUE(PlaceBoardDriver());
     CImportFaults faults(Cpl());
     ASSERT_TRUE(faults.InjectForAccess("RegCreateKeyExA", KEY_ALL_ACCESS, ERROR_ACCESS_DENIED));
-    DoubleClick(CancelFirstOpening);
-    EXPECT_EQ(BoxesShown(), Texts{});
+    DoubleClick([&] {
+        EXPECT_EQ(TakeBox(), kAuditEntryRefused);
+        CancelFirstOpening();
+    });
+    EXPECT_EQ(BoxesShown(), Texts{kAuditEntryRefused});
     EXPECT_EQ(ReadValue(kEventLogKey, "Sources"), MultiSz("Tcp\0vdxqb480\0\0"s));
     EXPECT_FALSE(KeyExists(kSourceKey));
     EXPECT_TRUE(IsServiceListed(kServiceName));
@@ -346,7 +369,7 @@ TEST_F(FirstOpening, SourcesThatCannotBeReadAreLeftAloneAndTheEntryWritten)
     ASSERT_TRUE(hook);
     g_realQuery = reinterpret_cast<QueryFunction>(hook.original());
     DoubleClick(CancelFirstOpening);
-    EXPECT_EQ(g_sourcesQueries, 2);
+    EXPECT_EQ(g_sourcesQueries, 3) << "the System log's list, probed and read, and the Application log's, probed";
     EXPECT_EQ(BoxesShown(), Texts{});
     EXPECT_EQ(ReadValue(kEventLogKey, "Sources"), MultiSz("Tcp\0\0"s));
     ExpectEventLogEntry();

@@ -10,8 +10,18 @@ namespace harness {
 namespace {
 
 constexpr const char* kEventLogKey = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\System";
+constexpr const char* kApplicationLogKey = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application";
 constexpr const char* kSourcesValue = "Sources";
 constexpr const char* kSnapshotKey = "SOFTWARE\\QB480TestBaseline";
+
+// A log's list of sources as the first test found it, kept under the
+// snapshot key as name (the bytes, REG_BINARY) and name + "Type" (REG_NONE
+// when the list was absent).
+struct SourcesSnapshot {
+    const char* logKey;
+    const char* name;
+};
+constexpr SourcesSnapshot kSnapshots[] = {{kEventLogKey, "Sources"}, {kApplicationLogKey, "ApplicationSources"}};
 
 // Absent values are restored by deleting them.
 LONG Restore(const char* path, const char* name, const std::optional<RegValue>& value)
@@ -24,41 +34,42 @@ LONG Restore(const char* path, const char* name, const std::optional<RegValue>& 
                            static_cast<DWORD>(value->data.size()));
 }
 
-// The snapshot keeps the value's bytes as REG_BINARY and its type (REG_NONE
-// when the value was absent) beside them.
-std::optional<RegValue> ReadSnapshot()
+std::string TypeName(const SourcesSnapshot& snapshot) { return std::string(snapshot.name) + "Type"; }
+
+std::optional<RegValue> ReadSnapshot(const SourcesSnapshot& snapshot)
 {
-    const auto type = ReadDword(kSnapshotKey, "SourcesType");
-    const auto bytes = ReadValue(kSnapshotKey, kSourcesValue);
+    const auto type = ReadDword(kSnapshotKey, TypeName(snapshot).c_str());
+    const auto bytes = ReadValue(kSnapshotKey, snapshot.name);
     if (!type || *type == REG_NONE || !bytes)
         return std::nullopt;
     return RegValue{*type, bytes->data};
 }
 
-bool SnapshotTaken()
+bool SnapshotTaken(const SourcesSnapshot& snapshot)
 {
-    return ReadDword(kSnapshotKey, "SourcesType").has_value();
+    return ReadDword(kSnapshotKey, TypeName(snapshot).c_str()).has_value();
 }
 
-LONG TakeSnapshot(const std::optional<RegValue>& sources)
+LONG TakeSnapshot(const SourcesSnapshot& snapshot, const std::optional<RegValue>& sources)
 {
-    const LONG error = Restore(kSnapshotKey, kSourcesValue, RegValue{REG_BINARY, sources ? sources->data : ""});
-    return error ? error : Restore(kSnapshotKey, "SourcesType", Dword(sources ? sources->type : REG_NONE));
+    const LONG error = Restore(kSnapshotKey, snapshot.name, RegValue{REG_BINARY, sources ? sources->data : ""});
+    return error ? error
+                 : Restore(kSnapshotKey, TypeName(snapshot).c_str(), Dword(sources ? sources->type : REG_NONE));
 }
 
-void RestoreSources(std::string& problems)
+void RestoreSources(const SourcesSnapshot& snapshot, std::string& problems)
 {
-    const auto current = ReadValue(kEventLogKey, kSourcesValue);
-    if (!SnapshotTaken()) {
-        if (const LONG error = TakeSnapshot(current))
-            problems += "snapshot of Sources: error " + std::to_string(error) + "; ";
+    const auto current = ReadValue(snapshot.logKey, kSourcesValue);
+    if (!SnapshotTaken(snapshot)) {
+        if (const LONG error = TakeSnapshot(snapshot, current))
+            problems += std::string("snapshot of ") + snapshot.name + ": error " + std::to_string(error) + "; ";
         return;
     }
-    const auto original = ReadSnapshot();
+    const auto original = ReadSnapshot(snapshot);
     if (current == original)
         return;
-    if (const LONG error = Restore(kEventLogKey, kSourcesValue, original))
-        problems += "restoring Sources: error " + std::to_string(error) + "; ";
+    if (const LONG error = Restore(snapshot.logKey, kSourcesValue, original))
+        problems += std::string("restoring ") + snapshot.name + ": error " + std::to_string(error) + "; ";
 }
 
 void DeleteTree(HKEY root, const std::string& path, std::string& problems)
@@ -122,14 +133,17 @@ bool ResetBaseline(CallSite where)
     DeleteTree(HKEY_LOCAL_MACHINE, services + "VDXQB480", problems);
     DeleteTree(HKEY_LOCAL_MACHINE, services + "loader", problems);
     DeleteTree(HKEY_LOCAL_MACHINE, std::string(kEventLogKey) + "\\vdxqb480", problems);
+    DeleteTree(HKEY_LOCAL_MACHINE, std::string(kApplicationLogKey) + "\\Tessaline QB480", problems);
     DeleteTree(HKEY_LOCAL_MACHINE, kTestKey, problems);
     DeleteTree(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32", problems);
-    RestoreSources(problems);
+    for (const SourcesSnapshot& snapshot : kSnapshots)
+        RestoreSources(snapshot, problems);
     RestoreWineComDatabase(problems);
     RemoveSerialCommEntries(problems);
     for (const std::string& drivers : DriversFolders()) {
         DeleteFileIfThere(drivers + "vdxqb480.sys", problems);
         DeleteImages(drivers, problems);
+        DeleteFileIfThere(drivers + "..\\qb480msg.dll", problems);  // the audit trail's message file
     }
     DeleteFileIfThere("C:\\qb480board.bin", problems);
     if (!problems.empty())

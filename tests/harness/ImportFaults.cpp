@@ -39,6 +39,7 @@ enum Function {
     kCtrlHandler,
     kGetProcAddress,
     kCreateMutex,
+    kReportEvent,
     kFunctionCount
 };
 
@@ -48,7 +49,7 @@ const char* const kNames[kFunctionCount] = {"RegSetValueExA", "RegCreateKeyExA",
                                             "CreateDialogParamA", "GetSystemDirectoryA", "ShellExecuteExA",
                                             "GetOpenFileNameA",   "DialogBoxParamA",     "OpenProcessToken",
                                             "GetTokenInformation", "CreateFileA",        "SetConsoleCtrlHandler",
-                                            "GetProcAddress",     "CreateMutexA"};
+                                            "GetProcAddress",     "CreateMutexA",        "ReportEventW"};
 
 // The fakes are plain functions, so their errors live here; an access of 0
 // fails every call, another only the calls that ask exactly that access.
@@ -294,6 +295,14 @@ BOOL WINAPI FailDeleteService(SC_HANDLE)
     return FALSE;
 }
 
+// The record is not written; ReportEventW's page names the errors
+// (ERROR_INVALID_PARAMETER, ERROR_NOT_ENOUGH_MEMORY, RPC_S_INVALID_BOUND...).
+BOOL WINAPI FailReportEventW(HANDLE, WORD, WORD, DWORD, PSID, WORD, DWORD, LPCWSTR*, LPVOID)
+{
+    SetLastError(g_errors[kReportEvent]);
+    return FALSE;
+}
+
 HWND WINAPI FailCreateDialogParamA(HINSTANCE, LPCSTR, HWND, DLGPROC, LPARAM)
 {
     SetLastError(g_errors[kCreateDialog]);
@@ -394,7 +403,8 @@ void* const kFakes[kFunctionCount] = {
     reinterpret_cast<void*>(RecordGetOpenFileNameA), reinterpret_cast<void*>(RecordDialogBoxParamA),
     reinterpret_cast<void*>(FailOpenProcessToken), reinterpret_cast<void*>(FakeGetTokenInformation),
     reinterpret_cast<void*>(AppendAnywhereCreateFileA), reinterpret_cast<void*>(RecordSetConsoleCtrlHandler),
-    reinterpret_cast<void*>(EmulatedGetProcAddress), reinterpret_cast<void*>(RecordingCreateMutexA)};
+    reinterpret_cast<void*>(EmulatedGetProcAddress), reinterpret_cast<void*>(RecordingCreateMutexA),
+    reinterpret_cast<void*>(FailReportEventW)};
 
 int IndexOf(const std::string& function)
 {

@@ -16,7 +16,7 @@ namespace harness {
 // OpenServiceA, DeleteService, RegOpenKeyExA, CreateDialogParamA,
 // GetSystemDirectoryA, ShellExecuteExA, GetOpenFileNameA, DialogBoxParamA,
 // OpenProcessToken, GetTokenInformation, CreateFileA, SetConsoleCtrlHandler,
-// GetProcAddress, CreateMutexA.
+// GetProcAddress, CreateMutexA, ReportEventW.
 const std::vector<std::string>& FaultFunctions();
 
 // The error that makes RegSetValueExA or OpenSCManagerA deliver a Ctrl+C at

@@ -3,6 +3,7 @@
 // and deleting, and registry failures reported.
 #include <gtest/gtest.h>
 
+#include "EventRecords.h"
 #include "ImportFaults.h"
 #include "PortsTest.h"
 
@@ -60,12 +61,27 @@ std::string Refusal(HWND dlg, CallSite where = {})
 
 class PortNumbering : public CPortsTest {};
 
+// The records this dialog made (the main dialog's opening stores the
+// prefix it shows): ID, setting, old, new and outcome.
+std::vector<std::pair<DWORD, Texts>> RecordsOfTheDialog(const CEventRecorder& recorder)
+{
+    using qb480::audit::Field;
+    std::vector<std::pair<DWORD, Texts>> seen;
+    for (const EventRecord& record : recorder.Records())
+        if (record.At(Field::Means) == "Port Numbering dialog")
+            seen.push_back({record.id & 0xFFFF, {record.At(Field::Subject), record.At(Field::Old),
+                                                 record.At(Field::New), record.At(Field::Outcome)}});
+    return seen;
+}
+
 }  // namespace
 
 TEST_F(PortNumbering, WithoutAStoredIndexItOpensClearedAndOkDeletesNothing)
 {
     Shown shown;
     bool keyMadeByOpening = false;
+    const CEventRecorder records(Cpl());
+    ASSERT_TRUE(records.Active());
     WithMainDialog([&](HWND main) {
         // The main dialog made the key; opening this dialog makes it again.
         DeleteKeyTree(kParamKey);
@@ -79,6 +95,7 @@ TEST_F(PortNumbering, WithoutAStoredIndexItOpensClearedAndOkDeletesNothing)
     EXPECT_EQ(shown, (Shown{false, "0"}));
     EXPECT_TRUE(keyMadeByOpening);
     EXPECT_EQ(ValueNames(kParamKey), Texts{});
+    EXPECT_EQ(RecordsOfTheDialog(records).size(), 0u) << "nothing changed, nothing is on the record";
 }
 
 TEST_F(PortNumbering, StoredIndexOpensCheckedAndClearingTheBoxDeletesIt)
@@ -170,6 +187,8 @@ TEST_F(PortNumbering, NumberIsReadBeforeTheBoxSoLettersKeepTheValue)
 TEST_F(PortNumbering, CheckedZeroIsNotAValidNumberButClearedZeroDeletes)
 {
     WriteValue(kParamKey, kFirstPort, Dword(7));
+    const CEventRecorder records(Cpl());
+    ASSERT_TRUE(records.Active());
     WithMainDialog([&](HWND main) {
         const HWND dlg = Open(main);
         for (const char* zero : {"0", " 000 "}) {
@@ -184,6 +203,12 @@ TEST_F(PortNumbering, CheckedZeroIsNotAValidNumberButClearedZeroDeletes)
         ExpectClosed(dlg);
     });
     EXPECT_EQ(ReadValue(kParamKey, kFirstPort), std::nullopt);
+    // Each refusal a warning, the change on the record with its old and new
+    // index.
+    const Texts refused{"Start from this index", "7", "0", "refused: Please enter a valid number"};
+    EXPECT_EQ(RecordsOfTheDialog(records),
+              (std::vector<std::pair<DWORD, Texts>>{
+                  {1002, refused}, {1002, refused}, {1001, {"Start from this index", "7", "none", "changed"}}}));
 }
 
 TEST_F(PortNumbering, CancelEscapeAndCloseBoxStoreNothing)
