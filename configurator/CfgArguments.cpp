@@ -7,11 +7,11 @@ namespace qb480 {
 const char kCfgUsage[] =
     "qb480cfg.exe show [/json]\n"
     "qb480cfg.exe check FILE [/json]\n"
-    "qb480cfg.exe install [SETTINGS] [/settings FILE] [/whatif] [/json]\n"
-    "qb480cfg.exe set SETTINGS [/whatif] [/json]\n"
+    "qb480cfg.exe install [SETTINGS] [/settings FILE] [/whatif] [/json] [/reason TEXT]\n"
+    "qb480cfg.exe set SETTINGS [/whatif] [/json] [/reason TEXT]\n"
     "qb480cfg.exe export FILE\n"
-    "qb480cfg.exe import FILE [/whatif] [/json]\n"
-    "qb480cfg.exe remove\n"
+    "qb480cfg.exe import FILE [/whatif] [/json] [/reason TEXT]\n"
+    "qb480cfg.exe remove [/reason TEXT]\n"
     "qb480cfg.exe /?\n\n"
     "SETTINGS: [/mem SEG] [/port PORT] [/irq IRQ] [/prefix TEXT] [/first N | /first none]\n"
     "every command also takes [/log FILE]\n"
@@ -19,7 +19,9 @@ const char kCfgUsage[] =
     "switches over it.\n"
     "check FILE: compares the machine with what import FILE would apply.\n"
     "/whatif: says what would change and changes nothing.\n"
-    "/json: standard output is one JSON object (UTF-8); the log keeps the lines.\n\n"
+    "/json: standard output is one JSON object (UTF-8); the log keeps the lines.\n"
+    "/reason TEXT: why, written into each change's record in the Application\n"
+    "event log (source \"Tessaline QB480\").\n\n"
     "Exit codes: 0 done, 1 command line or log, 2 settings file, 3 driver active,\n"
     "4 setting refused, 5 service registration, 6 driver file not found,\n"
     "8 no administrator, 9 done but a step failed, 10 the machine differs (check,\n"
@@ -49,6 +51,7 @@ std::optional<std::string>* ValueSlot(CfgArguments& parsed, const std::string& n
 {
     CfgSettingTexts& s = parsed.settings;
     for (const auto& [switchName, slot] : {std::pair{"log", &parsed.logFile}, std::pair{"settings", &parsed.settingsFile},
+                                           std::pair{"reason", &parsed.reason},
                                            std::pair{"mem", &s.memory},
                                            std::pair{"port", &s.port}, std::pair{"irq", &s.irq},
                                            std::pair{"prefix", &s.prefix}, std::pair{"first", &s.first}})
@@ -108,6 +111,8 @@ void CheckCommand(CfgArguments& parsed)
         parsed.error = "Only install and set take settings.";
     else if (!install && parsed.settingsFile)
         parsed.error = "Only install takes /settings.";
+    else if (parsed.reason && !Changes(parsed.command) && parsed.command != CfgCommand::Remove)
+        parsed.error = "Only install, set, import and remove take /reason.";
     else if (parsed.whatIf && !Changes(parsed.command))
         parsed.error = "Only install, set and import take /whatif.";
     else if (parsed.json && !Changes(parsed.command) && parsed.command != CfgCommand::Show &&

@@ -4,7 +4,8 @@
 //              | set SETTINGS | export FILE | import FILE | remove | /?
 //   SETTINGS: [/mem SEG] [/port PORT] [/irq IRQ] [/prefix TEXT] [/first N | /first none]
 //   every command also takes [/log FILE]; install, set and import take
-//   /whatif; show, check, install, set and import take /json
+//   /whatif; show, check, install, set and import take /json; install,
+//   set, import and remove take /reason TEXT
 // Portable, so that the rules are unit-tested natively. The values are
 // taken as typed: the board's rules judge them before anything is written.
 #include <optional>
@@ -31,6 +32,7 @@ struct CfgArguments {
     std::optional<std::string> file;          // check, export and import
     std::optional<std::string> settingsFile;  // install's /settings
     std::optional<std::string> logFile;
+    std::optional<std::string> reason;  // for the audit trail's records
     CfgSettingTexts settings;
     bool whatIf = false;  // say what would change, change nothing
     bool json = false;    // standard output is one JSON object

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "board/BoardSettings.h"
 #include "settingsfile/BoardSettingsFile.h"
 #include "CfgExitCodes.h"
 #include "CfgJson.h"
@@ -15,6 +16,8 @@
 #include "board/PortNamePrefix.h"
 #include "board/RemoveDriver.h"
 #include "windows/AdminRights.h"
+#include "windows/AuditLog.h"
+#include "windows/ParamNames.h"
 #include "Reporter.h"
 #include "SettingsFileOutput.h"
 #include "ShowLines.h"
@@ -30,6 +33,9 @@ namespace {
 
 constexpr char kStored[] = "The settings are stored.";
 constexpr char kNotAllStored[] = "Not every setting could be stored: see the lines above.";
+constexpr char kStoredWithoutRecord[] = "The settings are stored, but not every change is on the record: see the line above.";
+// A refusal that names no single setting: the switches or the file as a whole.
+constexpr char kSettingsGiven[] = "(the settings given)";
 constexpr char kDriverRuns[] = "The driver is running: it takes the new settings at its next start.";
 constexpr char kNothingToChange[] = "Nothing to change: the machine holds every setting given.";
 constexpr char kNothingChanged[] = "Nothing is changed (/whatif).";
@@ -44,13 +50,19 @@ bool GivesAnything(const Settings& settings)
 
 // What the settings file gave, or why it was refused (and the run ended).
 // A file that gives nothing is refused too: an empty copy must not pass
-// for a configuration applied.
-std::optional<Settings> ReadFileSettings(const std::string& file, const BoardState& state, CReporter& reporter)
+// for a configuration applied. sha256: the digest of the bytes judged.
+// read: the digest of the bytes judged and the refusal, for the records.
+std::optional<Settings> ReadFileSettings(const std::string& file, const BoardState& state, CReporter& reporter,
+                                         SettingsOutcome* read = nullptr)
 {
     SettingsOutcome outcome = ReadSettingsFile(file.c_str(), BoardPortsOf(state));
+    if (read) {
+        read->sha256 = outcome.sha256;
+        read->refusal = outcome.refusal;
+    }
     if (outcome.settings && !GivesAnything(*outcome.settings)) {
         outcome.settings.reset();
-        outcome.refusal = {0, "gives no setting (it is empty, or holds comments and empty sections only)"};
+        outcome.refusal = {0, "gives no setting (it is empty, or holds comments and empty sections only)", {}, {}};
     }
     if (!outcome.settings) {
         const SettingsRefusal& refusal = outcome.refusal;
@@ -61,22 +73,67 @@ std::optional<Settings> ReadFileSettings(const std::string& file, const BoardSta
     return outcome.settings;
 }
 
+// The switches as typed, for the record of their refusal.
+std::string SwitchesText(const CfgSettingTexts& texts)
+{
+    std::string line;
+    for (const auto& [name, value] : {std::pair{"/mem", &texts.memory}, std::pair{"/port", &texts.port},
+                                      std::pair{"/irq", &texts.irq}, std::pair{"/prefix", &texts.prefix},
+                                      std::pair{"/first", &texts.first}})
+        if (*value)
+            line += (line.empty() ? "" : " ") + std::string(name) + " " + **value;
+    return line;
+}
+
+// A change refused before the values could be held against the machine's:
+// the run's ending line says why, the old value is not known ("-"). Nothing
+// is recorded for a run that changes nothing.
+void RecordRefusedRun(const CfgArguments& arguments, const std::string& setting, const std::string& asked,
+                      const CReporter& reporter)
+{
+    if (!arguments.whatIf)
+        RecordAudit(audit::kSettingRefused, setting, std::string(), asked, "refused: " + reporter.FailureLine());
+}
+
+// A settings file refused: the value refused when it was one, else the
+// file as a whole.
+void RecordRefusedFile(const CfgArguments& arguments, const std::string& file, const SettingsRefusal& refusal,
+                       const CReporter& reporter)
+{
+    if (refusal.key.empty())
+        RecordRefusedRun(arguments, kSettingsGiven, file, reporter);
+    else
+        RecordRefusedRun(arguments, refusal.key, refusal.value, reporter);
+}
+
 // The switches over what the file gave; false when one was refused (and
 // the run ended).
 bool TakeSwitches(const CfgArguments& arguments, Settings& settings, CReporter& reporter)
 {
     const std::string refusal = TakeSwitchSettings(arguments.settings, settings);
-    if (!refusal.empty())
+    if (!refusal.empty()) {
         reporter.Fail(kExitSettingRefused, refusal.c_str());
+        RecordRefusedRun(arguments, kSettingsGiven, SwitchesText(arguments.settings), reporter);
+    }
     return refusal.empty();
 }
 
-bool JudgeBoard(const Settings& settings, const BoardState& state, CReporter& reporter)
+bool JudgeBoard(const Settings& settings, const BoardState& state, CReporter& reporter,
+                const CfgArguments* arguments = nullptr)
 {
     const std::string refusal = JudgeBoardResources(settings, state);
-    if (!refusal.empty())
+    if (!refusal.empty()) {
         reporter.Fail(kExitSettingRefused, refusal.c_str());
+        if (arguments && !arguments->whatIf)
+            RecordRefusedBoardValues({settings.memory, settings.port, settings.irq}, refusal);
+    }
     return refusal.empty();
+}
+
+// How the run's changes are made, for their records.
+std::string Means(const char* command, const std::optional<std::string>& file = std::nullopt)
+{
+    return std::string("qb480cfg ") + command + (file ? " " + *file : std::string());
 }
 
 // A console control event came during the change: the step it found in
@@ -93,6 +150,8 @@ void EndStored(const BoardState& state, CReporter& reporter)
 {
     if (Cancelled(reporter))
         return;
+    if (reporter.FailuresReported() && reporter.FailuresReported() == AuditFailuresSaid())
+        return reporter.Succeed(kStoredWithoutRecord);
     if (reporter.FailuresReported())
         return reporter.Succeed(kNotAllStored);
     if (state.service != DriverServiceState::Running)
@@ -158,6 +217,15 @@ bool RegisterService(const BoardState& state, CReporter& reporter)
     return true;
 }
 
+// The audit trail's source, for a machine set up without a package, and
+// for one that an earlier version set up; quietly, as the driver's own
+// source: a failure is said.
+void RegisterAuditTrail()
+{
+    if (!AuditSourceRegistered())
+        RegisterAuditSource();
+}
+
 std::string MachineName()
 {
     char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
@@ -204,13 +272,18 @@ void RunInstall(const CfgArguments& arguments, CReporter& reporter, CJsonObject&
     // one leaves the machine as it was.
     const BoardState state = ReadBoardState();
     Settings settings;
-    if (arguments.settingsFile) {
-        auto fileSettings = ReadFileSettings(*arguments.settingsFile, state, reporter);
-        if (!fileSettings)
-            return;
+    SettingsOutcome read;
+    std::optional<Settings> fileSettings;
+    if (arguments.settingsFile)
+        fileSettings = ReadFileSettings(*arguments.settingsFile, state, reporter, &read);
+    const CAuditScope scope(Means("install", arguments.settingsFile ? "/settings " + *arguments.settingsFile
+                                                                    : std::optional<std::string>()),
+                            read.sha256);
+    if (arguments.settingsFile && !fileSettings)
+        return RecordRefusedFile(arguments, *arguments.settingsFile, read.refusal, reporter);
+    if (fileSettings)
         settings = *fileSettings;
-    }
-    if (!TakeSwitches(arguments, settings, reporter) || !JudgeBoard(settings, state, reporter))
+    if (!TakeSwitches(arguments, settings, reporter) || !JudgeBoard(settings, state, reporter, &arguments))
         return;
     // As the applet's first opening: a board without a prefix gets "COM".
     std::string stored;
@@ -227,22 +300,28 @@ void RunInstall(const CfgArguments& arguments, CReporter& reporter, CJsonObject&
     const fw::CConsoleChange change;
     if (!RegisterService(state, reporter) || Cancelled(reporter))
         return;
+    RegisterAuditTrail();
     ApplyAndEnd(settings, state, arguments, changes, reporter, json);
 }
 
 void RunSet(const CfgArguments& arguments, CReporter& reporter, CJsonObject& json)
 {
     const BoardState state = ReadBoardState();
+    const CAuditScope scope(Means("set"));
     Settings settings;
-    if (TakeSwitches(arguments, settings, reporter) && JudgeBoard(settings, state, reporter))
+    if (TakeSwitches(arguments, settings, reporter) && JudgeBoard(settings, state, reporter, &arguments))
         ApplyAndEnd(settings, state, arguments, {}, reporter, json);
 }
 
 void RunImport(const CfgArguments& arguments, CReporter& reporter, CJsonObject& json)
 {
     const BoardState state = ReadBoardState();
-    const auto settings = ReadFileSettings(*arguments.file, state, reporter);
-    if (settings && JudgeBoard(*settings, state, reporter))
+    SettingsOutcome read;
+    const auto settings = ReadFileSettings(*arguments.file, state, reporter, &read);
+    const CAuditScope scope(Means("import", arguments.file), read.sha256);
+    if (!settings)
+        return RecordRefusedFile(arguments, *arguments.file, read.refusal, reporter);
+    if (JudgeBoard(*settings, state, reporter, &arguments))
         ApplyAndEnd(*settings, state, arguments, {}, reporter, json);
 }
 
@@ -261,11 +340,29 @@ void RunExport(const std::string& file, CReporter& reporter)
     reporter.Succeed(("The settings are written to " + file + ".").c_str());
 }
 
+void RecordRefusedStart(const CfgArguments& arguments, const CReporter& reporter)
+{
+    const char* command = arguments.command == CfgCommand::Install ? "install"
+                          : arguments.command == CfgCommand::Set   ? "set"
+                          : arguments.command == CfgCommand::Import ? "import"
+                                                                    : "remove";
+    const CAuditScope scope(Means(command, arguments.command == CfgCommand::Import ? arguments.file
+                                           : arguments.settingsFile ? "/settings " + *arguments.settingsFile
+                                                                    : std::optional<std::string>()));
+    if (arguments.command == CfgCommand::Remove)
+        return RecordAudit(audit::kDriverRefused, kDriverServiceName, std::string("registered"),
+                           std::string("not registered"), "refused: " + reporter.FailureLine());
+    RecordRefusedRun(arguments, kSettingsGiven,
+                     arguments.command == CfgCommand::Import ? *arguments.file : SwitchesText(arguments.settings),
+                     reporter);
+}
+
 void RunRemove(CReporter& reporter)
 {
     // A script may remove on every machine: one without the service is done.
     if (ReadBoardState().service == DriverServiceState::Absent)
         return reporter.Succeed("The service VDXQB480 is not registered: there is nothing to remove.");
+    const CAuditScope scope(Means("remove"));
     const fw::CConsoleChange change;
     const RemovalOutcome outcome = RemoveBoardDriver();
     if (Cancelled(reporter))

@@ -22,4 +22,7 @@ void RunExport(const std::string& file, CReporter& reporter);
 void RunImport(const CfgArguments& arguments, CReporter& reporter, CJsonObject& json);
 void RunRemove(CReporter& reporter);
 
+// The change a run was refused before it began (no rights), on the record.
+void RecordRefusedStart(const CfgArguments& arguments, const CReporter& reporter);
+
 }  // namespace qb480

@@ -13,6 +13,7 @@
 #include "LogFile.h"
 #include "Reporter.h"
 #include "windows/AdminRights.h"
+#include "windows/AuditLog.h"
 #include "windows/SetUpStart.h"
 #include "windows/SetupLock.h"
 #include "qb480version.h"
@@ -92,6 +93,8 @@ void Run(const CfgArguments& arguments, CReporter& reporter, CJsonObject& json)
     CSetupLock lock;
     if (MaySetUp(lock, {kAnotherRun, kNotAdministrator}, reporter))
         RunCommand(arguments, reporter, json);
+    else if (reporter.ExitCode() == kExitNotAdministrator)
+        RecordRefusedStart(arguments, reporter);
 }
 
 // A line refused before any run: the usage error alone, as JSON when the
@@ -130,6 +133,7 @@ int main()
     CfgRun run{arguments, reporter, {}};
     const fw::CConsoleCancel cancel(kExitCancelled, EndCancelled, &run);
     reporter.Note(std::string("qb480cfg ") + QB480_VERSION_TEXT + ", command line: " + GetCommandLineA());
+    SetAuditReason(arguments.reason.value_or(""));
     Run(arguments, reporter, run.json);
     return EndRun(run);
 }

@@ -5,23 +5,11 @@
 #include "EntryText.h"
 #include "NoLinkFile.h"
 #include "UniqueHandle.h"
+#include "windows/SystemText.h"
 
 namespace qb480 {
 
 namespace {
-
-// The system's text for the error, and its number, for the administrator
-// who must find out why the file could not be written.
-std::string ErrorText(DWORD error)
-{
-    char text[256] = {};
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
-                                  sizeof text, nullptr);
-    while (length && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ' ||
-                      text[length - 1] == '.'))
-        --length;
-    return std::string(text, length) + (length ? " " : "") + "(error " + fw::DecimalText(error) + ")";
-}
 
 constexpr DWORD kReparsePointEncountered = 4395;
 
@@ -42,12 +30,12 @@ std::string WriteSettingsText(const std::string& path, const std::string& text, 
     if (error == kReparsePointEncountered)
         return kThroughALink;
     if (!file)
-        return ErrorText(error);
+        return SystemErrorText(error);
     DWORD written = 0;
     if (!WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr))
-        return ErrorText(GetLastError());
+        return SystemErrorText(GetLastError());
     if (written != text.size())
-        return ErrorText(ERROR_DISK_FULL);
+        return SystemErrorText(ERROR_DISK_FULL);
     return std::string();
 }
 

@@ -2,7 +2,7 @@
 
 #include "EntryText.h"
 #include "board/PortModes.h"
-#include "settingsfile/SettingsNames.h"
+#include "SettingsNames.h"
 
 namespace qb480 {
 

@@ -2,6 +2,7 @@
 // applet's own steps and writes what the applet writes, and a refused
 // value writes nothing.
 #include "CfgRun.h"
+#include "EventRecords.h"
 
 #include "qb480version.h"
 
@@ -39,6 +40,7 @@ TEST_F(CfgCommands, InstallRegistersWhatTheAppletsFirstOpeningRegisters)
                                 "Port Name Prefix: changed from not stored to COM", kStored, kSettingsStored}));
     EXPECT_EQ(run.windows, Texts{});
     EXPECT_EQ(ReadRegistryPicture(), applet);
+    EXPECT_EQ(AuditSourceProblems(), "");
 }
 
 TEST_F(CfgCommands, InstallAgainLeavesTheServiceAndStillAppliesTheSettings)
@@ -121,6 +123,67 @@ TEST_F(CfgCommands, SetJudgesEveryValueBeforeItWritesAny)
     EXPECT_EQ(ReadValue(kParamKey, "MEM_SEG"), Dword(0xD0000));
     EXPECT_EQ(Run("set /first NONE").code, 0u);
     EXPECT_FALSE(ReadValue(kParamKey, "FirstPort"));
+}
+
+// The audit trail as Wine's trace shows it: each change with its old and
+// new value, who made it and how; a refusal as a warning; nothing for what
+// changes nothing; a record that cannot be written is said, and the change
+// stays made.
+TEST_F(CfgCommands, EveryChangeIsOnTheRecordAndNothingThatChangesNothing)
+{
+    using qb480::audit::Field;
+    if (!CWineStderr().Captured())
+        GTEST_SKIP() << "run by qb480cfg.Records, with Wine's trace of the records";
+    ASSERT_TRUE(RegisterBoardDriver(SERVICE_DEMAND_START));
+    ASSERT_EQ(Run("set /mem D0000 /port 300 /irq 5").code, 0u);
+    const CfgResult set = Run("set /irq 7 /reason \"CR-17: new card\"");
+    EXPECT_EQ(set.lines, (Texts{"IRQ: changed from 5 to 7", kStored, kSettingsStored}));
+    const std::vector<EventRecord> records = RecordsIn(set.trace);
+    ASSERT_EQ(records.size(), 1u);
+    const EventRecord& irq = records[0];
+    EXPECT_EQ(irq.id, 0x448003E9u);
+    EXPECT_EQ(irq.type, EVENTLOG_INFORMATION_TYPE);
+    EXPECT_EQ(irq.category, 1);
+    EXPECT_EQ(irq.strings.size(), qb480::audit::kStringCount);
+    EXPECT_EQ((Texts{irq.At(Field::Subject), irq.At(Field::Old), irq.At(Field::New), irq.At(Field::Outcome),
+                     irq.At(Field::Means), irq.At(Field::Sha256), irq.At(Field::Reason)}),
+              (Texts{"IRQ", "5", "7", "changed", "qb480cfg set", "-", "CR-17: new card"}));
+    EXPECT_EQ(irq.At(Field::AccountSid).rfind("S-1-5-", 0), 0u) << irq.At(Field::AccountSid);
+    EXPECT_EQ(irq.At(Field::InitiatorSid), irq.At(Field::AccountSid)) << "nobody else asked for it";
+    EXPECT_EQ(irq.At(Field::Program), InFolder("qb480cfg.exe"));
+    EXPECT_EQ(irq.At(Field::Json).rfind("{\"v\":1,\"event\":1001,\"type\":\"information\",", 0), 0u);
+
+    // Its own export imported, checked or tried changes nothing: no record.
+    ASSERT_EQ(Run("export own.ini").code, 0u);
+    for (const char* same : {"import own.ini", "check own.ini", "set /irq 3 /whatif"})
+        EXPECT_EQ(RecordsIn(Run(same).trace).size(), 0u) << same;
+
+    // A refused import: a warning for the value refused, naming the file by
+    // the SHA-256 of its bytes; the machine's value was not looked at.
+    ASSERT_TRUE(WriteFileBytes(InFolder("bad.ini"), "[Board Settings]\r\nMemory Address = D8000\r\n"));
+    const CfgResult refused = Run("import bad.ini");
+    EXPECT_EQ(refused.code, 2u);
+    const std::vector<EventRecord> warned = RecordsIn(refused.trace);
+    ASSERT_EQ(warned.size(), 1u);
+    const EventRecord& memory = warned[0];
+    EXPECT_EQ(memory.id & 0xFFFF, 1002u);
+    EXPECT_EQ(memory.type, EVENTLOG_WARNING_TYPE);
+    EXPECT_EQ((Texts{memory.At(Field::Subject), memory.At(Field::Old), memory.At(Field::New),
+                     memory.At(Field::Outcome), memory.At(Field::Means), memory.At(Field::Sha256)}),
+              (Texts{"Memory Address", "-", "D8000",
+                     "refused: The settings file bad.ini, line 2: Memory Address = D8000: The memory address must be "
+                     "evenly divisible by 64K",
+                     "qb480cfg import bad.ini", "8b555d8cf7371a7c7a225dfb35a10d626499d5be806466d67edb82dc8baa8bd6"}));
+
+    // The log refuses the record: the change stays, and the run says so.
+    const CfgResult unrecorded = Run("set /irq 9", {{"ReportEventW", RPC_S_INVALID_BOUND}});
+    EXPECT_EQ(unrecorded.code, 9u);
+    ASSERT_EQ(unrecorded.lines.size(), 4u);
+    EXPECT_EQ(unrecorded.lines[1].rfind("The change is made, but its record is missing from the Windows event log: ", 0),
+              0u);
+    EXPECT_NE(unrecorded.lines[1].find("(error 1734)"), std::string::npos) << unrecorded.lines[1];
+    EXPECT_EQ(unrecorded.lines[3], "The settings are stored, but not every change is on the record: see the line above.");
+    EXPECT_EQ(ReadValue(kParamKey, "IRQ"), Dword(9));
 }
 
 // A file's port sections are the state wanted: imported where other words

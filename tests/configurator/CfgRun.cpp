@@ -1,5 +1,7 @@
 #include "CfgRun.h"
 
+#include "EventRecords.h"
+
 #include <sstream>
 
 #include "ConsoleScreen.h"
@@ -102,7 +104,9 @@ CfgResult CCfgTest::Run(const std::string& arguments, const std::vector<std::pai
         Fail(where, "set-up: the output file cannot be made");
         return result;
     }
+    CWineStderr wine;
     const WatchedRun watched = Watch(arguments, faults, token, output.get(), where);
+    result.trace = wine.NewLines();
     result.code = watched.code;
     result.windows = watched.windows;
     output.reset();

@@ -20,6 +20,7 @@ struct CfgResult {
     std::optional<DWORD> code;  // absent when it did not end in time (reported)
     Texts lines;                // standard output, a line each
     Texts windows;              // the captions of the windows it showed while it ran
+    Texts trace;                // Wine's debug output meanwhile, when captured (EventRecords.h)
 };
 
 inline bool Holds(const Texts& lines, const std::string& line)

@@ -93,8 +93,9 @@ TEST(CfgArguments, TakeEachCommandsSwitches)
     EXPECT_EQ(check.command, CfgCommand::Check);
     EXPECT_EQ(check.file, "board.ini");
     EXPECT_TRUE(check.json);
-    const auto whatIf = qb480::ParseCfgArguments({"import", "/whatif", "board.ini"});
+    const auto whatIf = qb480::ParseCfgArguments({"import", "/whatif", "board.ini", "/reason", "CR-17 audit"});
     EXPECT_EQ(whatIf.error, "");
+    EXPECT_EQ(whatIf.reason, "CR-17 audit");
     EXPECT_TRUE(whatIf.whatIf);
     EXPECT_EQ(whatIf.file, "board.ini");
 }
@@ -121,6 +122,7 @@ TEST(CfgArguments, RefuseALineThatIsNotWhole)
         {{"check", "a.ini", "/whatif"}, "Only install, set and import take /whatif."},
         {{"export", "a.ini", "/json"}, "Only show, check, install, set and import take /json."},
         {{"show", "/json", "/json"}, "The switch /json is given twice."},
+        {{"export", "a.ini", "/reason", "why"}, "Only install, set, import and remove take /reason."},
     };
     for (const auto& row : rows)
         EXPECT_EQ(qb480::ParseCfgArguments(row.arguments).error,
