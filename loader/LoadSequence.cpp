@@ -7,6 +7,7 @@
 
 #include "BoardParamsDlg.h"
 #include "EntryText.h"
+#include "FirmwareAudit.h"
 #include "FirmwareNames.h"
 #include "HexConvert.h"
 #include "LoaderArguments.h"
@@ -59,21 +60,28 @@ std::string FullPath(const std::string& path)
 // The image in the drivers folder. False when the conversion failed, or when
 // the system folder is unknown: the image would land elsewhere, so nothing
 // is written then.
-bool ConvertIntoDriversFolder(const FirmwareNames& names, CReporter& reporter)
+bool ConvertIntoDriversFolder(const FirmwareNames& names, CReporter& reporter, CFirmwareAudit& audit)
 {
     reporter.Note("HEX file: " + FullPath(names.hexPath));
     const auto systemDirectory = SystemDirectory();
     if (!systemDirectory) {
         reporter.Note("The system folder is unknown.");
+        audit.Failed("the system folder is unknown");
         return false;
     }
     const std::string imagePath = *systemDirectory + "\\drivers\\" + names.imageName;
     reporter.Note("Image: " + imagePath);
+    audit.ImageNamed(imagePath);
     const HexOutcome outcome = ConvertHexFile(names.hexPath.c_str(), imagePath.c_str());
-    if (outcome.fault != HexFault::None)
-        reporter.Note(std::string("Conversion failed: ") + HexFaultName(outcome.fault) +
-                      (outcome.line ? ", line " + fw::DecimalText(outcome.line) : std::string()));
-    return outcome.fault == HexFault::None;
+    if (outcome.fault == HexFault::None) {
+        audit.ImageWritten(imagePath);
+        return true;
+    }
+    const std::string fault = std::string("Conversion failed: ") + HexFaultName(outcome.fault) +
+                              (outcome.line ? ", line " + fw::DecimalText(outcome.line) : std::string());
+    reporter.Note(fault);
+    audit.Refused(fault);
+    return false;
 }
 
 // The folder of qb480load.exe: the helper driver lies beside the program,
@@ -161,7 +169,7 @@ void ShowProgress(CLoadingDlg& progress, CReporter& reporter)
 
 // Starts the registered helper service, which performs the download, with
 // the progress window shown meanwhile; then stops and deletes it.
-void DownloadThroughHelper(SC_HANDLE manager, CReporter& reporter)
+void DownloadThroughHelper(SC_HANDLE manager, CReporter& reporter, CFirmwareAudit& audit)
 {
     const fw::UniqueScHandle service(OpenServiceA(manager, kLoaderServiceName, SERVICE_ALL_ACCESS));
     CLoadingDlg progress;
@@ -175,9 +183,11 @@ void DownloadThroughHelper(SC_HANDLE manager, CReporter& reporter)
         ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
         reporter.Note("The helper service started and was told to stop.");
         reporter.Succeed("The firmware was successfully loaded into the card");
+        audit.Loaded();
     } else {
         reporter.Note("The helper service did not start: error " + fw::DecimalText(error) + ".");
         reporter.Fail(kExitDownloadFailed, "There was an error. Check the system's error log");
+        audit.Failed("the helper service did not start (error " + fw::DecimalText(error) + ")");
     }
     DeleteService(service.get());
     reporter.Note("The helper service was deleted.");
@@ -186,18 +196,21 @@ void DownloadThroughHelper(SC_HANDLE manager, CReporter& reporter)
 void LoadFirmware(const LoaderArguments& arguments, CReporter& reporter, HWND mainWindow)
 {
     const FirmwareNames names = ChooseFirmware(arguments, mainWindow);
-    if (!ConvertIntoDriversFolder(names, reporter)) {
+    CFirmwareAudit audit(FullPath(names.hexPath),
+                         arguments.hexFile ? "qb480load, file named on its command line"
+                                           : "qb480load, file picked in its Open dialog");
+    if (!ConvertIntoDriversFolder(names, reporter, audit)) {
         reporter.Fail(kExitConversionFailed, "Error converting the firmware hex file to binary");
         return;
     }
     if (!ProvideBoardParameters(arguments, reporter, mainWindow))
-        return;
+        return audit.Refused(reporter.FailureLine());
     WriteFirmwareFile(names.imageName);
 
     std::string programFolder;
     if (!ProgramFolder(programFolder)) {
         reporter.Fail(kExitProgramFolderUnknown, "Could not detect current path");
-        return;
+        return audit.Failed(reporter.FailureLine());
     }
     const std::string helperPath = programFolder + "\\loader.sys";
     const fw::UniqueScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
@@ -205,12 +218,12 @@ void LoadFirmware(const LoaderArguments& arguments, CReporter& reporter, HWND ma
     reporter.Note("Registering the helper service: " + helperPath);
     if (!CreateKernelService(manager.get(), kLoaderServiceName, helperPath.c_str(), SERVICE_DEMAND_START)) {
         reporter.Fail(kExitHelperNotRegistered, "Couldn't install the loader service: installation aborted");
-        return;
+        return audit.Failed(reporter.FailureLine());
     }
     // Replacing a registration left by an interrupted run deletes its key,
     // Parameters included: the helper must still find what was handed over.
     RestoreHelperValues(handedOver);
-    DownloadThroughHelper(manager.get(), reporter);
+    DownloadThroughHelper(manager.get(), reporter, audit);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "App.h"
+#include "FirmwareAudit.h"
 #include "CommandLine.h"
 #include "ExitCodes.h"
 #include "LoadSequence.h"
@@ -65,8 +66,14 @@ private:
         // Before anything else: two loads would fight over the one helper
         // service; nothing is written or registered without the rights.
         CSetupLock lock;
-        if (!MaySetUp(lock, {kAnotherLoad, kNotAdministrator}, reporter))
+        if (!MaySetUp(lock, {kAnotherLoad, kNotAdministrator}, reporter)) {
+            // A load refused for want of rights is on the record; one that
+            // waits for another set-up is not refused, only put off.
+            if (reporter.ExitCode() == kExitNotAdministrator && arguments.hexFile)
+                CFirmwareAudit(*arguments.hexFile, "qb480load, file named on its command line")
+                    .Refused(reporter.FailureLine());
             return;
+        }
         if (arguments.quiet)
             return RunLoadSequence(arguments, reporter, nullptr);
         CLoaderDlg dialog(arguments, reporter);

@@ -8,7 +8,9 @@
 
 #include <algorithm>
 
+#include "EventRecords.h"
 #include "LoaderRun.h"
+#include "Sha256.h"
 #include "LockSquatter.h"
 #include "Remote.h"
 #include "qb480version.h"
@@ -132,6 +134,37 @@ TEST_F(LoaderRun, QuietRunLogsEveryStep)
         "The helper service was deleted.",
         "exit code 0",
     }));
+}
+
+// The load on the record, read back from Wine's trace: the HEX file by the
+// SHA-256 of its bytes, the image and its size; a HEX file refused is a
+// warning.
+TEST_F(LoaderRun, AFirmwareLoadIsOnTheRecord)
+{
+    using qb480::audit::Field;
+    CWineStderr wine;
+    if (!wine.Captured())
+        GTEST_SKIP() << "run by qb480load.Records, with Wine's trace of the records";
+    const std::string hex = IntelHex(FirmwareImage(3000, 61));
+    WriteFileBytes(InFolder("fw.hex"), hex);
+    ASSERT_EQ(RunScripted("/quiet /mem D0000 /port 300 fw.hex").code, 0u);
+    qb480::CSha256 digest;
+    digest.Add(hex.data(), hex.size());
+    const std::vector<EventRecord> loaded = RecordsIn(wine.NewLines());
+    ASSERT_EQ(loaded.size(), 1u);
+    EXPECT_EQ(loaded[0].id & 0xFFFF, 2001u);
+    EXPECT_EQ(loaded[0].category, 2);
+    EXPECT_EQ((Texts{loaded[0].At(Field::Subject), loaded[0].At(Field::Old), loaded[0].At(Field::New),
+                     loaded[0].At(Field::Outcome), loaded[0].At(Field::Sha256)}),
+              (Texts{InFolder("fw.hex"), ImageFile("fw.bin"), "3000", "loaded", digest.HexDigest()}));
+
+    WriteFileBytes(InFolder("bad.hex"), ":00000001FE\r\nnot a record\r\n");
+    EXPECT_EQ(RunScripted("/quiet /mem D0000 /port 300 bad.hex").code, 2u);
+    const std::vector<EventRecord> refused = RecordsIn(wine.NewLines());
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_EQ(refused[0].type, EVENTLOG_WARNING_TYPE);
+    EXPECT_EQ(refused[0].At(Field::New), "(not set)") << "no image was written";
+    EXPECT_EQ(refused[0].At(Field::Outcome).rfind("refused: Conversion failed: ", 0), 0u) << refused[0].At(Field::Outcome);
 }
 
 // A refused line opens nothing, its log included.
