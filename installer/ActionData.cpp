@@ -38,6 +38,10 @@ std::string ActionDataOf(const ConfiguratorCall& call, const std::vector<GivenPr
     std::string data = call.program + kFieldEnd + call.sha256 + kFieldEnd + call.folder + kFieldEnd;
     for (const GivenProperty& property : given)
         data += property.name + "=" + property.value + kFieldEnd;
+    for (const auto& [name, value] : {std::pair{kUserSidProperty, &call.initiatorSid},
+                                      std::pair{kLogonUserProperty, &call.initiatorName}})
+        if (!value->empty())
+            data += std::string(name) + "=" + *value + kFieldEnd;
     return data;
 }
 
@@ -54,12 +58,18 @@ std::optional<ConfiguratorCall> CallOf(const std::string& data)
     constexpr std::size_t kFirstProperty = 3;
     if (fields.size() < kFirstProperty || fields[0].empty() || !IsSha256Text(fields[1]) || fields[2].empty())
         return std::nullopt;
-    ConfiguratorCall call{fields[0], fields[1], fields[2], {"install"}};
+    ConfiguratorCall call{fields[0], fields[1], fields[2], {"install"}, {}, {}};
     for (std::size_t i = kFirstProperty; i < fields.size(); ++i) {
         const std::size_t equals = fields[i].find('=');
         const GivenProperty given{fields[i].substr(0, equals), equals == std::string::npos ? "" : fields[i].substr(equals + 1)};
+        if (equals == std::string::npos || !ValueFault(given).empty())
+            return std::nullopt;
+        if (given.name == kUserSidProperty || given.name == kLogonUserProperty) {
+            (given.name == kUserSidProperty ? call.initiatorSid : call.initiatorName) = given.value;
+            continue;
+        }
         const BoardProperty* property = PropertyNamed(given.name);
-        if (!property || equals == std::string::npos || !ValueFault(given).empty())
+        if (!property)
             return std::nullopt;
         call.arguments.push_back(property->option);
         call.arguments.push_back(given.value);

@@ -18,7 +18,13 @@ struct BoardProperty {
 inline constexpr BoardProperty kBoardProperties[] = {
     {"QB480_MEMSEG", "/mem"},     {"QB480_PORT", "/port"},   {"QB480_IRQ", "/irq"},
     {"QB480_PREFIX", "/prefix"}, {"QB480_FIRST", "/first"}, {"QB480_SETTINGS", "/settings"},
+    {"QB480_REASON", "/reason"},  // for the audit trail's records; sets nothing up alone
 };
+
+// The installer's properties that name the user the installation runs
+// for: the configurator, started as SYSTEM, records them as the initiator.
+inline constexpr char kUserSidProperty[] = "UserSID";
+inline constexpr char kLogonUserProperty[] = "LogonUser";
 
 struct GivenProperty {
     std::string name;
@@ -40,11 +46,14 @@ struct ConfiguratorCall {
     std::string sha256;
     std::string folder;
     std::vector<std::string> arguments;
+    std::string initiatorSid;   // UserSID, when the installation had one
+    std::string initiatorName;  // LogonUser
 };
 
 // The deferred action's CustomActionData: the program, the digest and the
-// folder, then NAME=VALUE of each property given, each field ended by a
-// control character. The values must be free of faults.
+// folder, then NAME=VALUE of each property given and of the initiator's
+// two, each field ended by a control character. The values must be free of
+// faults.
 std::string ActionDataOf(const ConfiguratorCall& call, const std::vector<GivenProperty>& given);
 
 // The call handed over; none when the data is no hand-over of ours (a field

@@ -31,18 +31,23 @@ void PassLines(MSIHANDLE install, HANDLE output)
 std::string ErrorText(DWORD error) { return "error " + fw::DecimalText(static_cast<std::uint32_t>(error)); }
 
 // Started suspended, so that the lease names it before it looks for the
-// lock; its environment names the lease (it inherits this process's, which
-// holds the variable only for the start).
+// lock; its environment names the lease and the given values (it inherits
+// this process's, which holds the variables only for the start).
 std::optional<PROCESS_INFORMATION> StartLent(MSIHANDLE install, const std::string& program, std::string commandLine,
-                                             STARTUPINFOA& startup, CSetupLock& lock)
+                                             STARTUPINFOA& startup, CSetupLock& lock,
+                                             const EnvironmentValues& environment)
 {
     const std::string nonce = lock.GetState() == CSetupLock::State::Held ? NewLeaseNonce() : std::string();
     SetEnvironmentVariableA(kSetupLeaseVariable, nonce.empty() ? nullptr : nonce.c_str());
+    for (const auto& [name, value] : environment)
+        SetEnvironmentVariableA(name.c_str(), value.empty() ? nullptr : value.c_str());
     PROCESS_INFORMATION started = {};
     const bool ok = CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
                                    CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &startup, &started);
     const DWORD error = GetLastError();
     SetEnvironmentVariableA(kSetupLeaseVariable, nullptr);
+    for (const auto& [name, value] : environment)
+        SetEnvironmentVariableA(name.c_str(), nullptr);
     if (!ok) {
         LogLine(install, program + " cannot be started: " + ErrorText(error));
         return std::nullopt;
@@ -61,7 +66,8 @@ std::optional<PROCESS_INFORMATION> StartLent(MSIHANDLE install, const std::strin
 }  // namespace
 
 std::optional<DWORD> RunConfigurator(MSIHANDLE install, const std::string& program,
-                                     const std::vector<std::string>& arguments, CSetupLock& lock)
+                                     const std::vector<std::string>& arguments, CSetupLock& lock,
+                                     const EnvironmentValues& environment)
 {
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
@@ -78,7 +84,7 @@ std::optional<DWORD> RunConfigurator(MSIHANDLE install, const std::string& progr
     startup.hStdOutput = startup.hStdError = input.get();
     // The program is named apart from the line, so that no other file on
     // the way to it is started instead.
-    const auto started = StartLent(install, program, CommandLineOf(program, arguments), startup, lock);
+    const auto started = StartLent(install, program, CommandLineOf(program, arguments), startup, lock, environment);
     if (!started)
         return std::nullopt;
     const fw::UniqueKernelHandle process(started->hProcess);

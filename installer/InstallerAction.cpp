@@ -29,6 +29,7 @@
 #include "EntryText.h"
 #include "MsiSession.h"
 #include "RunFolder.h"
+#include "windows/AuditLog.h"
 #include "windows/ServiceState.h"
 #include "windows/SetupLock.h"
 
@@ -162,6 +163,14 @@ extern "C" __declspec(dllexport) UINT __stdcall PrepareBoardConfiguration(MSIHAN
     call.folder = NewRunFolderPath();
     if (call.folder.empty())
         return Failure(install, "no folder of the installation's own can be named.");
+    // Who asked for the installation, for the records the configurator
+    // writes as SYSTEM; a name that cannot be handed over is left out.
+    for (const auto& [name, field] : {std::pair{kUserSidProperty, &call.initiatorSid},
+                                      std::pair{kLogonUserProperty, &call.initiatorName}}) {
+        const std::string value = PropertyText(install, name).value_or("");
+        if (ValueFault({name, value}).empty())
+            *field = value;
+    }
     const std::optional<BoardRecord> before = RegistryRecord();
     if (!SetPropertyText(install, "ConfigureBoard", ActionDataOf(call, *given)) ||
         !SetPropertyText(install, "RestoreBoard", call.folder) ||
@@ -186,7 +195,9 @@ extern "C" __declspec(dllexport) UINT __stdcall ConfigureBoard(MSIHANDLE install
     CSetupLock lock;
     if (!TakeLock(install, lock) || !RecordBoard(install, call->folder + kBefore))
         return ERROR_INSTALL_FAILURE;
-    const std::optional<DWORD> code = RunConfigurator(install, program, call->arguments, lock);
+    const std::optional<DWORD> code = RunConfigurator(
+        install, program, call->arguments, lock,
+        {{kInitiatorSidVariable, call->initiatorSid}, {kInitiatorNameVariable, call->initiatorName}});
     // Still under the lock: what the run left. Without it the rollback
     // puts back all that differs from the record before.
     RecordBoard(install, call->folder + kAfter);

@@ -17,7 +17,7 @@ using Arguments = std::vector<std::string>;
 namespace {
 
 const std::string kProgram = R"(C:\Program Files\Tessaline\QB480\qb480cfg.exe)";
-const qb480::ConfiguratorCall kCall{kProgram, std::string(64, 'e'), R"(C:\WINDOWS\Temp\QB480.0f)", {}};
+const qb480::ConfiguratorCall kCall{kProgram, std::string(64, 'e'), R"(C:\WINDOWS\Temp\QB480.0f)", {}, {}, {}};
 
 Arguments SplitBack(const Arguments& arguments)
 {
@@ -49,14 +49,21 @@ TEST(ArgumentQuoting, EveryArgumentSplitsBackWhole)
 
 TEST(ActionData, HandsEachPropertyOverAsTheValueOfItsSwitch)
 {
-    const std::vector<qb480::GivenProperty> given = {
-        {"QB480_PREFIX", R"(X" /log "C:\planted\)"}, {"QB480_IRQ", "5"}, {"QB480_SETTINGS", R"(C:\QB480 files\a=b.ini)"}};
-    const auto call = qb480::CallOf(qb480::ActionDataOf(kCall, given));
+    const std::vector<qb480::GivenProperty> given = {{"QB480_PREFIX", R"(X" /log "C:\planted\)"},
+                                                     {"QB480_IRQ", "5"},
+                                                     {"QB480_SETTINGS", R"(C:\QB480 files\a=b.ini)"},
+                                                     {"QB480_REASON", "CR-17: IRQ=5"}};
+    qb480::ConfiguratorCall initiated = kCall;
+    initiated.initiatorSid = "S-1-5-21-1-2-3-1001";
+    initiated.initiatorName = "LAB\\operator";
+    const auto call = qb480::CallOf(qb480::ActionDataOf(initiated, given));
     ASSERT_TRUE(call);
-    EXPECT_EQ(std::vector<std::string>({call->program, call->sha256, call->folder}),
-              std::vector<std::string>({kProgram, kCall.sha256, kCall.folder}));
+    EXPECT_EQ(std::vector<std::string>({call->program, call->sha256, call->folder, call->initiatorSid,
+                                        call->initiatorName}),
+              std::vector<std::string>({kProgram, kCall.sha256, kCall.folder, "S-1-5-21-1-2-3-1001",
+                                        "LAB\\operator"}));
     EXPECT_EQ(call->arguments, (Arguments{"install", "/prefix", R"(X" /log "C:\planted\)", "/irq", "5", "/settings",
-                                          R"(C:\QB480 files\a=b.ini)"}));
+                                          R"(C:\QB480 files\a=b.ini)", "/reason", "CR-17: IRQ=5"}));
     EXPECT_EQ(qb480::CallOf(qb480::ActionDataOf(kCall, {}))->arguments, Arguments{"install"});
 }
 
