@@ -91,7 +91,10 @@ void Run(const CfgArguments& arguments, CReporter& reporter, CJsonObject& json)
     // A firmware load registers the board's services too: one set-up at a
     // time, and nothing written without the rights.
     CSetupLock lock;
-    if (MaySetUp(lock, {kAnotherRun, kNotAdministrator}, reporter))
+    const bool mayRun = MaySetUp(lock, {kAnotherRun, kNotAdministrator}, reporter);
+    if (lock.Lent())
+        TrustInitiatorOfParent();
+    if (mayRun)
         RunCommand(arguments, reporter, json);
     else if (reporter.ExitCode() == kExitNotAdministrator)
         RecordRefusedStart(arguments, reporter);

@@ -81,8 +81,9 @@ msiinfo export "$out" Component | tr -d '\r' | awk -F'\t' -v want="$permanent" '
 # go to the installer's service in every installation, managed ones
 # included; wixl lists only the upgrade's properties and ignores Secure="yes".
 secure=$(msiinfo export "$out" Property | awk -F'\t' '$1 == "SecureCustomProperties" { print $2 }' | tr -d '\r')
+# QB480_REASON goes with them, for the audit trail; alone it sets nothing up.
 board=QB480_MEMSEG\;QB480_PORT\;QB480_IRQ\;QB480_PREFIX\;QB480_FIRST\;QB480_SETTINGS
-msibuild "$out" -q "UPDATE \`Property\` SET \`Value\` = '${secure:+$secure;}$board' WHERE \`Property\` = 'SecureCustomProperties'" \
+msibuild "$out" -q "UPDATE \`Property\` SET \`Value\` = '${secure:+$secure;}$board;QB480_REASON' WHERE \`Property\` = 'SecureCustomProperties'" \
     || { rm -f "$out"; exit 1; }
 # RestoreBoard is ConfigureBoard's rollback and ForgetBoardRecord its
 # commit action: wixl writes neither kind.

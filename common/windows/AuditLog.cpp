@@ -20,32 +20,36 @@ CAuditScope* g_scope = nullptr;
 std::string g_reason;
 int g_missing = 0;
 int g_said = 0;
+bool g_parentTrusted = false;
 
-std::string Utf8Of(const std::wstring& wide)
+// Wide texts live in vectors: std::wstring would bring the C++ library's
+// whole wide-string instantiation into every program.
+using WideText = std::vector<WCHAR>;  // zero-terminated
+
+std::string Utf8Of(const WCHAR* wide, int length)
 {
-    if (wide.empty())
+    if (length <= 0)
         return std::string();
-    const int length =
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string utf8(length > 0 ? length : 0, '\0');
-    if (length > 0)
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), length, nullptr,
-                            nullptr);
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide, length, nullptr, 0, nullptr, nullptr);
+    std::string utf8(size > 0 ? size : 0, '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_UTF8, 0, wide, length, utf8.data(), size, nullptr, nullptr);
     return utf8;
 }
 
-std::wstring WideOf(const std::string& text, UINT codePage)
+std::string Utf8Of(const WCHAR* wide) { return Utf8Of(wide, lstrlenW(wide)); }
+
+WideText WideOf(const std::string& text, UINT codePage)
 {
-    if (text.empty())
-        return std::wstring();
-    const int length = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(length > 0 ? length : 0, L'\0');
+    const int length =
+        text.empty() ? 0 : MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    WideText wide(length > 0 ? length + 1 : 1, L'\0');
     if (length > 0)
         MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
     return wide;
 }
 
-std::string Utf8OfAnsi(const std::string& text) { return Utf8Of(WideOf(text, CP_ACP)); }
+std::string Utf8OfAnsi(const std::string& text) { return Utf8Of(WideOf(text, CP_ACP).data()); }
 std::optional<std::string> Utf8OfAnsi(const std::optional<std::string>& text)
 {
     return text ? std::optional<std::string>(Utf8OfAnsi(*text)) : std::nullopt;
@@ -76,7 +80,7 @@ std::string AccountName(PSID sid)
     SID_NAME_USE use;
     if (!LookupAccountSidW(nullptr, sid, name, &nameLength, domain, &domainLength, &use))
         return std::string();
-    return Utf8Of(domainLength ? std::wstring(domain) + L"\\" + name : std::wstring(name));
+    return domainLength ? Utf8Of(domain) + "\\" + Utf8Of(name) : Utf8Of(name);
 }
 
 Account ProcessAccount()
@@ -100,27 +104,27 @@ Account ProcessAccount()
 
 std::string Variable(const char* name)
 {
-    const std::wstring wideName = WideOf(name, CP_ACP);
-    const DWORD size = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
+    const WideText wideName = WideOf(name, CP_ACP);
+    const DWORD size = GetEnvironmentVariableW(wideName.data(), nullptr, 0);
     if (!size)
         return std::string();
-    std::wstring value(size, L'\0');
-    const DWORD length = GetEnvironmentVariableW(wideName.c_str(), value.data(), size);
-    value.resize(length < size ? length : 0);
-    return Utf8Of(value);
+    WideText value(size, L'\0');
+    const DWORD length = GetEnvironmentVariableW(wideName.data(), value.data(), size);
+    return length < size ? Utf8Of(value.data(), static_cast<int>(length)) : std::string();
 }
 
 // Only the installer's service starts a program as SYSTEM on a user's
-// behalf; anyone else's environment names no one but themselves.
+// behalf, and only an administrator's set-up lends its lock; anyone else's
+// environment names no one but themselves.
 void TakeInitiator(const Account& account, audit::Record& record)
 {
     record.initiatorSid = account.sidText;
     record.initiatorName = account.name;
-    if (account.sidText != "S-1-5-18")
+    if (account.sidText != "S-1-5-18" && !g_parentTrusted)
         return;
     const std::string sid = Variable(kInitiatorSidVariable);
     PSID parsed = nullptr;
-    if (sid.empty() || !ConvertStringSidToSidW(WideOf(sid, CP_UTF8).c_str(), &parsed))
+    if (sid.empty() || !ConvertStringSidToSidW(WideOf(sid, CP_UTF8).data(), &parsed))
         return;
     LocalFree(parsed);
     record.initiatorSid = sid;
@@ -134,23 +138,22 @@ std::string ProgramPath()
     HMODULE module = nullptr;
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                        reinterpret_cast<LPCWSTR>(&ProgramPath), &module);
-    std::wstring path(32768, L'\0');
+    WideText path(32768, L'\0');
     const DWORD length = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
-    path.resize(length < path.size() ? length : 0);
-    return Utf8Of(path);
+    return length < path.size() ? Utf8Of(path.data(), static_cast<int>(length)) : std::string();
 }
 
 // ERROR_SUCCESS when the record is in the log.
 DWORD Report(const audit::Record& record, const Account& account)
 {
-    std::vector<std::wstring> strings;
+    std::vector<WideText> strings;
     for (const std::string& text : audit::InsertionStrings(record))
         strings.push_back(WideOf(text, CP_UTF8));
     std::vector<LPCWSTR> pointers;
-    for (const std::wstring& text : strings)
-        pointers.push_back(text.c_str());
-    const std::wstring source = WideOf(audit::kSourceName, CP_ACP);
-    const HANDLE log = RegisterEventSourceW(nullptr, source.c_str());
+    for (const WideText& text : strings)
+        pointers.push_back(text.data());
+    const WideText source = WideOf(audit::kSourceName, CP_ACP);
+    const HANDLE log = RegisterEventSourceW(nullptr, source.data());
     if (!log)
         return GetLastError();
     const PSID user = account.sid.empty() ? nullptr : const_cast<BYTE*>(account.sid.data());
@@ -175,6 +178,8 @@ CAuditScope::~CAuditScope() { g_scope = m_outer; }
 CAuditScope* CAuditScope::Current() { return g_scope; }
 
 void SetAuditReason(const std::string& reason) { g_reason = reason; }
+
+void TrustInitiatorOfParent() { g_parentTrusted = true; }
 
 void RecordAudit(const audit::Event& event, const std::string& subject, const std::optional<std::string>& oldValue,
                  const std::optional<std::string>& newValue, const std::string& outcome)

@@ -63,8 +63,12 @@ int AuditFailuresSaid();
 // The line that says so.
 inline constexpr char kRecordMissing[] = "The change is made, but its record is missing from the Windows event log: ";
 
-// The process's environment names the user an installation runs for
-// (a program running as SYSTEM only takes it).
+// A set-up that lent this process its lock started it on behalf of the
+// user its environment names: that user is recorded as the initiator.
+void TrustInitiatorOfParent();
+
+// The process's environment names the user an installation runs for; a
+// program running as SYSTEM, or lent the set-up lock, takes it.
 inline constexpr char kInitiatorSidVariable[] = "QB480_INITIATOR_SID";
 inline constexpr char kInitiatorNameVariable[] = "QB480_INITIATOR_NAME";
 

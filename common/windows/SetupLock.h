@@ -54,6 +54,9 @@ public:
     bool Lend(DWORD childId, const std::string& nonce);
     void EndLoan() { m_lease.reset(); }
     State GetState() const { return m_state; }
+    // Held for this process by its parent's lease: an administrator's or
+    // SYSTEM's set-up started it.
+    bool Lent() const { return m_lent; }
     // What a log should know: names passed over, a namespace that failed.
     const std::vector<std::string>& Notes() const { return m_notes; }
 

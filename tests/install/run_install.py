@@ -25,6 +25,7 @@ import difflib
 import glob
 import os
 import random
+import re
 import shutil
 import struct
 import subprocess
@@ -155,6 +156,32 @@ def installer_log(machine):
 def action_lines(machine):
     """What the package's actions passed into the installer's log."""
     return [line for line in installer_log(machine).splitlines() if line.startswith("qb480cfg: ")]
+
+
+# Wine's ReportEventW prints each record: its head on the advapi channel,
+# then each string on the eventlog channel (tests/harness/EventRecords.h).
+EVENT_TRACE = "-all,err+all,fixme+advapi,trace+eventlog,warn+eventlog"
+
+
+def event_records(trace):
+    """(ID, [strings]) of each record in Wine's debug output; the strings as debugstr_w gave them, unquoted."""
+    records, lines = [], trace.splitlines()
+    for at, line in enumerate(lines):
+        head = re.search(r":advapi:ReportEventW \(([^)]*)\)", line)
+        if not head:
+            continue
+        fields = head.group(1).split(",")
+        count = int(fields[5], 16)
+        own = [text for text in lines[at + 1:] if ":eventlog:ReportEventW " in text][:count]
+        strings = [re.sub(r'^.*?L"(.*)"(\.\.\.)?$', r"\1", text) for text in own]
+        records.append((int(fields[3], 16), [s.replace("\\\\", "\\") for s in strings]))
+    return records
+
+
+def logged_property(log, name):
+    """A property's value as the verbose log lists it at the end, or None."""
+    found = re.findall(r"Property\([SC]\): %s = (.*)" % re.escape(name), log)
+    return found[-1] if found else None
 
 
 def msi_variant(msi, out, *queries):
@@ -582,6 +609,7 @@ class Cases:
             self.rolled_back(machine, layout, ["QB480_FIRST=20"], "with the board's COM numbers moved")
             self.held_off(machine, layout)
             self.restart_code(machine, layout)
+            self.recorded(machine, layout)
             self.utf8_code_page(machine, layout)
 
     def install_logged(self, machine, layout, msi, given, what, settings=None):
@@ -765,6 +793,23 @@ class Cases:
         self.check(layout, ran and "qb480cfg: ended with exit code 0" in lines and
                    lines[-1].startswith("qb480cfg: the driver is running and its settings are unchanged"),
                    "an installation that changes nothing asks for no restart (%s)" % lines[-2:])
+
+    def recorded(self, machine, layout):
+        """An installation's change on the audit trail, read from Wine's trace: made by the configurator the
+        package ran, for the user who started the installation (UserSID, LogonUser), with QB480_REASON."""
+        msi = windows_path(self.release.msi[layout.package])
+        result = machine.wine("msiexec", "/i", msi, "/qn", "/norestart", "/l*v", "C:\\install.log", "QB480_IRQ=9",
+                              "QB480_REASON=CR-17: new card", settings={"WINEDEBUG": EVENT_TRACE})
+        log = installer_log(machine)
+        irq = [strings for event, strings in event_records(result.stderr)
+               if event & 0xFFFF == 1001 and strings[:1] == ["IRQ"]]
+        user, logon = logged_property(log, "UserSID"), logged_property(log, "LogonUser")
+        fields = irq[0] if len(irq) == 1 and len(irq[0]) == 15 else [""] * 15
+        self.check(layout, result.returncode in (SUCCESS, RESTART_NEEDED & 0xFF) and user and logon and
+                   fields[:3] == ["IRQ", "7", "9"] and fields[6:8] == [user, logon] and
+                   fields[8] == "qb480cfg install" and fields[13] == "CR-17: new card",
+                   "an installation's change is recorded for its user %s (%s) with its reason (%s, %s)"
+                   % (user, logon, result.returncode, fields[:14]))
 
     def installed_snapshot(self, machine, layout):
         """Name, size and modification time of every installed file."""

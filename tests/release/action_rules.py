@@ -5,6 +5,8 @@ Package and returns its faults as text: none when the package keeps it."""
 import re
 
 BOARD_PROPERTIES = ("QB480_MEMSEG", "QB480_PORT", "QB480_IRQ", "QB480_PREFIX", "QB480_FIRST", "QB480_SETTINGS")
+# Handed to the configurator with the others, but sets nothing up alone.
+REASON_PROPERTY = "QB480_REASON"
 DLL_IN_BINARY, ERROR_ACTION = 1, 19
 ROLLBACK, COMMIT, IN_SCRIPT, NO_IMPERSONATE, IGNORE_RESULT = 0x100, 0x200, 0x400, 0x800, 0x40
 # The installer sets them; in a managed installation a standard user must not.
@@ -47,6 +49,7 @@ def condition_holds(condition, properties):
 def cases():
     """Installations to weigh a condition in: each property alone, none, and a removal."""
     yield "no board property", {}, False
+    yield REASON_PROPERTY + " alone", {REASON_PROPERTY: "1"}, False
     for name in BOARD_PROPERTIES:
         yield name, {name: "1"}, True
     yield "a removal with QB480_IRQ", {"QB480_IRQ": "1", "REMOVE": "ALL"}, False

@@ -252,7 +252,8 @@ def main():
         checks.check(properties.get("Qb480CfgSha256") == hashlib.sha256(f.read()).hexdigest(),
                      "msi: its digest of qb480cfg.exe is the built program's")
     secure = set(properties.get("SecureCustomProperties", "").split(";"))
-    checks.check(secure >= set(action_rules.BOARD_PROPERTIES) | {"WIX_UPGRADE_DETECTED", "WIX_DOWNGRADE_DETECTED"},
+    checks.check(secure >= set(action_rules.BOARD_PROPERTIES) | {action_rules.REASON_PROPERTY, "WIX_UPGRADE_DETECTED",
+                                                                 "WIX_DOWNGRADE_DETECTED"},
                  "msi: the board's and the upgrade's properties are secure (%s)" % sorted(secure))
     values = {(row["Root"], row["Key"], row["Name"]): (row["Value"], row["Component_"]) for row in table("Registry")}
     wanted = {("1", "Software\\Tessaline\\QB480", "StartMenu"): ("#1", "StartMenu")}
