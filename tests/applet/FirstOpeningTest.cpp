@@ -125,11 +125,11 @@ TEST_F(FirstOpening, WritesTheDriversEventLogEntry)
                                                                          RegValue{REG_EXPAND_SZ, kAuditMessageFile}}));
     EXPECT_EQ(recorder.Writes("TypesSupported"), (std::vector<RegValue>{Dword(7), Dword(7)}));
     EXPECT_EQ(AuditSourceProblems(), "");
-    ASSERT_EQ(records.Records().size(), 2u);
-    const EventRecord& registered = records.Records()[0];
-    EXPECT_EQ(registered.id & 0xFFFF, 3001u);
-    EXPECT_EQ(registered.At(qb480::audit::Field::Means), "first opening of the Control Panel applet");
-    EXPECT_EQ(records.Records()[1].At(qb480::audit::Field::Subject), "Port Name Prefix");
+    const std::vector<EventRecord> written = records.Records();
+    ASSERT_EQ(written.size(), 2u);
+    EXPECT_EQ(written[0].id & 0xFFFF, 3001u);
+    EXPECT_EQ(written[0].At(qb480::audit::Field::Means), "first opening of the Control Panel applet");
+    EXPECT_EQ(written[1].At(qb480::audit::Field::Subject), "Port Name Prefix");
 }
 
 struct SourcesCase {
