@@ -11,6 +11,7 @@
 #include "Sha256.h"
 #include "UniqueHandle.h"
 #include "windows/AdminRights.h"
+#include "windows/SetupLockSecurity.h"
 
 namespace qb480 {
 
@@ -22,38 +23,6 @@ constexpr char kFolderSecurity[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 constexpr char kPrefix[] = "\\Temp\\QB480.";
 constexpr DWORD kChunk = 64 * 1024;
 
-// The account this action runs as: SYSTEM, when the installer's service
-// runs it on Windows.
-bool IsOwnAccount(PSID sid)
-{
-    HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw))
-        return false;
-    const fw::UniqueKernelHandle token(raw);
-    DWORD size = 0;
-    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-    std::vector<DWORD> buffer(size / sizeof(DWORD) + 1);
-    return GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size) &&
-           EqualSid(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, sid);
-}
-
-// Owned by Administrators, SYSTEM or this action's own account: one a
-// standard user made is that user's. Wine keeps no file security, and
-// gives every file the process's own account as its owner.
-bool OwnedBySetUp(HANDLE folder)
-{
-    PSID owner = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetSecurityInfo(folder, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
-                        &descriptor) != ERROR_SUCCESS)
-        return false;
-    const UniqueSid administrators = AdministratorsSid();
-    const UniqueSid system = LocalSystemSid();
-    const bool ours = owner && administrators && system &&
-                      (EqualSid(owner, administrators.get()) || EqualSid(owner, system.get()) || IsOwnAccount(owner));
-    LocalFree(descriptor);
-    return ours;
-}
 
 std::string ErrorOf(DWORD error) { return "error " + fw::DecimalText(static_cast<std::uint32_t>(error)); }
 
@@ -106,7 +75,12 @@ bool IsRunFolder(const std::string& path)
     BY_HANDLE_FILE_INFORMATION information = {};
     return folder && GetFileInformationByHandle(folder.get(), &information) &&
            (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-           !(information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && OwnedBySetUp(folder.get());
+           !(information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           // Administrators, SYSTEM or this action's own account (SYSTEM,
+           // when the installer's service runs it): one a standard user
+           // made is that user's. Wine keeps no file security, and gives
+           // every file the process's own account as its owner.
+           OwnedByAdministrators(folder.get(), true, true);
 }
 
 void RemoveRunFolder(const std::string& path)

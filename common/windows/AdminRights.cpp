@@ -70,4 +70,19 @@ bool HoldsAdministratorRights()
     return TokenGroupsHoldEnabled(administrators.get());
 }
 
+std::vector<BYTE> ProcessUserSid()
+{
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw))
+        return {};
+    const fw::UniqueKernelHandle token(raw);
+    DWORD size = 0;
+    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    std::vector<DWORD> buffer(size / sizeof(DWORD) + 1);  // TOKEN_USER is DWORD-aligned
+    if (!size || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size))
+        return {};
+    const PSID sid = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
+    return std::vector<BYTE>(static_cast<BYTE*>(sid), static_cast<BYTE*>(sid) + GetLengthSid(sid));
+}
+
 }  // namespace qb480

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <vector>
 
 namespace qb480 {
 
@@ -24,5 +25,9 @@ UniqueSid LocalSystemSid();
 // (not deny-only, as a limited or restricted token holds it). False when
 // the token cannot be read: a check that cannot be made does not pass.
 bool HoldsAdministratorRights();
+
+// The SID of the account this process runs as, its bytes; empty when the
+// token cannot be read.
+std::vector<BYTE> ProcessUserSid();
 
 }  // namespace qb480

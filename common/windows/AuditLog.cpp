@@ -8,8 +8,8 @@
 
 #include "AuditRecord.h"
 #include "MessageBox.h"
-#include "UniqueHandle.h"
 #include "qb480version.h"
+#include "windows/AdminRights.h"
 #include "windows/SystemText.h"
 
 namespace qb480 {
@@ -86,19 +86,11 @@ std::string AccountName(PSID sid)
 Account ProcessAccount()
 {
     Account account;
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-        return account;
-    const fw::UniqueKernelHandle owned(token);
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    std::vector<BYTE> buffer(size);
-    if (!size || !GetTokenInformation(token, TokenUser, buffer.data(), size, &size))
-        return account;
-    const PSID sid = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
-    account.sid.assign(static_cast<BYTE*>(sid), static_cast<BYTE*>(sid) + GetLengthSid(sid));
-    account.sidText = SidText(sid);
-    account.name = AccountName(sid);
+    account.sid = ProcessUserSid();
+    if (!account.sid.empty()) {
+        account.sidText = SidText(account.sid.data());
+        account.name = AccountName(account.sid.data());
+    }
     return account;
 }
 
@@ -143,6 +135,25 @@ std::string ProgramPath()
     return length < path.size() ? Utf8Of(path.data(), static_cast<int>(length)) : std::string();
 }
 
+// Who the process runs as and which module writes: neither changes while
+// it runs, so they are read for its first record only.
+struct Identity {
+    bool read = false;
+    Account account;
+    std::string program;
+};
+Identity g_identity;
+
+const Identity& ProcessIdentity()
+{
+    if (!g_identity.read) {
+        g_identity.account = ProcessAccount();
+        g_identity.program = ProgramPath();
+        g_identity.read = true;
+    }
+    return g_identity;
+}
+
 // ERROR_SUCCESS when the record is in the log.
 DWORD Report(const audit::Record& record, const Account& account)
 {
@@ -184,7 +195,7 @@ void TrustInitiatorOfParent() { g_parentTrusted = true; }
 void RecordAudit(const audit::Event& event, const std::string& subject, const std::optional<std::string>& oldValue,
                  const std::optional<std::string>& newValue, const std::string& outcome)
 {
-    const Account account = ProcessAccount();
+    const Account& account = ProcessIdentity().account;
     audit::Record record;
     record.event = event;
     record.subject = Utf8OfAnsi(subject);
@@ -196,7 +207,7 @@ void RecordAudit(const audit::Event& event, const std::string& subject, const st
     TakeInitiator(account, record);
     record.means = g_scope ? Utf8OfAnsi(g_scope->Means()) : std::string();
     record.sha256 = g_scope ? g_scope->Sha256() : std::string();
-    record.program = ProgramPath();
+    record.program = ProcessIdentity().program;
     record.version = QB480_VERSION_TEXT;
     record.processId = GetCurrentProcessId();
     record.reason = Utf8OfAnsi(g_reason);

@@ -21,17 +21,19 @@ CAdministratorsOnly::CAdministratorsOnly() : m_administrators(AdministratorsSid(
     m_attributes = {sizeof m_attributes, &m_descriptor, FALSE};
 }
 
-bool OwnedByAdministrators(HANDLE object)
+bool OwnedByAdministrators(HANDLE object, bool file, bool ownAccount)
 {
     PSID owner = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
-                        &descriptor) != ERROR_SUCCESS)
+    if (GetSecurityInfo(object, file ? SE_FILE_OBJECT : SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                        nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
         return false;
     const UniqueSid administrators = AdministratorsSid();
     const UniqueSid system = LocalSystemSid();
+    std::vector<BYTE> own = ownAccount ? ProcessUserSid() : std::vector<BYTE>();
     const bool ours = owner && administrators && system &&
-                      (EqualSid(owner, administrators.get()) || EqualSid(owner, system.get()));
+                      (EqualSid(owner, administrators.get()) || EqualSid(owner, system.get()) ||
+                       (!own.empty() && EqualSid(owner, own.data())));
     LocalFree(descriptor);
     return ours;
 }

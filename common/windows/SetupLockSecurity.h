@@ -29,8 +29,9 @@ private:
 };
 
 // True when the object's owner is Administrators or SYSTEM, as every lock an
-// administrator's set-up made is; false for any other owner, for none, and
-// when the owner cannot be read.
-bool OwnedByAdministrators(HANDLE object);
+// administrator's set-up made is, or with ownAccount this process's own
+// account; false for any other owner, for none, and when the owner cannot
+// be read. file: a file or folder, else a kernel object.
+bool OwnedByAdministrators(HANDLE object, bool file = false, bool ownAccount = false);
 
 }  // namespace qb480
