@@ -130,32 +130,54 @@ std::optional<std::string> Given(const std::string& text)
     return text.empty() ? std::nullopt : std::optional<std::string>(text);
 }
 
-// The JSON record's texts, in the order of their keys.
-enum JsonText { kSubject, kOld, kNew, kOutcome, kAccountSid, kAccountName, kInitiatorSid, kInitiatorName,
-                kMeans, kSha256, kProgram, kVersion, kReason, kJsonTexts };
+// The record's texts by Field, for the message and the JSON alike: absent
+// when not set or empty (an empty old or new value stays a value). The
+// process ID and the JSON record have none.
+using Texts = std::vector<std::optional<std::string>>;
+std::size_t At(Field field) { return static_cast<std::size_t>(field); }
 
-std::string JsonOf(const Record& record, const std::vector<std::optional<std::string>>& texts)
+Texts TextsOf(const Record& record)
+{
+    Texts texts(kStringCount);
+    texts[At(Field::Subject)] = Given(record.subject);
+    texts[At(Field::Old)] = record.oldValue;
+    texts[At(Field::New)] = record.newValue;
+    texts[At(Field::Outcome)] = Given(record.outcome);
+    texts[At(Field::AccountSid)] = Given(record.accountSid);
+    texts[At(Field::AccountName)] = Given(record.accountName);
+    texts[At(Field::InitiatorSid)] = Given(record.initiatorSid);
+    texts[At(Field::InitiatorName)] = Given(record.initiatorName);
+    texts[At(Field::Means)] = Given(record.means);
+    texts[At(Field::Sha256)] = Given(record.sha256);
+    texts[At(Field::Program)] = Given(record.program);
+    texts[At(Field::Version)] = Given(record.version);
+    texts[At(Field::Reason)] = Given(record.reason);
+    return texts;
+}
+
+std::string JsonOf(const Record& record, const Texts& texts)
 {
     const SubjectKeys keys = KeysOf(record.event.category);
+    const auto text = [&](Field field) { return texts[At(field)]; };
     CJsonObject json;
     json.Number("v", 1)
         .Number("event", record.event.id & 0xFFFF)
         .Text("type", std::string(TypeName(record.event.type)))
         .Text("category", std::string(keys.category))
-        .Text(keys.subject, texts[kSubject])
-        .Text(keys.oldValue, texts[kOld])
-        .Text(keys.newValue, texts[kNew])
-        .Text("outcome", texts[kOutcome])
-        .Text("accountSid", texts[kAccountSid])
-        .Text("accountName", texts[kAccountName])
-        .Text("initiatorSid", texts[kInitiatorSid])
-        .Text("initiatorName", texts[kInitiatorName])
-        .Text("means", texts[kMeans])
-        .Text("sha256", texts[kSha256])
-        .Text("program", texts[kProgram])
-        .Text("version", texts[kVersion])
+        .Text(keys.subject, text(Field::Subject))
+        .Text(keys.oldValue, text(Field::Old))
+        .Text(keys.newValue, text(Field::New))
+        .Text("outcome", text(Field::Outcome))
+        .Text("accountSid", text(Field::AccountSid))
+        .Text("accountName", text(Field::AccountName))
+        .Text("initiatorSid", text(Field::InitiatorSid))
+        .Text("initiatorName", text(Field::InitiatorName))
+        .Text("means", text(Field::Means))
+        .Text("sha256", text(Field::Sha256))
+        .Text("program", text(Field::Program))
+        .Text("version", text(Field::Version))
         .Number("pid", record.processId)
-        .Text("reason", texts[kReason]);
+        .Text("reason", text(Field::Reason));
     // Only a string can hold '%'; escaped, no viewer takes it for an insert.
     std::string line;
     for (const char c : json.Str())
@@ -165,15 +187,9 @@ std::string JsonOf(const Record& record, const std::vector<std::optional<std::st
 
 // The longest texts are cut, each to half its length at a time, until the
 // line fits one insertion string.
-std::string FittedJson(const Record& record)
+std::string FittedJson(const Record& record, const Texts& given)
 {
-    const std::vector<std::optional<std::string>> given = {
-        Given(record.subject),      record.oldValue,           record.newValue,
-        Given(record.outcome),      Given(record.accountSid),  Given(record.accountName),
-        Given(record.initiatorSid), Given(record.initiatorName), Given(record.means),
-        Given(record.sha256),       Given(record.program),     Given(record.version),
-        Given(record.reason)};
-    std::vector<std::optional<std::string>> texts = given;
+    Texts texts = given;
     for (;;) {
         const std::string line = JsonOf(record, texts);
         if (Utf16Units(line) <= kMaxStringUnits)
@@ -204,23 +220,14 @@ std::size_t Utf16Units(const std::string& utf8)
 
 std::vector<std::string> InsertionStrings(const Record& record)
 {
+    const Texts texts = TextsOf(record);
     std::vector<std::string> strings(kStringCount);
-    const auto set = [&](Field field, std::string text) { strings[static_cast<std::size_t>(field)] = std::move(text); };
-    set(Field::Subject, Shown(record.subject));
-    set(Field::Old, ShownValue(record.oldValue));
-    set(Field::New, ShownValue(record.newValue));
-    set(Field::Outcome, Shown(record.outcome));
-    set(Field::AccountSid, Shown(record.accountSid));
-    set(Field::AccountName, Shown(record.accountName));
-    set(Field::InitiatorSid, Shown(record.initiatorSid));
-    set(Field::InitiatorName, Shown(record.initiatorName));
-    set(Field::Means, Shown(record.means));
-    set(Field::Sha256, Shown(record.sha256));
-    set(Field::Program, Shown(record.program));
-    set(Field::Version, Shown(record.version));
-    set(Field::ProcessId, fw::DecimalText(record.processId));
-    set(Field::Reason, Shown(record.reason));
-    set(Field::Json, FittedJson(record));
+    for (std::size_t i = 0; i < kStringCount; ++i) {
+        const bool value = i == At(Field::Old) || i == At(Field::New);
+        strings[i] = value ? ShownValue(texts[i]) : Shown(texts[i].value_or(""));
+    }
+    strings[At(Field::ProcessId)] = fw::DecimalText(record.processId);
+    strings[At(Field::Json)] = FittedJson(record, texts);
     return strings;
 }
 
