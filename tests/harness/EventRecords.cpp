@@ -13,34 +13,13 @@ namespace harness {
 
 namespace {
 
-void AppendUtf8(std::string& out, unsigned long cp)
+std::string Utf8Of(const std::vector<WCHAR>& units)
 {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | cp >> 6);
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | cp >> 12);
-        out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | cp >> 18);
-        out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
-        out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-std::string Utf8Of(const std::vector<unsigned long>& units)
-{
-    std::string out;
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        unsigned long cp = units[i];
-        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000)
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (units[++i] - 0xDC00);
-        AppendUtf8(out, cp);
-    }
+    if (units.empty())
+        return std::string();
+    const int count = static_cast<int>(units.size());
+    std::string out(WideCharToMultiByte(CP_UTF8, 0, units.data(), count, nullptr, 0, nullptr, nullptr), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, units.data(), count, out.data(), static_cast<int>(out.size()), nullptr, nullptr);
     return out;
 }
 
@@ -49,7 +28,7 @@ std::string Utf8Of(const std::vector<unsigned long>& units)
 // after the closing quote when it was cut.
 std::string FromDebugString(const std::string& text)
 {
-    std::vector<unsigned long> units;
+    std::vector<WCHAR> units;
     std::size_t at = text.find("L\"");
     if (at == std::string::npos)
         return text;
@@ -62,7 +41,7 @@ std::string FromDebugString(const std::string& text)
         if (next == 'n' || next == 'r' || next == 't')
             units.push_back(next == 'n' ? '\n' : next == 'r' ? '\r' : '\t');
         else if (std::isxdigit(static_cast<unsigned char>(next)) && at + 3 < text.size()) {
-            units.push_back(std::strtoul(text.substr(at, 4).c_str(), nullptr, 16));
+            units.push_back(static_cast<WCHAR>(std::strtoul(text.substr(at, 4).c_str(), nullptr, 16)));
             at += 3;
         } else
             units.push_back(static_cast<unsigned char>(next));
@@ -104,10 +83,7 @@ BOOL WINAPI RecordingReportEventW(HANDLE log, WORD type, WORD category, DWORD id
 {
     EventRecord record{id, type, category, {}};
     for (WORD i = 0; i < count; ++i) {
-        std::vector<unsigned long> units;
-        for (const WCHAR* c = strings[i]; *c; ++c)
-            units.push_back(*c);
-        record.strings.push_back(Utf8Of(units));
+        record.strings.push_back(Utf8Of(std::vector<WCHAR>(strings[i], strings[i] + lstrlenW(strings[i]))));
     }
     {
         std::lock_guard<std::mutex> lock(g_recordsLock);
