@@ -143,6 +143,14 @@ void TakeSwitch(CfgArguments& parsed, const std::vector<std::string>& arguments,
 
 }  // namespace
 
+const char* CfgCommandName(CfgCommand command)
+{
+    for (const CommandName& known : kCommands)
+        if (known.command == command)
+            return known.name;
+    return "";
+}
+
 CfgArguments ParseCfgArguments(const std::vector<std::string>& arguments)
 {
     // The whole line is read after a fault too, so that a /? further on

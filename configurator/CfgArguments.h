@@ -44,6 +44,9 @@ struct CfgArguments {
 // '-'; a value is the next argument, whatever it holds, but not empty.
 CfgArguments ParseCfgArguments(const std::vector<std::string>& arguments);
 
+// The command's word as the command line gives it ("set"); empty for none.
+const char* CfgCommandName(CfgCommand command);
+
 // What /? prints.
 extern const char kCfgUsage[];
 

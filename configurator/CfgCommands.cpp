@@ -130,10 +130,16 @@ bool JudgeBoard(const Settings& settings, const BoardState& state, CReporter& re
     return refusal.empty();
 }
 
-// How the run's changes are made, for their records.
-std::string Means(const char* command, const std::optional<std::string>& file = std::nullopt)
+// How the run's changes are made, for their records: the command and the
+// file it reads.
+std::string Means(const CfgArguments& arguments)
 {
-    return std::string("qb480cfg ") + command + (file ? " " + *file : std::string());
+    std::string means = std::string("qb480cfg ") + CfgCommandName(arguments.command);
+    if (arguments.file)
+        means += " " + *arguments.file;
+    if (arguments.settingsFile)
+        means += " /settings " + *arguments.settingsFile;
+    return means;
 }
 
 // A console control event came during the change: the step it found in
@@ -276,9 +282,7 @@ void RunInstall(const CfgArguments& arguments, CReporter& reporter, CJsonObject&
     std::optional<Settings> fileSettings;
     if (arguments.settingsFile)
         fileSettings = ReadFileSettings(*arguments.settingsFile, state, reporter, &read);
-    const CAuditScope scope(Means("install", arguments.settingsFile ? "/settings " + *arguments.settingsFile
-                                                                    : std::optional<std::string>()),
-                            read.sha256);
+    const CAuditScope scope(Means(arguments), read.sha256);
     if (arguments.settingsFile && !fileSettings)
         return RecordRefusedFile(arguments, *arguments.settingsFile, read.refusal, reporter);
     if (fileSettings)
@@ -307,7 +311,7 @@ void RunInstall(const CfgArguments& arguments, CReporter& reporter, CJsonObject&
 void RunSet(const CfgArguments& arguments, CReporter& reporter, CJsonObject& json)
 {
     const BoardState state = ReadBoardState();
-    const CAuditScope scope(Means("set"));
+    const CAuditScope scope(Means(arguments));
     Settings settings;
     if (TakeSwitches(arguments, settings, reporter) && JudgeBoard(settings, state, reporter, &arguments))
         ApplyAndEnd(settings, state, arguments, {}, reporter, json);
@@ -318,7 +322,7 @@ void RunImport(const CfgArguments& arguments, CReporter& reporter, CJsonObject& 
     const BoardState state = ReadBoardState();
     SettingsOutcome read;
     const auto settings = ReadFileSettings(*arguments.file, state, reporter, &read);
-    const CAuditScope scope(Means("import", arguments.file), read.sha256);
+    const CAuditScope scope(Means(arguments), read.sha256);
     if (!settings)
         return RecordRefusedFile(arguments, *arguments.file, read.refusal, reporter);
     if (JudgeBoard(*settings, state, reporter, &arguments))
@@ -342,13 +346,7 @@ void RunExport(const std::string& file, CReporter& reporter)
 
 void RecordRefusedStart(const CfgArguments& arguments, const CReporter& reporter)
 {
-    const char* command = arguments.command == CfgCommand::Install ? "install"
-                          : arguments.command == CfgCommand::Set   ? "set"
-                          : arguments.command == CfgCommand::Import ? "import"
-                                                                    : "remove";
-    const CAuditScope scope(Means(command, arguments.command == CfgCommand::Import ? arguments.file
-                                           : arguments.settingsFile ? "/settings " + *arguments.settingsFile
-                                                                    : std::optional<std::string>()));
+    const CAuditScope scope(Means(arguments));
     if (arguments.command == CfgCommand::Remove)
         return RecordAudit(audit::kDriverRefused, kDriverServiceName, std::string("registered"),
                            std::string("not registered"), "refused: " + reporter.FailureLine());
@@ -357,12 +355,12 @@ void RecordRefusedStart(const CfgArguments& arguments, const CReporter& reporter
                      reporter);
 }
 
-void RunRemove(CReporter& reporter)
+void RunRemove(const CfgArguments& arguments, CReporter& reporter)
 {
     // A script may remove on every machine: one without the service is done.
     if (ReadBoardState().service == DriverServiceState::Absent)
         return reporter.Succeed("The service VDXQB480 is not registered: there is nothing to remove.");
-    const CAuditScope scope(Means("remove"));
+    const CAuditScope scope(Means(arguments));
     const fw::CConsoleChange change;
     const RemovalOutcome outcome = RemoveBoardDriver();
     if (Cancelled(reporter))

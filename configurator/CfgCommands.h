@@ -20,7 +20,7 @@ void RunInstall(const CfgArguments& arguments, CReporter& reporter, CJsonObject&
 void RunSet(const CfgArguments& arguments, CReporter& reporter, CJsonObject& json);
 void RunExport(const std::string& file, CReporter& reporter);
 void RunImport(const CfgArguments& arguments, CReporter& reporter, CJsonObject& json);
-void RunRemove(CReporter& reporter);
+void RunRemove(const CfgArguments& arguments, CReporter& reporter);
 
 // The change a run was refused before it began (no rights), on the record.
 void RecordRefusedStart(const CfgArguments& arguments, const CReporter& reporter);

@@ -57,7 +57,7 @@ void RunCommand(const CfgArguments& arguments, CReporter& reporter, CJsonObject&
     case CfgCommand::Import:
         return RunImport(arguments, reporter, json);
     case CfgCommand::Remove:
-        return RunRemove(reporter);
+        return RunRemove(arguments, reporter);
     default:
         return;
     }
